@@ -1,0 +1,40 @@
+#include "link/device_link.h"
+
+DeviceLink::DeviceLink(QObject *parent) : QObject(parent)
+{
+    connect(&serial, &SerialPort::received, this, &DeviceLink::onReceived);
+    connect(&serial, &SerialPort::failed, this, [this](const PortError &error) {
+        receive_framer.dropOpenFrame();
+        emit portFailed(error);
+    });
+}
+
+bool DeviceLink::open(qint16 portNumber)
+{
+    serial.setPortNumber(portNumber);
+    return serial.open();
+}
+
+void DeviceLink::close()
+{
+    serial.close();
+    receive_framer.dropOpenFrame();
+}
+
+void DeviceLink::send(protocol::Command command)
+{
+    serial.write(protocol::commandFrame(command));
+}
+
+void DeviceLink::sendValue(protocol::ValueTarget target, const QString &text)
+{
+    for (const QByteArray &part : protocol::valueFrameWrites(target, text))
+        serial.write(part);
+}
+
+void DeviceLink::onReceived()
+{
+    const QByteArray bytes = serial.read();
+    if (receive_framer.feed(bytes) > 0)
+        emit statusReceived(protocol::splitStatusBody(receive_framer.shownBody()));
+}

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "link/protocol.h"
+#include "link/receive_framer.h"
+#include "link/serial_port.h"
+
+#include <QObject>
+
+// The console's side of the line: the port, the command frames written to it
+// and the framer that every received byte passes through once, in order.
+class DeviceLink : public QObject
+{
+    Q_OBJECT
+public:
+    explicit DeviceLink(QObject *parent = nullptr);
+
+    // Start Config. in two halves, so the console can set its menus between
+    // them: open() uses the port number given, start() writes "#1$".
+    bool open(qint16 portNumber);
+    void close();
+    bool isOpen() const { return serial.isOpen(); }
+    const PortError &lastError() const { return serial.lastError(); }
+
+    void send(protocol::Command command);
+    void sendValue(protocol::ValueTarget target, const QString &text);
+
+    SerialPort &port() { return serial; }
+    const ReceiveFramer &framer() const { return receive_framer; }
+
+signals:
+    // A status frame ended. When one notification ends several, only the last
+    // is announced: the reading boxes would show it anyway.
+    void statusReceived(const protocol::StatusFields &fields);
+    // The port failed during a run; it is closed and the open frame dropped.
+    void portFailed(const PortError &error);
+
+private:
+    void onReceived();
+
+    SerialPort serial;
+    ReceiveFramer receive_framer;
+};

@@ -1,0 +1,38 @@
+#include "link/protocol.h"
+
+namespace protocol {
+
+QByteArray commandFrame(Command command)
+{
+    const char frame[] = {FrameStart, static_cast<char>(command), FrameEnd};
+    return QByteArray(frame, sizeof frame);
+}
+
+std::array<QByteArray, 3> valueFrameWrites(ValueTarget target, const QString &text)
+{
+    const char head[] = {FrameStart, static_cast<char>(target)};
+    return {QByteArray(head, sizeof head), text.toLatin1(), QByteArray(1, FrameEnd)};
+}
+
+bool isSendableValueChar(QChar c)
+{
+    const char16_t u = c.unicode();
+    if (u > 0xFF)
+        return false; // no single-byte form: it would reach the instrument altered
+    if (u < 0x20 || (u >= 0x7F && u <= 0x9F))
+        return false;
+    return u != FrameStart && u != FrameEnd;
+}
+
+StatusFields splitStatusBody(QByteArrayView body)
+{
+    auto field = [body](int k) {
+        const qsizetype start = k * FieldWidth;
+        if (body.size() <= start)
+            return QString();
+        return QString::fromLatin1(body.sliced(start, qMin<qsizetype>(FieldWidth, body.size() - start)));
+    };
+    return {field(0), field(1), field(2), field(3)};
+}
+
+} // namespace protocol

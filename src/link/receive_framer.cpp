@@ -1,0 +1,41 @@
+#include "link/receive_framer.h"
+
+#include "app/module1.h"
+#include "link/protocol.h"
+
+bool ReceiveFramer::step(char c)
+{
+    if (c == protocol::FrameEnd) {
+        Module1::device_found = 1;
+        frame_open = 0;
+        shown_body = rx_buffer;
+        shown_length = rx_length;
+        return true;
+    }
+    if (frame_open) {
+        if (rx_length < MaxBody)
+            rx_buffer[rx_length++] = c;
+        return false;
+    }
+    if (c == protocol::FrameStart) {
+        rx_length = 0;
+        frame_open = 1;
+    }
+    return false;
+}
+
+int ReceiveFramer::feed(QByteArrayView bytes)
+{
+    int ended = 0;
+    for (char c : bytes)
+        ended += step(c) ? 1 : 0;
+    return ended;
+}
+
+void ReceiveFramer::dropOpenFrame()
+{
+    if (!frame_open)
+        return;
+    frame_open = 0;
+    rx_length = 0;
+}
