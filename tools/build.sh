@@ -5,7 +5,7 @@ set -euo pipefail
 mode=${1:-}
 cd "$(dirname "$0")/.."
 
-runtime_packages=(cmake make g++ qt6-base-dev qt6-serialport-dev libgl-dev)
+runtime_packages=(cmake make g++ qt6-base-dev qt6-serialport-dev)
 test_packages=()
 
 need=()
@@ -15,7 +15,7 @@ done
 if [ ${#need[@]} -gt 0 ]; then
     export DEBIAN_FRONTEND=noninteractive
     apt-get update -qq
-    apt-get install -y -qq --no-install-recommends "${need[@]}"
+    apt-get install -y -qq "${need[@]}"
 fi
 
 jobs=$(nproc)
