@@ -30,7 +30,8 @@ StatusFields splitStatusBody(QByteArrayView body)
         const qsizetype start = k * FieldWidth;
         if (body.size() <= start)
             return QString();
-        return QString::fromLatin1(body.sliced(start, qMin<qsizetype>(FieldWidth, body.size() - start)));
+        return QString::fromLatin1(
+            body.sliced(start, qMin<qsizetype>(FieldWidth, body.size() - start)));
     };
     return {field(0), field(1), field(2), field(3)};
 }

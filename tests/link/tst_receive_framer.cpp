@@ -1,0 +1,148 @@
+#include "app/module1.h"
+#include "link/protocol.h"
+#include "link/receive_framer.h"
+
+#include <QRandomGenerator>
+#include <QTest>
+
+class TestReceiveFramer : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init() { Module1::device_found = 0; }
+
+    void shouldFrameCharacterByCharacter_data();
+    void shouldFrameCharacterByCharacter();
+    void shouldGiveSameResultWhateverTheNotificationSplit();
+    void shouldKeepAtMostSixteenBodyCharacters();
+    void shouldDropOnlyAnOpenFrameWhenPortCloses_data();
+    void shouldDropOnlyAnOpenFrameWhenPortCloses();
+};
+
+void TestReceiveFramer::shouldFrameCharacterByCharacter_data()
+{
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<int>("framesEnded");
+    QTest::addColumn<QByteArray>("shown");
+    QTest::addColumn<bool>("open");
+
+    QTest::newRow("sixteen-character frame")
+        << QByteArray("#0004002000001000$") << 1 << QByteArray("0004002000001000") << false;
+    QTest::newRow("noise before the first hash is dropped")
+        << QByteArray("xy\r\n#ABCD$") << 1 << QByteArray("ABCD") << false;
+    QTest::newRow("lone dollar before any frame shows empty fields")
+        << QByteArray("$") << 1 << QByteArray() << false;
+    QTest::newRow("lone dollar after a frame shows it again")
+        << QByteArray("#ABCDEFGH$zz$") << 2 << QByteArray("ABCDEFGH") << false;
+    QTest::newRow("hash inside a frame is a body character")
+        << QByteArray("#ab#cd$") << 1 << QByteArray("ab#cd") << false;
+    QTest::newRow("characters after the end are dropped")
+        << QByteArray("#ABCD$EFGH") << 1 << QByteArray("ABCD") << false;
+    QTest::newRow("hash alone opens a frame and shows nothing")
+        << QByteArray("#12") << 0 << QByteArray() << true;
+    QTest::newRow("next hash empties the last body")
+        << QByteArray("#ABCDEFGH$#EF$") << 2 << QByteArray("EF") << false;
+    QTest::newRow("empty frame") << QByteArray("#ABCD$#$") << 2 << QByteArray() << false;
+    QTest::newRow("long body keeps its first sixteen")
+        << QByteArray("#ABCDEFGHIJKLMNOPQRST$") << 1 << QByteArray("ABCDEFGHIJKLMNOP") << false;
+    QTest::newRow("NUL and high bytes are body characters")
+        << QByteArray("#\x00\xFF\x80\x7F$", 6) << 1 << QByteArray("\x00\xFF\x80\x7F", 4) << false;
+}
+
+void TestReceiveFramer::shouldFrameCharacterByCharacter()
+{
+    QFETCH(QByteArray, input);
+    QFETCH(int, framesEnded);
+    QFETCH(QByteArray, shown);
+    QFETCH(bool, open);
+
+    ReceiveFramer framer;
+    int ended = 0;
+    for (char c : input)
+        ended += framer.step(c) ? 1 : 0;
+
+    QCOMPARE(ended, framesEnded);
+    QCOMPARE(framer.shownBody().toByteArray(), shown);
+    QCOMPARE(framer.frameOpen(), open);
+    QCOMPARE(Module1::device_found, qint16(framesEnded > 0 ? 1 : 0));
+}
+
+// Several bytes per notification must give what one byte per notification gives.
+void TestReceiveFramer::shouldGiveSameResultWhateverTheNotificationSplit()
+{
+    QRandomGenerator rng(20261207);
+    const QByteArray alphabet("#$#$0123456789 .-AZ\x00\xFF", 22);
+    for (int round = 0; round < 200; ++round) {
+        QByteArray stream;
+        const int length = rng.bounded(1, 400);
+        for (int i = 0; i < length; ++i)
+            stream.append(alphabet.at(rng.bounded(alphabet.size())));
+
+        ReceiveFramer oneByOne;
+        ReceiveFramer batched;
+        qsizetype at = 0;
+        while (at < stream.size()) {
+            const qsizetype n = qMin<qsizetype>(rng.bounded(1, 40), stream.size() - at);
+            QByteArray lastShown;
+            int endedOneByOne = 0;
+            for (char c : stream.mid(at, n)) {
+                if (oneByOne.step(c)) {
+                    ++endedOneByOne;
+                    lastShown = oneByOne.shownBody().toByteArray();
+                }
+            }
+            const int endedBatched = batched.feed(QByteArrayView(stream).sliced(at, n));
+            QCOMPARE(endedBatched, endedOneByOne);
+            if (endedBatched > 0)
+                QCOMPARE(batched.shownBody().toByteArray(), lastShown);
+            QCOMPARE(batched.frameOpen(), oneByOne.frameOpen());
+            QCOMPARE(batched.body().toByteArray(), oneByOne.body().toByteArray());
+            at += n;
+        }
+    }
+}
+
+void TestReceiveFramer::shouldKeepAtMostSixteenBodyCharacters()
+{
+    ReceiveFramer framer;
+    framer.feed("#");
+    const QByteArray chunk(64 * 1024, 'N');
+    for (int i = 0; i < 16; ++i)
+        framer.feed(chunk);
+    QVERIFY(framer.frameOpen());
+    QCOMPARE(framer.body().size(), qsizetype(ReceiveFramer::MaxBody));
+    QCOMPARE(framer.feed("$"), 1);
+    QCOMPARE(protocol::splitStatusBody(framer.shownBody()).highRange, QString("NNNN"));
+}
+
+void TestReceiveFramer::shouldDropOnlyAnOpenFrameWhenPortCloses_data()
+{
+    QTest::addColumn<QByteArray>("beforeClose");
+    QTest::addColumn<QByteArray>("afterReopen");
+    QTest::addColumn<QByteArray>("shown");
+
+    QTest::newRow("partial body is not spliced into the next frame")
+        << QByteArray("#OLD1") << QByteArray("#NEW1NEW2NEW3NEW4$")
+        << QByteArray("NEW1NEW2NEW3NEW4");
+    QTest::newRow("tail of a cut frame is dropped as noise")
+        << QByteArray("#OLD1") << QByteArray("2222$") << QByteArray();
+    QTest::newRow("completed frame is still shown by a lone dollar")
+        << QByteArray("#ABCDEFGH$") << QByteArray("$") << QByteArray("ABCDEFGH");
+}
+
+void TestReceiveFramer::shouldDropOnlyAnOpenFrameWhenPortCloses()
+{
+    QFETCH(QByteArray, beforeClose);
+    QFETCH(QByteArray, afterReopen);
+    QFETCH(QByteArray, shown);
+
+    ReceiveFramer framer;
+    framer.feed(beforeClose);
+    framer.dropOpenFrame();
+    QVERIFY(!framer.frameOpen());
+    QCOMPARE(framer.feed(afterReopen), int(afterReopen.count('$')));
+    QCOMPARE(framer.shownBody().toByteArray(), shown);
+}
+
+QTEST_APPLESS_MAIN(TestReceiveFramer)
+#include "tst_receive_framer.moc"
