@@ -1,0 +1,68 @@
+#include "console/console_state.h"
+
+namespace console {
+
+namespace {
+
+using C = CalibrationControl;
+
+EnabledFlags only(std::initializer_list<CalibrationControl> on)
+{
+    EnabledFlags flags{};
+    for (CalibrationControl control : on)
+        flags[position(control)] = true;
+    return flags;
+}
+
+} // namespace
+
+StateRow stateRow(ConsoleState state)
+{
+    switch (state) {
+    case ConsoleState::Idle:
+        return {only({}), std::nullopt};
+    case ConsoleState::Ready:
+        return {only({C::Feed_Zero, C::Save_cmd, C::Feed_span, C::Low_range_cmd,
+                      C::High_range_cmd}),
+                std::nullopt};
+    case ConsoleState::FeedingZero:
+        return {only({C::Stop_Feed_zero}), std::nullopt};
+    case ConsoleState::FeedingSpan:
+        return {only({C::Stop_Feed_span}), std::nullopt};
+    case ConsoleState::LowRangeEntry:
+        return {only({C::Low_range_text, C::Enter_L}), C::Low_range_text};
+    case ConsoleState::HighRangeEntry:
+        return {only({C::High_range_text, C::Enter_H}), C::High_range_text};
+    }
+    return {};
+}
+
+std::optional<ConsoleState> stateOf(const EnabledFlags &enabled)
+{
+    for (ConsoleState state : AllConsoleStates) {
+        if (stateRow(state).enabled == enabled)
+            return state;
+    }
+    return std::nullopt;
+}
+
+QString stateName(ConsoleState state)
+{
+    switch (state) {
+    case ConsoleState::Idle:
+        return QStringLiteral("Idle");
+    case ConsoleState::Ready:
+        return QStringLiteral("Ready");
+    case ConsoleState::FeedingZero:
+        return QStringLiteral("Feeding zero");
+    case ConsoleState::FeedingSpan:
+        return QStringLiteral("Feeding span");
+    case ConsoleState::LowRangeEntry:
+        return QStringLiteral("Low-range entry");
+    case ConsoleState::HighRangeEntry:
+        return QStringLiteral("High-range entry");
+    }
+    return {};
+}
+
+} // namespace console
