@@ -1,0 +1,78 @@
+#include "dialogs/auxiliary_window.h"
+
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QScreen>
+
+AuxiliaryWindow::AuxiliaryWindow(QWidget *mainWindow, const QString &title, QSize clientSize)
+    : QWidget(nullptr, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
+                           Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                           Qt::WindowCloseButtonHint),
+      main_window(mainWindow)
+{
+    setWindowTitle(title);
+    setFixedSize(clientSize);
+    // Closing one of these never ends the program: the main window stays.
+    setAttribute(Qt::WA_QuitOnClose, false);
+}
+
+void AuxiliaryWindow::showWindow()
+{
+    if (isVisible()) {
+        raise();
+        activateWindow();
+        return;
+    }
+    lockMainWindow();
+    load();
+    if (initial_focus)
+        initial_focus->setFocus();
+    setGeometry(placement());
+    show();
+    activateWindow();
+}
+
+QRect AuxiliaryWindow::screenGeometry() const
+{
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    return screen ? screen->geometry() : QRect(0, 0, 0, 0);
+}
+
+QRect AuxiliaryWindow::centredOnScreen() const
+{
+    // Known once the window has had a frame; a first showing centres the client area.
+    const QMargins frame(geometry().left() - frameGeometry().left(),
+                         geometry().top() - frameGeometry().top(),
+                         frameGeometry().right() - geometry().right(),
+                         frameGeometry().bottom() - geometry().bottom());
+    QRect frameRect(QPoint(0, 0), size().grownBy(frame));
+    frameRect.moveCenter(screenGeometry().center());
+    return QRect(frameRect.topLeft() + QPoint(frame.left(), frame.top()), size());
+}
+
+QRect AuxiliaryWindow::atScreenOffset(QPoint offset) const
+{
+    return QRect(screenGeometry().topLeft() + offset, size());
+}
+
+void AuxiliaryWindow::closeEvent(QCloseEvent *event)
+{
+    // Every way of closing ends here (buttons, close box, Alt+F4): the window
+    // goes first, then the main window takes input again.
+    event->accept();
+    hide();
+    unlockMainWindow();
+}
+
+void AuxiliaryWindow::lockMainWindow()
+{
+    // The main window as a whole: its controls keep their own enabled flags.
+    if (main_window)
+        main_window->setEnabled(false);
+}
+
+void AuxiliaryWindow::unlockMainWindow()
+{
+    if (main_window)
+        main_window->setEnabled(true);
+}

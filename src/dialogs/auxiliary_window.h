@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QPointer>
+#include <QRect>
+#include <QSize>
+#include <QWidget>
+
+class QCloseEvent;
+
+// What the three auxiliary windows share: a top-level window of its own (no
+// owner, no parent), shown without blocking, fixed in size, that locks the
+// main window from the first step of its load until it is closed, whichever
+// way it is closed.
+class AuxiliaryWindow : public QWidget
+{
+    Q_OBJECT
+public:
+    // clientSize in pixels; the window's controls are built by the subclass.
+    AuxiliaryWindow(QWidget *mainWindow, const QString &title, QSize clientSize);
+
+    // Loads and shows the window, and returns at once. While it is already on
+    // screen it is only brought to the front.
+    void showWindow();
+
+protected:
+    // After the lock: what the window sets up at each showing.
+    virtual void load() {}
+    // Where the client area goes at each showing.
+    virtual QRect placement() const = 0;
+    // The client area centred on the screen, frame included as far as it is known.
+    QRect centredOnScreen() const;
+    // The screen's top-left corner plus offset.
+    QRect atScreenOffset(QPoint offset) const;
+
+    // The control that has the focus when the window opens.
+    void setInitialFocus(QWidget *control) { initial_focus = control; }
+
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void lockMainWindow();
+    void unlockMainWindow();
+    QRect screenGeometry() const;
+
+    QPointer<QWidget> main_window;
+    QWidget *initial_focus = nullptr;
+};

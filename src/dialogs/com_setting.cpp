@@ -1,0 +1,64 @@
+#include "dialogs/com_setting.h"
+
+#include "app/module1.h"
+#include "dialogs/twips_layout.h"
+
+#include <QComboBox>
+#include <QPushButton>
+
+namespace {
+
+constexpr int PortCount = 8;
+
+// No font of its own anywhere: the toolkit's dialog font throughout.
+constexpr ControlRecord Controls[] = {
+    {"OKButton", ControlKind::PushButton, "OK", 3240, 120, 1215, 375, 0, {}},
+    {"CancelButton", ControlKind::PushButton, "Cancel", 3240, 720, 1215, 375, 1, {}},
+    {"Label1", ControlKind::Label, "Serial  Port", 360, 240, 1335, 375, 2, {}},
+    {"port_combo", ControlKind::DropDownList, "", 1320, 120, 1455, 315, 3, {}},
+};
+
+} // namespace
+
+ComSetting::ComSetting(QWidget *mainWindow)
+    : AuxiliaryWindow(mainWindow, QStringLiteral("Communication Settings"),
+                      twips::toPixels(4560, 1560))
+{
+    setObjectName(QStringLiteral("ComSetting"));
+    buildControls(this, Controls);
+    port_combo = findChild<QComboBox *>(QStringLiteral("port_combo"));
+    auto *ok = findChild<QPushButton *>(QStringLiteral("OKButton"));
+    auto *cancel = findChild<QPushButton *>(QStringLiteral("CancelButton"));
+    connect(ok, &QPushButton::clicked, this, &ComSetting::okButtonClicked);
+    connect(cancel, &QPushButton::clicked, this, &ComSetting::cancelButtonClicked);
+    setInitialFocus(ok);
+}
+
+void ComSetting::load()
+{
+    // The list is built afresh at every opening, so what was picked and then
+    // cancelled last time is gone.
+    port_combo->clear();
+    for (int port = 1; port <= PortCount; ++port)
+        port_combo->addItem(QStringLiteral("Com %1").arg(port));
+    const int port = Module1::comm_port;
+    port_combo->setCurrentIndex(port >= 1 && port <= PortCount ? port - 1 : -1);
+}
+
+QRect ComSetting::placement() const
+{
+    return atScreenOffset(QPoint(twips::toPixels(2760), twips::toPixels(3750)));
+}
+
+void ComSetting::okButtonClicked()
+{
+    const int position = port_combo->currentIndex();
+    if (position >= 0)
+        Module1::comm_port = static_cast<qint16>(position + 1);
+    close();
+}
+
+void ComSetting::cancelButtonClicked()
+{
+    close();
+}
