@@ -36,4 +36,15 @@ StatusFields splitStatusBody(QByteArrayView body)
     return {field(0), field(1), field(2), field(3)};
 }
 
+QByteArray statusFrame(const StatusFields &fields)
+{
+    QByteArray frame;
+    frame.reserve(StatusBodyLength + 2);
+    frame.append(FrameStart);
+    for (const QString *field : {&fields.zero, &fields.span, &fields.lowRange, &fields.highRange})
+        frame.append(field->left(FieldWidth).toLatin1().leftJustified(FieldWidth, ' '));
+    frame.append(FrameEnd);
+    return frame;
+}
+
 } // namespace protocol

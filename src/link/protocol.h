@@ -62,4 +62,8 @@ inline constexpr int StatusBodyLength = FieldWidth * FieldCount;
 // end of the body is empty and characters after the 16th are ignored.
 StatusFields splitStatusBody(QByteArrayView body);
 
+// The instrument's side: "#", the four fields, "$". Each field is cut or padded
+// with blanks on the right to 4 characters, so that it lands in its own box.
+QByteArray statusFrame(const StatusFields &fields);
+
 } // namespace protocol

@@ -1,0 +1,133 @@
+#include "line.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <stdlib.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+PtyLine::PtyLine(QObject *parent) : Line(parent)
+{
+    master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) {
+        error = QString::fromLocal8Bit(std::strerror(errno));
+        if (master >= 0)
+            ::close(master);
+        master = -1;
+        return;
+    }
+    slave_path = QString::fromLocal8Bit(ptsname(master));
+    slave = ::open(ptsname(master), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (slave >= 0) {
+        // Raw from the start: nothing sent before the console sets the line
+        // up may be echoed back or altered.
+        termios tio{};
+        if (tcgetattr(slave, &tio) == 0) {
+            cfmakeraw(&tio);
+            cfsetspeed(&tio, B19200);
+            tcsetattr(slave, TCSANOW, &tio);
+        }
+    }
+    fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
+
+    read_notifier = std::make_unique<QSocketNotifier>(master, QSocketNotifier::Read);
+    connect(read_notifier.get(), &QSocketNotifier::activated, this, &PtyLine::onReadable);
+    write_notifier = std::make_unique<QSocketNotifier>(master, QSocketNotifier::Write);
+    write_notifier->setEnabled(false);
+    connect(write_notifier.get(), &QSocketNotifier::activated, this, &PtyLine::flushPending);
+
+    stale_check.setInterval(1000);
+    connect(&stale_check, &QTimer::timeout, this, &PtyLine::dropUnread);
+    stale_check.start();
+}
+
+PtyLine::~PtyLine()
+{
+    read_notifier.reset();
+    write_notifier.reset();
+    if (slave >= 0)
+        ::close(slave);
+    if (master >= 0)
+        ::close(master);
+}
+
+void PtyLine::onReadable()
+{
+    char buf[4096];
+    for (;;) {
+        const ssize_t n = ::read(master, buf, sizeof buf);
+        if (n > 0) {
+            emit received(QByteArray(buf, n));
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        break;
+    }
+}
+
+void PtyLine::write(const QByteArray &bytes)
+{
+    if (master < 0)
+        return;
+    const qsizetype room = MaxPending - pending.size();
+    if (bytes.size() > room)
+        emit trouble(QStringLiteral("the console reads nothing: %1 bytes not sent")
+                         .arg(bytes.size() - room));
+    pending.append(bytes.left(room));
+    flushPending();
+}
+
+void PtyLine::flushPending()
+{
+    while (!pending.isEmpty()) {
+        const ssize_t n = ::write(master, pending.constData(), size_t(pending.size()));
+        if (n > 0) {
+            written_since_check += n;
+            pending.remove(0, n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        break;
+    }
+    write_notifier->setEnabled(!pending.isEmpty());
+}
+
+qsizetype PtyLine::unreadBytes() const
+{
+    int n = 0;
+    if (slave < 0 || ::ioctl(slave, FIONREAD, &n) != 0)
+        return 0;
+    return n;
+}
+
+void PtyLine::dropUnread()
+{
+    const qsizetype unread = unreadBytes();
+    const bool nothing_taken =
+        unread_at_last_check > 0 && unread >= unread_at_last_check + written_since_check;
+    written_since_check = 0;
+    unread_at_last_check = unread;
+    if (!nothing_taken)
+        return;
+    const qsizetype dropped = unread + pending.size();
+    tcflush(slave, TCIFLUSH);
+    pending.clear();
+    write_notifier->setEnabled(false);
+    unread_at_last_check = 0;
+    emit trouble(QStringLiteral("no console reads the line: %1 bytes dropped").arg(dropped));
+}
+
+PortLine::PortLine(const QString &path, QObject *parent) : Line(parent), path(path)
+{
+    // The project's port opens "Com N"; here every number means this path.
+    setPortNameResolver([path](int) { return path; });
+    connect(&port, &SerialPort::received, this, [this] { emit received(port.read()); });
+    connect(&port, &SerialPort::failed, this, [this](const PortError &e) {
+        emit trouble(QStringLiteral("port failed: %1").arg(e.description));
+    });
+    port.open();
+}

@@ -1,0 +1,90 @@
+#pragma once
+
+#include "link/serial_port.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QSocketNotifier>
+#include <QString>
+#include <QTimer>
+
+#include <memory>
+
+// The instrument's end of the serial line.
+class Line : public QObject
+{
+    Q_OBJECT
+public:
+    using QObject::QObject;
+
+    virtual bool isOpen() const = 0;
+    // What the console opens (a pseudo-terminal's slave, or the real port).
+    virtual QString consolePath() const = 0;
+    virtual QString errorString() const = 0;
+    virtual void write(const QByteArray &bytes) = 0;
+
+signals:
+    void received(const QByteArray &bytes);
+    // Bytes that could not go out, in words for the terminal.
+    void trouble(const QString &text);
+};
+
+// A pseudo-terminal whose master side is the instrument.
+class PtyLine : public Line
+{
+    Q_OBJECT
+public:
+    explicit PtyLine(QObject *parent = nullptr);
+    ~PtyLine() override;
+
+    bool isOpen() const override { return master >= 0; }
+    QString consolePath() const override { return slave_path; }
+    QString errorString() const override { return error; }
+    void write(const QByteArray &bytes) override;
+
+    // Bytes written that no reader has taken from the slave side yet.
+    qsizetype unreadBytes() const;
+
+    // How often unread bytes are looked at.
+    void setStaleCheckInterval(int ms) { stale_check.setInterval(ms); }
+
+    // Unsent bytes kept while the console does not read.
+    static constexpr qsizetype MaxPending = 64 * 1024;
+
+private:
+    void onReadable();
+    void flushPending();
+    void dropUnread();
+
+    int master = -1;
+    // Held open so that the master never sees a hang-up between two
+    // configuration runs of the console.
+    int slave = -1;
+    QString slave_path;
+    QString error;
+    QByteArray pending;
+    std::unique_ptr<QSocketNotifier> read_notifier;
+    std::unique_ptr<QSocketNotifier> write_notifier;
+    // A console that is not attached reads nothing; what it has not taken
+    // after a whole check interval is dropped, as on a line with no listener.
+    QTimer stale_check;
+    qsizetype unread_at_last_check = 0;
+    qsizetype written_since_check = 0;
+};
+
+// A real serial port, opened with the console's own line settings.
+class PortLine : public Line
+{
+    Q_OBJECT
+public:
+    explicit PortLine(const QString &path, QObject *parent = nullptr);
+
+    bool isOpen() const override { return port.isOpen(); }
+    QString consolePath() const override { return path; }
+    QString errorString() const override { return port.lastError().description; }
+    void write(const QByteArray &bytes) override { port.write(bytes); }
+
+private:
+    QString path;
+    SerialPort port;
+};
