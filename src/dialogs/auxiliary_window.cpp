@@ -1,5 +1,7 @@
 #include "dialogs/auxiliary_window.h"
 
+#include "dialogs/dialog_layout.h"
+
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QScreen>
@@ -12,6 +14,7 @@ AuxiliaryWindow::AuxiliaryWindow(QWidget *mainWindow, const QString &title, QSiz
 {
     setWindowTitle(title);
     setFixedSize(clientSize);
+    setFont(dialogFont());
     // Closing one of these never ends the program: the main window stays.
     setAttribute(Qt::WA_QuitOnClose, false);
 }

@@ -1,7 +1,7 @@
 #include "dialogs/com_setting.h"
 
 #include "app/module1.h"
-#include "dialogs/twips_layout.h"
+#include "dialogs/dialog_layout.h"
 
 #include <QComboBox>
 #include <QPushButton>
@@ -10,19 +10,24 @@ namespace {
 
 constexpr int PortCount = 8;
 
-// No font of its own anywhere: the toolkit's dialog font throughout.
-constexpr ControlRecord Controls[] = {
-    {"OKButton", ControlKind::PushButton, "OK", 3240, 120, 1215, 375, 0, {}},
-    {"CancelButton", ControlKind::PushButton, "Cancel", 3240, 720, 1215, 375, 1, {}},
-    {"Label1", ControlKind::Label, "Serial  Port", 360, 240, 1335, 375, 2, {}},
-    {"port_combo", ControlKind::DropDownList, "", 1320, 120, 1455, 315, 3, {}},
+using K = DialogControlKind;
+
+// No font of its own anywhere: the default dialog font throughout.
+// clang-format off
+constexpr DialogControl Controls[] = {
+    // name          kind             text            left  top  width height  tab  font
+    {"OKButton",     K::PushButton,   "OK",           {3240, 120, 1215, 375},  0,   {}},
+    {"CancelButton", K::PushButton,   "Cancel",       {3240, 720, 1215, 375},  1,   {}},
+    {"Label1",       K::Label,        "Serial  Port", { 360, 240, 1335, 375},  2,   {}},
+    {"port_combo",   K::DropDownList, "",             {1320, 120, 1455, 315},  3,   {}},
 };
+// clang-format on
 
 } // namespace
 
 ComSetting::ComSetting(QWidget *mainWindow)
     : AuxiliaryWindow(mainWindow, QStringLiteral("Communication Settings"),
-                      twips::toPixels(4560, 1560))
+                      twipsToPixels(4560, 1560))
 {
     setObjectName(QStringLiteral("ComSetting"));
     buildControls(this, Controls);
@@ -47,7 +52,7 @@ void ComSetting::load()
 
 QRect ComSetting::placement() const
 {
-    return atScreenOffset(QPoint(twips::toPixels(2760), twips::toPixels(3750)));
+    return atScreenOffset(QPoint(layout::twipsToPixels(2760), layout::twipsToPixels(3750)));
 }
 
 void ComSetting::okButtonClicked()

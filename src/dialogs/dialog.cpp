@@ -1,29 +1,25 @@
 #include "dialogs/dialog.h"
 
-#include "dialogs/twips_layout.h"
+#include "dialogs/dialog_layout.h"
 
 #include <QPushButton>
 
 namespace {
 
-constexpr ControlRecord Controls[] = {
-    {"OKButton", ControlKind::PushButton, "OK", 1200, 840, 1215, 375, 0, {}},
-    {"Label1",
-     ControlKind::Label,
-     "Unable to find device.",
-     960,
-     240,
-     2535,
-     375,
-     1,
-     {"Times New Roman", 12}},
+using K = DialogControlKind;
+
+// clang-format off
+constexpr DialogControl Controls[] = {
+    // name      kind           text                      left  top  width height  tab  font
+    {"OKButton", K::PushButton, "OK",                     {1200, 840, 1215, 375},  0,   {}},
+    {"Label1",   K::Label,      "Unable to find device.", { 960, 240, 2535, 375},  1,   {"Times New Roman", 12}},
 };
+// clang-format on
 
 } // namespace
 
 Dialog::Dialog(QWidget *mainWindow)
-    : AuxiliaryWindow(mainWindow, QStringLiteral("Communication Error"),
-                      twips::toPixels(3645, 1440))
+    : AuxiliaryWindow(mainWindow, QStringLiteral("Communication Error"), twipsToPixels(3645, 1440))
 {
     setObjectName(QStringLiteral("Dialog"));
     buildControls(this, Controls);
