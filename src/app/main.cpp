@@ -1,10 +1,12 @@
-#include <QApplication>
-#include <QMainWindow>
+#include "console/orvane.h"
 
+#include <QApplication>
+
+// No start-up routine of its own: the program shows its main window.
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    QMainWindow window;
+    Orvane window;
     window.show();
     return app.exec();
 }

@@ -1,0 +1,504 @@
+#include "console/orvane.h"
+
+#include "app/module1.h"
+#include "console/main_window_layout.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QEvent>
+#include <QIcon>
+#include <QImageReader>
+#include <QLabel>
+#include <QLayout>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScreen>
+#include <QStyle>
+#include <QTimer>
+#include <QValidator>
+
+#include <algorithm>
+#include <vector>
+
+namespace {
+
+// What an entry box takes: no "#" or "$" (they would cut the frame short), no
+// control characters, nothing without a single-byte (Latin-1) form. Typing,
+// pasting, dropping and input methods all pass through it; a paste holding
+// such a character is refused as a whole, the way a fifth character is.
+class EntryValidator : public QValidator
+{
+public:
+    using QValidator::QValidator;
+
+    State validate(QString &input, int &) const override
+    {
+        const bool sendable = std::all_of(input.cbegin(), input.cend(), protocol::isSendableValueChar);
+        return sendable ? Acceptable : Invalid;
+    }
+};
+
+// How long after the first showing the window manager may take to frame the
+// window (its title bar is what moves the window off the centre).
+constexpr int FramingWaitMs = 2000;
+
+// The element index of a one-element control array (Part 2.1).
+constexpr const char *IndexProperty = "controlArrayIndex";
+
+QIcon programIcon()
+{
+    QIcon icon;
+    icon.addFile(QStringLiteral(":/icons/zelvor-16.png"), QSize(16, 16));
+    icon.addFile(QStringLiteral(":/icons/zelvor-32.png"), QSize(32, 32));
+    // Larger sizes only where Qt can read SVG (the Qt SVG module is optional).
+    if (QImageReader::supportedImageFormats().contains("svg"))
+        icon.addFile(QStringLiteral(":/icons/zelvor.svg"));
+    return icon;
+}
+
+} // namespace
+
+Orvane::Orvane(QWidget *parent) : QMainWindow(parent), MSComm1(this), aux(this)
+{
+    buildWindow();
+    connectHandlers();
+    Form_Load();
+}
+
+Orvane::~Orvane() = default;
+
+void Orvane::buildWindow()
+{
+    setObjectName(QStringLiteral("Orvane"));
+    setWindowTitle(QString::fromUtf8(layout::MainWindow.title));
+    // A fixed frame with the window menu and the close box, no minimise and
+    // no maximise box.
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    setWindowIcon(programIcon());
+
+    auto *client = new QWidget(this);
+    client->setObjectName(QStringLiteral("client"));
+    client->setFixedSize(layout::twipsToPixels(layout::MainWindow.clientWidth),
+                         layout::twipsToPixels(layout::MainWindow.clientHeight));
+    client->setAutoFillBackground(true);
+    client->setBackgroundRole(layout::paletteRole(layout::MainWindow.background));
+    setCentralWidget(client);
+
+    buildControls(client);
+    buildMenus();
+
+    // The frame follows the client area plus the menu bar, and cannot be resized.
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+    adjustSize();
+    centreOnScreen();
+}
+
+// The frame is centred where its size is known (after the window manager has
+// framed the window); until then the window itself is.
+void Orvane::centreOnScreen()
+{
+    const QScreen *screen = this->screen();
+    if (!screen)
+        return;
+    move(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, frameGeometry().size(),
+                             screen->availableGeometry())
+             .topLeft());
+}
+
+void Orvane::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (!first_shown) {
+        first_shown = true;
+        centre_when_framed = true;
+        // A window manager that never frames the window, or a move by the
+        // operator after that, must not bring it back to the centre.
+        QTimer::singleShot(FramingWaitMs, this, [this] { centre_when_framed = false; });
+    }
+}
+
+void Orvane::moveEvent(QMoveEvent *event)
+{
+    QMainWindow::moveEvent(event);
+    if (centre_when_framed && frameGeometry().size() != size()) {
+        centre_when_framed = false;
+        centreOnScreen();
+    }
+}
+
+void Orvane::buildControls(QWidget *client)
+{
+    std::vector<std::pair<int, QWidget *>> tabOrder;
+    for (const layout::ControlSpec &spec : layout::MainWindowControls) {
+        const QString caption = QString::fromUtf8(spec.caption);
+        QWidget *control = nullptr;
+        switch (spec.kind) {
+        case layout::Kind::Label: {
+            auto *label = new QLabel(caption, client);
+            label->setTextFormat(Qt::PlainText);
+            label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+            control = label;
+            break;
+        }
+        case layout::Kind::TextBox: {
+            auto *box = new QLineEdit(client);
+            if (spec.maxLength > 0) {
+                box->setMaxLength(spec.maxLength);
+                box->setValidator(new EntryValidator(box));
+            }
+            control = box;
+            break;
+        }
+        case layout::Kind::CommandButton: {
+            auto *button = new QPushButton(caption, client);
+            // Enter presses the focused button, as on the platform the design
+            // came from (Space does anyway).
+            button->setAutoDefault(true);
+            if (spec.index >= 0)
+                button->setProperty(IndexProperty, spec.index);
+            control = button;
+            break;
+        }
+        }
+        control->setObjectName(QLatin1String(spec.name));
+        control->setGeometry(layout::twipsToPixels(spec.rect));
+        control->setFont(layout::fontFor(spec.font));
+        if (spec.accessibleName)
+            control->setAccessibleName(QString::fromUtf8(spec.accessibleName));
+        if (spec.kind == layout::Kind::Label) {
+            control->setAutoFillBackground(true);
+            control->setBackgroundRole(layout::paletteRole(spec.background));
+        } else {
+            tabOrder.emplace_back(spec.tabOrder, control);
+        }
+    }
+    applyDesignedColors();
+
+    std::sort(tabOrder.begin(), tabOrder.end(),
+              [](const auto &a, const auto &b) { return a.first < b.first; });
+    for (std::size_t i = 1; i < tabOrder.size(); ++i)
+        setTabOrder(tabOrder[i - 1].second, tabOrder[i].second);
+
+    auto find = [client](auto *&member, const char *name) {
+        member = client->findChild<std::remove_reference_t<decltype(member)>>(QLatin1String(name),
+                                                                             Qt::FindDirectChildrenOnly);
+        Q_ASSERT(member);
+    };
+    find(Label1, "Label1");
+    find(Label2, "Label2");
+    find(Label3, "Label3");
+    find(Label4, "Label4");
+    find(Label5, "Label5");
+    find(Label6, "Label6");
+    find(Zero_real, "Zero_real");
+    find(Span_real, "Span_real");
+    find(Low_range_real_txt, "Low_range_real_txt");
+    find(High_range_real_txt, "High_range_real_txt");
+    find(Feed_Zero, "Feed_Zero");
+    find(Stop_Feed_zero, "Stop_Feed_zero");
+    find(Save_cmd, "Save_cmd");
+    find(Feed_span, "Feed_span");
+    find(Stop_Feed_span, "Stop_Feed_span");
+    find(Low_range_cmd, "Low_range_cmd");
+    find(Low_range_text, "Low_range_text");
+    find(Enter_L, "Enter_L");
+    find(High_range_cmd, "High_range_cmd");
+    find(High_range_text, "High_range_text");
+    find(Enter_H, "Enter_H");
+
+    for (int i = 0; i < console::CalibrationControlCount; ++i) {
+        calibration[i] = client->findChild<QWidget *>(
+            QLatin1String(console::CalibrationControlNames[i]), Qt::FindDirectChildrenOnly);
+        Q_ASSERT(calibration[i]);
+    }
+}
+
+// The reading boxes: background system colour 10, Zero_real's text system
+// colour 5 (Part 2.1). They are disabled for good, and a disabled line edit
+// draws its text in the style's grey, faint on a face-coloured box: so their
+// text colour is set for the disabled state as well. A designed text colour
+// that is not legible on its background (white on face grey, less than 1.2:1)
+// gives way to the palette's normal text colour.
+void Orvane::applyDesignedColors()
+{
+    for (const layout::ControlSpec &spec : layout::MainWindowControls) {
+        if (spec.kind != layout::Kind::TextBox || spec.background == layout::SystemColor::Default)
+            continue;
+        auto *box = centralWidget()->findChild<QLineEdit *>(QLatin1String(spec.name),
+                                                            Qt::FindDirectChildrenOnly);
+        const QPalette inherited = palette();
+        QPalette boxPalette = box->palette();
+        const QColor background = layout::systemColor(spec.background, inherited);
+        const QColor normalText = inherited.color(QPalette::Active, QPalette::Text);
+        const QColor designedText = spec.foreground == layout::SystemColor::Default
+                                        ? normalText
+                                        : layout::systemColor(spec.foreground, inherited);
+        boxPalette.setColor(QPalette::Base, background);
+        boxPalette.setColor(QPalette::Text,
+                            layout::legibleTextColor(designedText, background, normalText));
+        box->setPalette(boxPalette);
+    }
+}
+
+void Orvane::changeEvent(QEvent *event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange && centralWidget())
+        applyDesignedColors();
+}
+
+void Orvane::buildMenus()
+{
+    QMenu *menu = nullptr;
+    for (const layout::MenuItemSpec &item : layout::MainWindowMenu) {
+        if (!menu || menu->objectName() != QLatin1String(item.menuName)) {
+            menu = menuBar()->addMenu(QString::fromUtf8(item.menuCaption));
+            menu->setObjectName(QLatin1String(item.menuName));
+        }
+        QAction *action = menu->addAction(QString::fromUtf8(item.itemCaption));
+        action->setObjectName(QLatin1String(item.itemName));
+    }
+    mnuFile = menuBar()->findChild<QMenu *>(QStringLiteral("mnuFile"));
+    mnuSetting = menuBar()->findChild<QMenu *>(QStringLiteral("mnuSetting"));
+    mnuOperation = menuBar()->findChild<QMenu *>(QStringLiteral("mnuOperation"));
+    Help = menuBar()->findChild<QMenu *>(QStringLiteral("Help"));
+    mnuFile_Exit = mnuFile->findChild<QAction *>(QStringLiteral("mnuFile_Exit"));
+    mnuSetting_com_setting = mnuSetting->findChild<QAction *>(QStringLiteral("mnuSetting_com_setting"));
+    mnuOperation_start_capture =
+        mnuOperation->findChild<QAction *>(QStringLiteral("mnuOperation_start_capture"));
+    mnuOperation_stop_capture =
+        mnuOperation->findChild<QAction *>(QStringLiteral("mnuOperation_stop_capture"));
+    About_Menu = Help->findChild<QAction *>(QStringLiteral("About_Menu"));
+}
+
+void Orvane::connectHandlers()
+{
+    auto onClick = [this](QPushButton *button, void (Orvane::*handler)(int)) {
+        connect(button, &QPushButton::clicked, this, [this, button, handler] {
+            (this->*handler)(button->property(IndexProperty).toInt());
+        });
+    };
+    onClick(Feed_Zero, &Orvane::Feed_Zero_Click);
+    onClick(Stop_Feed_zero, &Orvane::Stop_Feed_zero_Click);
+    onClick(Feed_span, &Orvane::Feed_span_Click);
+    onClick(Stop_Feed_span, &Orvane::Stop_Feed_span_Click);
+    onClick(Low_range_cmd, &Orvane::Low_range_cmd_Click);
+    onClick(High_range_cmd, &Orvane::High_range_cmd_Click);
+    connect(Enter_L, &QPushButton::clicked, this, &Orvane::Enter_L_Click);
+    connect(Enter_H, &QPushButton::clicked, this, &Orvane::Enter_H_Click);
+    connect(Save_cmd, &QPushButton::clicked, this, &Orvane::Save_cmd_Click);
+
+    connect(mnuFile_Exit, &QAction::triggered, this, &Orvane::mnuFile_Exit_Click);
+    connect(mnuSetting_com_setting, &QAction::triggered, this,
+            &Orvane::mnuSetting_com_setting_Click);
+    connect(mnuOperation_start_capture, &QAction::triggered, this,
+            &Orvane::mnuOperation_start_capture_Click);
+    connect(mnuOperation_stop_capture, &QAction::triggered, this,
+            &Orvane::mnuOperation_stop_capture_Click);
+    connect(About_Menu, &QAction::triggered, this, &Orvane::About_Menu_Click);
+
+    connect(&MSComm1, &DeviceLink::statusReceived, this, &Orvane::MSComm1_OnComm);
+    // Queued: the message box's event loop must not run inside the serial
+    // port's own error notification.
+    connect(&MSComm1, &DeviceLink::portFailed, this, &Orvane::MSComm1_OnFailure,
+            Qt::QueuedConnection);
+}
+
+std::optional<console::ConsoleState> Orvane::consoleState() const
+{
+    console::EnabledFlags enabled{};
+    for (int i = 0; i < console::CalibrationControlCount; ++i)
+        enabled[i] = calibration[i]->isEnabledTo(const_cast<Orvane *>(this));
+    return console::stateOf(enabled);
+}
+
+void Orvane::applyState(console::ConsoleState state)
+{
+    const console::StateRow row = console::stateRow(state);
+    for (int i = 0; i < console::CalibrationControlCount; ++i) {
+        calibration[i]->setEnabled(row.enabled[i]);
+        if (row.clearedEntry && console::position(*row.clearedEntry) == i)
+            static_cast<QLineEdit *>(calibration[i])->setText(QString());
+    }
+}
+
+void Orvane::applyRunMenus(bool runOpen)
+{
+    const console::RunMenuFlags flags = console::runMenuFlags(runOpen);
+    mnuSetting_com_setting->setEnabled(flags.comSetting);
+    mnuOperation_start_capture->setEnabled(flags.startConfig);
+    mnuOperation_stop_capture->setEnabled(flags.stopConfig);
+}
+
+bool Orvane::deviceCheck()
+{
+    if (Module1::device_found != 0)
+        return true;
+    aux.showCommunicationError();
+    return false;
+}
+
+void Orvane::showPortError(const QString &what, const PortError &error)
+{
+    const QString text = QStringLiteral("Com %1 (%2) %3\n\nError %4: %5")
+                             .arg(Module1::comm_port)
+                             .arg(error.portName, what)
+                             .arg(error.number)
+                             .arg(error.description);
+    // While an auxiliary window locks this window, a message owned by it would
+    // be disabled too and could not be dismissed.
+    QMessageBox box(QMessageBox::Critical, windowTitle(), text, QMessageBox::Ok,
+                    isEnabled() ? this : nullptr);
+    box.exec();
+}
+
+void Orvane::closeEvent(QCloseEvent *event)
+{
+    // While an auxiliary window locks it the window takes no input, its close
+    // box included. Otherwise closing it ends the program, whatever else is open.
+    if (!isEnabled()) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    QCoreApplication::quit();
+}
+
+// Load: the start-up state (Parts 1.3, 2.2).
+void Orvane::Form_Load()
+{
+    mnuOperation_stop_capture->setEnabled(false);
+    Module1::comm_port = 1;
+    Zero_real->setEnabled(false);
+    Span_real->setEnabled(false);
+    High_range_real_txt->setEnabled(false);
+    Low_range_real_txt->setEnabled(false);
+    applyState(console::ConsoleState::Idle);
+}
+
+// A status frame ended: the four fields, each as received.
+void Orvane::MSComm1_OnComm(const protocol::StatusFields &fields)
+{
+    Zero_real->setText(fields.zero);
+    Span_real->setText(fields.span);
+    Low_range_real_txt->setText(fields.lowRange);
+    High_range_real_txt->setText(fields.highRange);
+}
+
+// The port failed during a run (adapter pulled, line gone); it is closed
+// already. One message, then what Stop Config. does.
+void Orvane::MSComm1_OnFailure(const PortError &error)
+{
+    if (!mnuOperation_stop_capture->isEnabled())
+        return; // no run open any more: nothing to report or to stop
+    showPortError(QStringLiteral("stopped working during the configuration run; the port is "
+                                 "closed."),
+                  error);
+    mnuOperation_stop_capture_Click();
+}
+
+void Orvane::mnuFile_Exit_Click()
+{
+    QCoreApplication::quit();
+}
+
+void Orvane::mnuSetting_com_setting_Click()
+{
+    aux.showComSetting();
+}
+
+void Orvane::About_Menu_Click()
+{
+    aux.showAbout();
+}
+
+// Start Config. (Parts 1.3, 2.2). A port that cannot be opened is reported and
+// the console stays in Idle: the design ends the program here.
+void Orvane::mnuOperation_start_capture_Click()
+{
+    if (!MSComm1.open(Module1::comm_port)) {
+        showPortError(QStringLiteral("cannot be opened."), MSComm1.lastError());
+        return;
+    }
+    applyRunMenus(true);
+    // Parity replacement off: QSerialPort delivers every byte as received.
+    MSComm1.send(protocol::Command::StartConfig);
+    applyState(console::ConsoleState::Ready);
+}
+
+// Stop Config.: writes nothing; the reading boxes keep the last readings.
+void Orvane::mnuOperation_stop_capture_Click()
+{
+    mnuSetting_com_setting->setEnabled(true);
+    mnuOperation_start_capture->setEnabled(true);
+    MSComm1.close();
+    mnuOperation_stop_capture->setEnabled(false);
+    applyState(console::ConsoleState::Idle);
+}
+
+void Orvane::Feed_Zero_Click(int)
+{
+    if (!deviceCheck())
+        return;
+    MSComm1.send(protocol::Command::FeedZero);
+    applyState(console::ConsoleState::FeedingZero);
+}
+
+void Orvane::Stop_Feed_zero_Click(int)
+{
+    MSComm1.send(protocol::Command::StopFeedZero);
+    applyState(console::ConsoleState::Ready);
+}
+
+void Orvane::Feed_span_Click(int)
+{
+    if (!deviceCheck())
+        return;
+    MSComm1.send(protocol::Command::FeedSpan);
+    applyState(console::ConsoleState::FeedingSpan);
+}
+
+void Orvane::Stop_Feed_span_Click(int)
+{
+    MSComm1.send(protocol::Command::StopFeedSpan);
+    applyState(console::ConsoleState::Ready);
+}
+
+void Orvane::Low_range_cmd_Click(int)
+{
+    if (!deviceCheck())
+        return;
+    applyState(console::ConsoleState::LowRangeEntry);
+}
+
+void Orvane::High_range_cmd_Click(int)
+{
+    if (!deviceCheck())
+        return;
+    applyState(console::ConsoleState::HighRangeEntry);
+}
+
+// "#6", the text as typed, "$": three writes.
+void Orvane::Enter_L_Click()
+{
+    MSComm1.sendValue(protocol::ValueTarget::LowRange, Low_range_text->text());
+    applyState(console::ConsoleState::Ready);
+}
+
+void Orvane::Enter_H_Click()
+{
+    MSComm1.sendValue(protocol::ValueTarget::HighRange, High_range_text->text());
+    applyState(console::ConsoleState::Ready);
+}
+
+// Writes "#8$" and changes no control.
+void Orvane::Save_cmd_Click()
+{
+    if (!deviceCheck())
+        return;
+    MSComm1.send(protocol::Command::Save);
+}

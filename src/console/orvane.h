@@ -1,0 +1,122 @@
+#pragma once
+
+#include "console/console_state.h"
+#include "dialogs/auxiliary_windows.h"
+#include "link/device_link.h"
+
+#include <QMainWindow>
+
+#include <array>
+#include <optional>
+
+class QAction;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+
+// The console's main window (spec Parts 2.1 to 2.3): the reading boxes, the
+// calibration controls and the menus, built from the layout table of
+// main_window_layout.h; the console states of console_state.h; the serial
+// control MSComm1 and the handlers behind every button and menu item.
+//
+// As in the design, the console keeps no state variable of its own: the state
+// is the Enabled flags of the eleven calibration controls, and every action
+// writes all eleven (applyState()). A handler that writes to the port writes
+// first and changes controls afterwards.
+class Orvane : public QMainWindow
+{
+    Q_OBJECT
+public:
+    explicit Orvane(QWidget *parent = nullptr);
+    ~Orvane() override;
+
+    // The state that the calibration controls' Enabled flags make up.
+    std::optional<console::ConsoleState> consoleState() const;
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void moveEvent(QMoveEvent *event) override;
+
+private:
+    void buildWindow();
+    void buildControls(QWidget *client);
+    void buildMenus();
+    void connectHandlers();
+    void applyDesignedColors();
+    void centreOnScreen();
+
+    // Writes the eleven Enabled flags in the fixed order; an entry box that
+    // the state enables for typing is cleared right after it is enabled.
+    void applyState(console::ConsoleState state);
+    void applyRunMenus(bool runOpen);
+
+    // The device check of the five guarded actions: false (after showing the
+    // Communication Error dialog) while no instrument has answered.
+    bool deviceCheck();
+    void showPortError(const QString &what, const PortError &error);
+
+    // Handlers, one per handled event, named after the control and the event.
+    // The six control-array buttons get their element index and ignore it.
+    void Form_Load();
+    void MSComm1_OnComm(const protocol::StatusFields &fields);
+    void MSComm1_OnFailure(const PortError &error);
+    void mnuFile_Exit_Click();
+    void mnuSetting_com_setting_Click();
+    void mnuOperation_start_capture_Click();
+    void mnuOperation_stop_capture_Click();
+    void About_Menu_Click();
+    void Feed_Zero_Click(int index);
+    void Stop_Feed_zero_Click(int index);
+    void Feed_span_Click(int index);
+    void Stop_Feed_span_Click(int index);
+    void Low_range_cmd_Click(int index);
+    void High_range_cmd_Click(int index);
+    void Enter_L_Click();
+    void Enter_H_Click();
+    void Save_cmd_Click();
+
+    // The serial communications control: port, command frames, receive framer.
+    DeviceLink MSComm1;
+    AuxiliaryWindows aux;
+
+    // Controls, by their designed names.
+    QLabel *Label1 = nullptr;
+    QLabel *Label2 = nullptr;
+    QLabel *Label3 = nullptr;
+    QLabel *Label4 = nullptr;
+    QLabel *Label5 = nullptr;
+    QLabel *Label6 = nullptr;
+    QLineEdit *Zero_real = nullptr;
+    QLineEdit *Span_real = nullptr;
+    QLineEdit *Low_range_real_txt = nullptr;
+    QLineEdit *High_range_real_txt = nullptr;
+    QPushButton *Feed_Zero = nullptr;
+    QPushButton *Stop_Feed_zero = nullptr;
+    QPushButton *Save_cmd = nullptr;
+    QPushButton *Feed_span = nullptr;
+    QPushButton *Stop_Feed_span = nullptr;
+    QPushButton *Low_range_cmd = nullptr;
+    QLineEdit *Low_range_text = nullptr;
+    QPushButton *Enter_L = nullptr;
+    QPushButton *High_range_cmd = nullptr;
+    QLineEdit *High_range_text = nullptr;
+    QPushButton *Enter_H = nullptr;
+
+    QMenu *mnuFile = nullptr;
+    QMenu *mnuSetting = nullptr;
+    QMenu *mnuOperation = nullptr;
+    QMenu *Help = nullptr;
+    QAction *mnuFile_Exit = nullptr;
+    QAction *mnuSetting_com_setting = nullptr;
+    QAction *mnuOperation_start_capture = nullptr;
+    QAction *mnuOperation_stop_capture = nullptr;
+    QAction *About_Menu = nullptr;
+
+    // The eleven calibration controls in the fixed order of Part 2.2.
+    std::array<QWidget *, console::CalibrationControlCount> calibration{};
+    bool first_shown = false;
+    bool centre_when_framed = false;
+};
