@@ -41,13 +41,21 @@ QRect AuxiliaryWindow::screenGeometry() const
     return screen ? screen->geometry() : QRect(0, 0, 0, 0);
 }
 
+static QMargins frameMargins(const QWidget *window)
+{
+    const QRect frame = window->frameGeometry();
+    const QRect client = window->geometry();
+    return QMargins(client.left() - frame.left(), client.top() - frame.top(),
+                    frame.right() - client.right(), frame.bottom() - client.bottom());
+}
+
 QRect AuxiliaryWindow::centredOnScreen() const
 {
-    // Known once the window has had a frame; a first showing centres the client area.
-    const QMargins frame(geometry().left() - frameGeometry().left(),
-                         geometry().top() - frameGeometry().top(),
-                         frameGeometry().right() - geometry().right(),
-                         frameGeometry().bottom() - geometry().bottom());
+    // The frame is known once the window has been on screen; before that the
+    // main window's, drawn by the same window manager, is the best guess.
+    QMargins frame = frameMargins(this);
+    if (frame.isNull() && main_window)
+        frame = frameMargins(main_window);
     QRect frameRect(QPoint(0, 0), size().grownBy(frame));
     frameRect.moveCenter(screenGeometry().center());
     return QRect(frameRect.topLeft() + QPoint(frame.left(), frame.top()), size());
