@@ -1,4 +1,4 @@
-#include "lock_target.h"
+#include "auxiliary_test_support.h"
 
 #include "app/module1.h"
 

@@ -1,5 +1,8 @@
 #pragma once
 
+// What the auxiliary-window tests share: a stand-in main window to lock, the
+// three windows by kind, and every way of closing one.
+
 #include "dialogs/auxiliary_windows.h"
 #include "dialogs/com_setting.h"
 #include "dialogs/dialog.h"
