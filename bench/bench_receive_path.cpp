@@ -1,0 +1,154 @@
+// Status frames from a pseudo-terminal into a running main window, first as
+// fast as the kernel takes them, then at the line's own rate: wall time and the
+// console process's CPU from the first byte to the last frame in the reading boxes.
+
+#include "bench_machine.h"
+#include "console_harness.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QLineEdit>
+#include <QTextStream>
+#include <QTimer>
+
+namespace {
+
+constexpr qint64 FloodFrames = 200000;
+constexpr double PacedSeconds = 5.0;
+
+// Every update of the reading boxes must show a whole frame whose number is
+// higher than the one before: a lost or reordered byte breaks one of the two.
+struct OrderCheck
+{
+    qint64 last = -1;
+    qint64 updates = 0;
+    qint64 faults = 0;
+
+    void see(const QString &readings)
+    {
+        bool ok = readings.size() == 16;
+        const qint64 n = readings.toLongLong(&ok);
+        if (!ok || readings.size() != 16 || n <= last)
+            ++faults;
+        else
+            last = n;
+        ++updates;
+    }
+};
+
+struct Phase
+{
+    double seconds = 0;
+    double cpuSeconds = 0;
+    bool complete = false;
+    OrderCheck order;
+};
+
+Phase runPhase(bench::Instrument &instrument, bench::RunningConsole &console, qint64 first,
+               qint64 count, double framesPerSecond)
+{
+    QByteArray frames;
+    frames.reserve(count * 18);
+    for (qint64 i = first; i < first + count; ++i)
+        frames += bench::statusFrame(bench::numberedBody(i));
+    const QString expected = QString::fromLatin1(bench::numberedBody(first + count - 1));
+
+    Phase phase;
+    phase.order.last = first - 1;
+    QObject::connect(console.highRangeBox(), &QLineEdit::textChanged, console.highRangeBox(),
+                     [&] { phase.order.see(console.readings()); });
+    QElapsedTimer wall;
+    wall.start();
+    const double cpu0 = bench::processCpuSeconds();
+    bench::Instrument::Plan plan;
+    plan.block = frames;
+    if (framesPerSecond > 0) {
+        plan.piece = 18;
+        plan.piecesPerSecond = framesPerSecond;
+    }
+    instrument.startWriting(plan);
+    phase.complete = console.waitForReadings(expected, 120000);
+    phase.cpuSeconds = bench::processCpuSeconds() - cpu0;
+    phase.seconds = double(wall.nsecsElapsed()) / 1e9;
+    phase.complete = instrument.finishWriting() && phase.complete;
+    QObject::disconnect(console.highRangeBox(), &QLineEdit::textChanged, nullptr, nullptr);
+    return phase;
+}
+
+double idleShare(double seconds)
+{
+    QEventLoop loop;
+    QTimer::singleShot(int(seconds * 1000), &loop, &QEventLoop::quit);
+    QElapsedTimer wall;
+    wall.start();
+    const double cpu0 = bench::processCpuSeconds();
+    loop.exec();
+    return (bench::processCpuSeconds() - cpu0) / (double(wall.nsecsElapsed()) / 1e9);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    const QString platform = bench::choosePlatform();
+    QApplication app(argc, argv);
+    QTextStream out(stdout);
+    out << "receive-path benchmark: pseudo-terminal into the main window's reading boxes\n"
+        << bench::machineLine() << "\nplatform: " << platform << '\n';
+    out << QStringLiteral("reference: the line rate, %1 bytes/s = %2 status frames/s\n")
+               .arg(bench::LineBytesPerSecond)
+               .arg(bench::LineFramesPerSecond, 0, 'f', 1);
+
+    bench::Instrument instrument;
+    bench::RunningConsole console(instrument);
+    if (!instrument.isValid() || !console.isRunning()) {
+        out << "could not start a configuration run on a pseudo-terminal\n";
+        return 1;
+    }
+    out.flush();
+
+    const double idle = idleShare(2.0);
+
+    const Phase flood = runPhase(instrument, console, 0, FloodFrames, 0);
+    const double floodBytes = double(FloodFrames) * 18;
+    out << QStringLiteral("flood: %1 frames (%2 bytes) in %3 s, CPU %4 s\n")
+               .arg(FloodFrames)
+               .arg(qint64(floodBytes))
+               .arg(flood.seconds, 0, 'f', 3)
+               .arg(flood.cpuSeconds, 0, 'f', 3);
+    out << QStringLiteral("  %1 MB/s = %2 x line rate; %3 frames/s; CPU %4 us/frame\n")
+               .arg(floodBytes / flood.seconds / 1e6, 0, 'f', 2)
+               .arg(floodBytes / flood.seconds / bench::LineBytesPerSecond, 0, 'f', 0)
+               .arg(double(FloodFrames) / flood.seconds, 0, 'f', 0)
+               .arg(flood.cpuSeconds / double(FloodFrames) * 1e6, 0, 'f', 2);
+    out << QStringLiteral("  reading-box updates %1, every one a whole frame in order: %2, "
+                          "last frame shown: %3\n")
+               .arg(flood.order.updates)
+               .arg(flood.order.faults == 0 ? "yes" : "NO")
+               .arg(flood.complete ? "yes" : "NO");
+    out << QStringLiteral("  at the line rate that cost would be %1 % of one core\n")
+               .arg(flood.cpuSeconds / double(FloodFrames) * bench::LineFramesPerSecond * 100, 0,
+                    'f', 3);
+    out.flush();
+
+    const qint64 paced = qint64(PacedSeconds * bench::LineFramesPerSecond);
+    const Phase line =
+        runPhase(instrument, console, FloodFrames, paced, bench::LineFramesPerSecond);
+    out << QStringLiteral("line rate: %1 frames at %2 frames/s in %3 s, CPU %4 s = %5 us/frame\n")
+               .arg(paced)
+               .arg(bench::LineFramesPerSecond, 0, 'f', 1)
+               .arg(line.seconds, 0, 'f', 3)
+               .arg(line.cpuSeconds, 0, 'f', 3)
+               .arg(line.cpuSeconds / double(paced) * 1e6, 0, 'f', 1);
+    out << QStringLiteral("  share of one core %1 % (idle with the port open: %2 %); updates %3, "
+                          "in order: %4, last frame shown: %5\n")
+               .arg(line.cpuSeconds / line.seconds * 100, 0, 'f', 3)
+               .arg(idle * 100, 0, 'f', 3)
+               .arg(line.order.updates)
+               .arg(line.order.faults == 0 ? "yes" : "NO")
+               .arg(line.complete ? "yes" : "NO");
+    const bool ok =
+        flood.complete && line.complete && flood.order.faults == 0 && line.order.faults == 0;
+    return ok ? 0 : 1;
+}

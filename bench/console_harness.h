@@ -1,0 +1,79 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <sys/types.h>
+
+class QLineEdit;
+class Orvane;
+
+namespace bench {
+
+// A pseudo-terminal whose master plays the instrument. The bytes are written by
+// a child process, so the console's process CPU holds only the console's work.
+class Instrument
+{
+public:
+    Instrument();
+    ~Instrument();
+    Instrument(const Instrument &) = delete;
+    Instrument &operator=(const Instrument &) = delete;
+
+    bool isValid() const { return master >= 0; }
+    QString slavePath() const { return slave_path; }
+
+    // Runs the event loop until `count` bytes came from the console.
+    QByteArray receive(qsizetype count, int timeoutMs);
+
+    // What the writer child sends: `block` `repeat` times, then `tail`; as fast
+    // as the kernel takes it, or in pieces of `piece` bytes at
+    // `piecesPerSecond` when that is above 0.
+    struct Plan
+    {
+        QByteArray block;
+        qint64 repeat = 1;
+        QByteArray tail;
+        qsizetype piece = 0;
+        double piecesPerSecond = 0;
+    };
+    void startWriting(const Plan &plan);
+    // Waits for the writer to end; false if it failed.
+    bool finishWriting();
+
+private:
+    int master = -1;
+    QString slave_path;
+    pid_t writer = -1;
+};
+
+// A shown Orvane in a configuration run on the instrument's port.
+class RunningConsole
+{
+public:
+    explicit RunningConsole(Instrument &instrument);
+    ~RunningConsole();
+
+    bool isRunning() const { return running; }
+    // zero, span, low range, high range, as the reading boxes show them.
+    QString readings() const;
+    QLineEdit *highRangeBox() const { return boxes[3]; }
+
+    // Runs the event loop until the boxes show `expected` (or the timeout).
+    bool waitForReadings(const QString &expected, int timeoutMs);
+
+private:
+    Orvane *window = nullptr;
+    QLineEdit *boxes[4] = {};
+    bool running = false;
+};
+
+// The body of status frame `index`: its number in 16 digits, so the last four
+// change with every frame.
+QByteArray numberedBody(qint64 index);
+QByteArray statusFrame(const QByteArray &body);
+
+// Gives the offscreen platform when no display is at hand; says which is used.
+QString choosePlatform();
+
+} // namespace bench
