@@ -14,7 +14,7 @@ AuxiliaryWindow::AuxiliaryWindow(QWidget *mainWindow, const QString &title, QSiz
 {
     setWindowTitle(title);
     setFixedSize(clientSize);
-    setFont(dialogFont());
+    setFont(dialogs::dialogFont());
     // Closing one of these never ends the program: the main window stays.
     setAttribute(Qt::WA_QuitOnClose, false);
 }

@@ -10,7 +10,8 @@ namespace {
 
 constexpr int PortCount = 8;
 
-using K = DialogControlKind;
+using dialogs::DialogControl;
+using K = dialogs::DialogControlKind;
 
 // No font of its own anywhere: the default dialog font throughout.
 // clang-format off
@@ -27,10 +28,10 @@ constexpr DialogControl Controls[] = {
 
 ComSetting::ComSetting(QWidget *mainWindow)
     : AuxiliaryWindow(mainWindow, QStringLiteral("Communication Settings"),
-                      twipsToPixels(4560, 1560))
+                      dialogs::twipsToPixels(4560, 1560))
 {
     setObjectName(QStringLiteral("ComSetting"));
-    buildControls(this, Controls);
+    dialogs::buildControls(this, Controls);
     port_combo = findChild<QComboBox *>(QStringLiteral("port_combo"));
     auto *ok = findChild<QPushButton *>(QStringLiteral("OKButton"));
     auto *cancel = findChild<QPushButton *>(QStringLiteral("CancelButton"));

@@ -6,7 +6,8 @@
 
 namespace {
 
-using K = DialogControlKind;
+using dialogs::DialogControl;
+using K = dialogs::DialogControlKind;
 
 // clang-format off
 constexpr DialogControl Controls[] = {
@@ -19,10 +20,11 @@ constexpr DialogControl Controls[] = {
 } // namespace
 
 Dialog::Dialog(QWidget *mainWindow)
-    : AuxiliaryWindow(mainWindow, QStringLiteral("Communication Error"), twipsToPixels(3645, 1440))
+    : AuxiliaryWindow(mainWindow, QStringLiteral("Communication Error"),
+                      dialogs::twipsToPixels(3645, 1440))
 {
     setObjectName(QStringLiteral("Dialog"));
-    buildControls(this, Controls);
+    dialogs::buildControls(this, Controls);
     auto *ok = findChild<QPushButton *>(QStringLiteral("OKButton"));
     connect(ok, &QPushButton::clicked, this, &QWidget::close);
     setInitialFocus(ok);

@@ -9,6 +9,8 @@
 #include <utility>
 #include <vector>
 
+namespace dialogs {
+
 QFont dialogFont()
 {
     return layout::fontFor(layout::FontRole::Dialog);
@@ -78,3 +80,5 @@ void buildControls(QWidget *window, const DialogControl *controls, std::size_t c
     for (std::size_t i = 1; i < focusChain.size(); ++i)
         QWidget::setTabOrder(focusChain[i - 1].second, focusChain[i].second);
 }
+
+} // namespace dialogs

@@ -12,6 +12,8 @@ class QWidget;
 
 // The auxiliary windows' designs as data, in twips like the main window's and
 // converted through the same layout::twipsToPixels().
+namespace dialogs {
+
 enum class DialogControlKind { PushButton, Label, DropDownList };
 
 // No family: the default dialog font, the one the main window uses for its
@@ -53,3 +55,5 @@ template <std::size_t N> void buildControls(QWidget *window, const DialogControl
 {
     buildControls(window, controls, N);
 }
+
+} // namespace dialogs

@@ -9,7 +9,8 @@ namespace {
 // The boxes overlap by design: the name, the two address lines and the web
 // address read from top to bottom, the button sits over the end of the name's
 // box, and the web address's box runs past the bottom edge.
-using K = DialogControlKind;
+using dialogs::DialogControl;
+using K = dialogs::DialogControlKind;
 
 // clang-format off
 constexpr DialogControl Controls[] = {
@@ -25,10 +26,11 @@ constexpr DialogControl Controls[] = {
 } // namespace
 
 FrmAbout::FrmAbout(QWidget *mainWindow)
-    : AuxiliaryWindow(mainWindow, QStringLiteral("About Zelvor"), twipsToPixels(4425, 1395))
+    : AuxiliaryWindow(mainWindow, QStringLiteral("About Zelvor"),
+                      dialogs::twipsToPixels(4425, 1395))
 {
     setObjectName(QStringLiteral("FrmAbout"));
-    buildControls(this, Controls);
+    dialogs::buildControls(this, Controls);
     auto *ok = findChild<QPushButton *>(QStringLiteral("OKButton"));
     connect(ok, &QPushButton::clicked, this, &QWidget::close);
     setInitialFocus(ok);
