@@ -1,0 +1,245 @@
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <unistd.h>
+
+// The built console and the built simulator as separate processes, joined by
+// /dev/com1 in a mount namespace of their own, driven through the X server as
+// an operator would. What counts is what reaches the instrument.
+class TestConsoleE2E : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void shouldCarryWholeConfigurationRunToInstrument();
+
+private:
+    QString run(const QString &program, const QStringList &args, int timeoutMs = 10000);
+    void xdo(const QStringList &args);
+    void click(const char *control);
+    QByteArray received() const;
+    QString simOutput() const;
+
+    QStringList namespace_command;
+    QProcess xserver;
+    QString display;
+    QTemporaryDir work;
+    QString window;
+    double scale = 1.0;
+    int client_top = 0;
+};
+
+namespace {
+
+// Where the controls lie in the window's client area, in twips.
+struct Place
+{
+    const char *name;
+    int left, top, width, height;
+};
+constexpr Place Controls[] = {
+    {"Feed_Zero", 2280, 1920, 2175, 615},      {"Stop_Feed_zero", 5040, 1920, 1815, 615},
+    {"Save_cmd", 7440, 1920, 1335, 495},       {"Feed_span", 2280, 2760, 2175, 615},
+    {"Stop_Feed_span", 5040, 2760, 1815, 615}, {"Low_range_cmd", 2640, 3600, 1815, 615},
+    {"Low_range_text", 5040, 3600, 1215, 615}, {"Enter_L", 6840, 3600, 1095, 615},
+    {"High_range_cmd", 2640, 4440, 1815, 615}, {"High_range_text", 5040, 4440, 1215, 615},
+    {"Enter_H", 6840, 4440, 1095, 615},
+};
+constexpr int ClientWidthTwips = 9675;
+constexpr int ClientHeightTwips = 5850;
+constexpr double TwipsPerPixel = 15.0;
+
+} // namespace
+
+QString TestConsoleE2E::run(const QString &program, const QStringList &args, int timeoutMs)
+{
+    QProcess p;
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start(program, args);
+    if (!p.waitForFinished(timeoutMs) || p.exitStatus() != QProcess::NormalExit ||
+        p.exitCode() != 0) {
+        p.kill();
+        p.waitForFinished();
+        return QString();
+    }
+    return QString::fromLocal8Bit(p.readAll()).trimmed();
+}
+
+void TestConsoleE2E::initTestCase()
+{
+    for (const char *tool : {"Xvfb", "xdotool", "unshare", "bash"}) {
+        if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty())
+            QSKIP(qPrintable(QString("%1 is not installed").arg(tool)));
+    }
+    QVERIFY(QFileInfo::exists(ZELVOR_CONSOLE));
+    QVERIFY(QFileInfo::exists(ZELVOR_INSTRUMENT_SIM));
+
+    // As root a mount namespace is enough; anyone else needs a user namespace
+    // too. The pid namespace ends every process in it when the test kills it.
+    const QStringList base{"--mount", "--propagation", "private",
+                           "--fork",  "--pid",         "--kill-child"};
+    const QStringList tries[] = {base, base + QStringList{"--map-root-user"}};
+    for (const QStringList &t : tries) {
+        QProcess probe;
+        probe.start("unshare",
+                    t + QStringList{"bash", ZELVOR_PRIVATE_DEV, "test", "-d", "/dev/pts"});
+        if (probe.waitForFinished(10000) && probe.exitStatus() == QProcess::NormalExit &&
+            probe.exitCode() == 0) {
+            namespace_command = t;
+            break;
+        }
+    }
+    if (namespace_command.isEmpty())
+        QSKIP("this machine gives no private mount namespace with a /dev of its own");
+
+    QVERIFY(work.isValid());
+    xserver.start("Xvfb", {"-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten", "tcp"});
+    if (!xserver.waitForStarted(5000))
+        QSKIP("Xvfb does not start");
+    QTRY_VERIFY_WITH_TIMEOUT(xserver.canReadLine() || xserver.state() != QProcess::Running, 10000);
+    if (xserver.state() != QProcess::Running)
+        QSKIP("Xvfb gives no display");
+    display = ":" + QString::fromLatin1(xserver.readLine()).trimmed();
+    qputenv("DISPLAY", display.toLatin1());
+}
+
+void TestConsoleE2E::cleanupTestCase()
+{
+    if (xserver.state() != QProcess::NotRunning) {
+        xserver.terminate();
+        xserver.waitForFinished(5000);
+    }
+}
+
+void TestConsoleE2E::xdo(const QStringList &args)
+{
+    QProcess p;
+    p.start("xdotool", args);
+    QVERIFY2(p.waitForFinished(10000) && p.exitCode() == 0,
+             qPrintable("xdotool " + args.join(' ') + ": " + p.readAllStandardError()));
+}
+
+void TestConsoleE2E::click(const char *control)
+{
+    for (const Place &c : Controls) {
+        if (qstrcmp(c.name, control) != 0)
+            continue;
+        const int x = qRound((c.left + c.width / 2.0) / TwipsPerPixel * scale);
+        const int y = client_top + qRound((c.top + c.height / 2.0) / TwipsPerPixel * scale);
+        xdo({"mousemove", "--window", window, QString::number(x), QString::number(y), "click",
+             "1"});
+        return;
+    }
+    QFAIL(control);
+}
+
+QByteArray TestConsoleE2E::received() const
+{
+    QFile f(work.filePath("received.bin"));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QString TestConsoleE2E::simOutput() const
+{
+    QFile f(work.filePath("sim.out"));
+    return f.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(f.readAll()) : QString();
+}
+
+void TestConsoleE2E::shouldCarryWholeConfigurationRunToInstrument()
+{
+    // Both programs in one namespace; the simulator goes when the console has ended.
+    const QString pair =
+        QString("\"$1\" --link /dev/com1 --log-rx \"$3/received.bin\" > \"$3/sim.out\" 2>&1 & "
+                "sim=$!; QT_QPA_PLATFORM=xcb \"$2\" > \"$3/console.out\" 2>&1; rc=$?; "
+                "kill -TERM $sim; wait $sim; exit $rc");
+    QProcess programs;
+    programs.setProcessChannelMode(QProcess::ForwardedChannels);
+    programs.start("unshare",
+                   namespace_command + QStringList{"bash", ZELVOR_PRIVATE_DEV, "bash", "-c", pair,
+                                                   "pair", ZELVOR_INSTRUMENT_SIM, ZELVOR_CONSOLE,
+                                                   work.path()});
+    QVERIFY(programs.waitForStarted());
+    auto stop = qScopeGuard([&programs] {
+        if (programs.state() != QProcess::NotRunning) {
+            programs.kill();
+            programs.waitForFinished(5000);
+        }
+    });
+
+    QTRY_VERIFY_WITH_TIMEOUT(simOutput().contains("linked: /dev/com1"), 10000);
+    const QRegularExpressionMatch pty =
+        QRegularExpression("console port: (\\S+)").match(simOutput());
+    QVERIFY(pty.hasMatch());
+    // The link lives in the namespace only.
+    QVERIFY(QFileInfo("/dev/com1").symLinkTarget() != pty.captured(1));
+
+    window = run("xdotool", {"search", "--sync", "--onlyvisible", "--name",
+                             "^Zelvor Electronics Pvt\\. Ltd\\.$"});
+    QVERIFY2(!window.isEmpty(), "the console's main window did not appear");
+    window = window.section('\n', 0, 0);
+    const QString geometry = run("xdotool", {"getwindowgeometry", "--shell", window});
+    const int width = QRegularExpression("WIDTH=(\\d+)").match(geometry).captured(1).toInt();
+    const int height = QRegularExpression("HEIGHT=(\\d+)").match(geometry).captured(1).toInt();
+    QVERIFY2(width > 0 && height > 0, qPrintable(geometry));
+    scale = width / (ClientWidthTwips / TwipsPerPixel);
+    client_top = height - qRound(ClientHeightTwips / TwipsPerPixel * scale); // the menu bar
+    QVERIFY2(client_top >= 0, qPrintable(geometry));
+    xdo({"windowfocus", "--sync", window});
+
+    QByteArray expected = "#1$";
+    xdo({"key", "alt+o", "s"}); // Operation > Start Config.
+    QTRY_COMPARE_WITH_TIMEOUT(received(), expected, 10000);
+    // Its answer sets the console's device check.
+    QTRY_VERIFY_WITH_TIMEOUT(simOutput().contains("-> #4.0020.00.0010.0$"), 5000);
+
+    const struct
+    {
+        QList<const char *> clicks;
+        const char *typed;
+        const char *onTheLine;
+    } steps[] = {
+        {{"Feed_Zero"}, nullptr, "#2$"},
+        {{"Stop_Feed_zero"}, nullptr, "#3$"},
+        {{"Feed_span"}, nullptr, "#4$"},
+        {{"Stop_Feed_span"}, nullptr, "#5$"},
+        {{"Low_range_cmd", "Low_range_text"}, "0.50", nullptr},
+        {{"Enter_L"}, nullptr, "#60.50$"},
+        // The box takes four characters; the fifth is refused.
+        {{"High_range_cmd", "High_range_text"}, "12.57", nullptr},
+        {{"Enter_H"}, nullptr, "#712.5$"},
+        {{"Save_cmd"}, nullptr, "#8$"},
+    };
+    for (const auto &step : steps) {
+        for (const char *control : step.clicks)
+            click(control);
+        if (step.typed)
+            xdo({"type", "--delay", "30", step.typed});
+        if (step.onTheLine) {
+            expected += step.onTheLine;
+            QTRY_COMPARE_WITH_TIMEOUT(received(), expected, 5000);
+        }
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(simOutput().contains("settings saved: zero \"4.00\", span \"20.0\", "
+                                                  "low range \"0.50\", high range \"12.5\""),
+                             5000);
+
+    xdo({"key", "alt+o", "t"}); // Operation > Stop Config.
+    xdo({"key", "alt+f", "x"}); // File > Exit
+    QVERIFY(programs.waitForFinished(15000));
+    QCOMPARE(programs.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(programs.exitCode(), 0);
+
+    // Stop Config. and Exit wrote nothing more.
+    QCOMPARE(received(), QByteArray("#1$#2$#3$#4$#5$#60.50$#712.5$#8$"));
+    QVERIFY(simOutput().contains("removed /dev/com1"));
+}
+
+QTEST_GUILESS_MAIN(TestConsoleE2E)
+#include "tst_console_e2e.moc"
