@@ -1,12 +1,16 @@
 #!/usr/bin/env bash
 # Installs what is missing (Debian 12, as root), builds, and then either starts
-# the console ("run") or runs every test ("test").
+# the console ("run") or runs every test ("test"): once in the normal build
+# (with a bounded fuzz run of the framer when clang is present), and once more
+# built with AddressSanitizer and UndefinedBehaviorSanitizer, where any report
+# fails the run.
 set -euo pipefail
 mode=${1:-}
 cd "$(dirname "$0")/.."
 
 runtime_packages=(cmake make g++ qt6-base-dev qt6-serialport-dev)
-test_packages=()
+# clang and its runtime build the libFuzzer target.
+test_packages=(clang libclang-rt-14-dev)
 
 need=()
 for p in "${runtime_packages[@]}" ${mode:+"${test_packages[@]}"}; do
@@ -28,6 +32,26 @@ run)
     ;;
 test)
     ctest --test-dir build --output-on-failure -j"$jobs"
+
+    # The fuzz run already had its sanitizers; it is left out here.
+    cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZELVOR_SANITIZE=ON \
+        -DZELVOR_FUZZ_SECONDS=0
+    cmake --build build-asan -j"$jobs"
+    # Reports go to files as well, so one from a child process (the end-to-end
+    # tests start the program) cannot pass unseen.
+    reports=$PWD/build-asan/sanitizer-reports
+    rm -rf "$reports"
+    mkdir -p "$reports"
+    export ASAN_OPTIONS="halt_on_error=1:detect_leaks=1:log_path=$reports/asan"
+    export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1:log_path=$reports/ubsan"
+    status=0
+    ctest --test-dir build-asan --output-on-failure -j"$jobs" || status=$?
+    if [ -n "$(ls -A "$reports")" ]; then
+        echo "sanitizer reports:" >&2
+        cat "$reports"/* >&2
+        status=1
+    fi
+    exit "$status"
     ;;
 *)
     echo "usage: $0 run|test" >&2
