@@ -22,9 +22,9 @@ StateRow stateRow(ConsoleState state)
     case ConsoleState::Idle:
         return {only({}), std::nullopt};
     case ConsoleState::Ready:
-        return {only({C::Feed_Zero, C::Save_cmd, C::Feed_span, C::Low_range_cmd,
-                      C::High_range_cmd}),
-                std::nullopt};
+        return {
+            only({C::Feed_Zero, C::Save_cmd, C::Feed_span, C::Low_range_cmd, C::High_range_cmd}),
+            std::nullopt};
     case ConsoleState::FeedingZero:
         return {only({C::Stop_Feed_zero}), std::nullopt};
     case ConsoleState::FeedingSpan:

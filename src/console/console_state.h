@@ -47,8 +47,8 @@ inline constexpr int CalibrationControlCount = 11;
 
 // The Qt object names of the eleven, in the fixed order.
 inline constexpr std::array<const char *, CalibrationControlCount> CalibrationControlNames = {
-    "Feed_Zero",      "Stop_Feed_zero", "Save_cmd",        "Feed_span",
-    "Stop_Feed_span", "Low_range_cmd",  "Low_range_text",  "Enter_L",
+    "Feed_Zero",      "Stop_Feed_zero",  "Save_cmd",       "Feed_span",
+    "Stop_Feed_span", "Low_range_cmd",   "Low_range_text", "Enter_L",
     "High_range_cmd", "High_range_text", "Enter_H",
 };
 

@@ -62,10 +62,10 @@ QColor legibleTextColor(const QColor &designed, const QColor &background, const 
 QStringList msSansSerifFamilies()
 {
     return {
-        QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
+        QStringLiteral("MS Sans Serif"),   QStringLiteral("Microsoft Sans Serif"),
         QStringLiteral("Liberation Sans"), QStringLiteral("Arimo"),
-        QStringLiteral("Arial"), QStringLiteral("Nimbus Sans"),
-        QStringLiteral("Helvetica"), QStringLiteral("DejaVu Sans Condensed"),
+        QStringLiteral("Arial"),           QStringLiteral("Nimbus Sans"),
+        QStringLiteral("Helvetica"),       QStringLiteral("DejaVu Sans Condensed"),
     };
 }
 

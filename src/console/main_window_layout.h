@@ -107,16 +107,16 @@ QFont fontFor(FontRole role);
 
 struct ControlSpec
 {
-    const char *name;      // Qt object name, as designed
+    const char *name; // Qt object name, as designed
     Kind kind;
-    int index;             // element index of a one-element control array, -1 if none
-    const char *caption;   // exact, blanks included; empty for text boxes
-    TwipsRect rect;        // inside the client area
-    int tabOrder;          // 0 first; labels hold places but take no focus
+    int index;           // element index of a one-element control array, -1 if none
+    const char *caption; // exact, blanks included; empty for text boxes
+    TwipsRect rect;      // inside the client area
+    int tabOrder;        // 0 first; labels hold places but take no focus
     FontRole font;
     SystemColor background;
     SystemColor foreground;
-    int maxLength;         // characters; 0 for no limit
+    int maxLength;              // characters; 0 for no limit
     const char *accessibleName; // what a screen reader says; nullptr: the caption
 };
 
@@ -129,7 +129,10 @@ struct WindowSpec
 };
 
 inline constexpr WindowSpec MainWindow = {
-    "Zelvor Electronics Pvt. Ltd.", 9675, 5850, SystemColor::InactiveBorder,
+    "Zelvor Electronics Pvt. Ltd.",
+    9675,
+    5850,
+    SystemColor::InactiveBorder,
 };
 
 using K = Kind;

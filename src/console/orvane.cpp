@@ -36,7 +36,8 @@ public:
 
     State validate(QString &input, int &) const override
     {
-        const bool sendable = std::all_of(input.cbegin(), input.cend(), protocol::isSendableValueChar);
+        const bool sendable =
+            std::all_of(input.cbegin(), input.cend(), protocol::isSendableValueChar);
         return sendable ? Acceptable : Invalid;
     }
 };
@@ -184,8 +185,8 @@ void Orvane::buildControls(QWidget *client)
         setTabOrder(tabOrder[i - 1].second, tabOrder[i].second);
 
     auto find = [client](auto *&member, const char *name) {
-        member = client->findChild<std::remove_reference_t<decltype(member)>>(QLatin1String(name),
-                                                                             Qt::FindDirectChildrenOnly);
+        member = client->findChild<std::remove_reference_t<decltype(member)>>(
+            QLatin1String(name), Qt::FindDirectChildrenOnly);
         Q_ASSERT(member);
     };
     find(Label1, "Label1");
@@ -267,7 +268,8 @@ void Orvane::buildMenus()
     mnuOperation = menuBar()->findChild<QMenu *>(QStringLiteral("mnuOperation"));
     Help = menuBar()->findChild<QMenu *>(QStringLiteral("Help"));
     mnuFile_Exit = mnuFile->findChild<QAction *>(QStringLiteral("mnuFile_Exit"));
-    mnuSetting_com_setting = mnuSetting->findChild<QAction *>(QStringLiteral("mnuSetting_com_setting"));
+    mnuSetting_com_setting =
+        mnuSetting->findChild<QAction *>(QStringLiteral("mnuSetting_com_setting"));
     mnuOperation_start_capture =
         mnuOperation->findChild<QAction *>(QStringLiteral("mnuOperation_start_capture"));
     mnuOperation_stop_capture =
@@ -365,7 +367,7 @@ void Orvane::closeEvent(QCloseEvent *event)
         return;
     }
     event->accept();
-    QCoreApplication::quit();
+    QCoreApplication::exit(0);
 }
 
 // Load: the start-up state (Parts 1.3, 2.2).
@@ -401,9 +403,11 @@ void Orvane::MSComm1_OnFailure(const PortError &error)
     mnuOperation_stop_capture_Click();
 }
 
+// Ends the program at once, in any state: nothing is asked, written or closed
+// first (the port is released as the program ends).
 void Orvane::mnuFile_Exit_Click()
 {
-    QCoreApplication::quit();
+    QCoreApplication::exit(0);
 }
 
 void Orvane::mnuSetting_com_setting_Click()

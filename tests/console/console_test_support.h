@@ -1,0 +1,88 @@
+#pragma once
+
+// Shared by the console tests: controls by object name, a snapshot of all that
+// an action may change, and an operator who closes every message box.
+#include "console/console_state.h"
+#include "console/orvane.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QLineEdit>
+#include <QMap>
+#include <QMessageBox>
+#include <QRegularExpression>
+#include <QTimer>
+
+namespace consoletest {
+
+inline const char *const ReadingBoxes[] = {"Zero_real", "Span_real", "Low_range_real_txt",
+                                           "High_range_real_txt"};
+
+template <typename T = QWidget> T *control(QWidget *window, const char *name)
+{
+    return window->findChild<T *>(QLatin1String(name));
+}
+
+inline QAction *action(QWidget *window, const char *name)
+{
+    return window->findChild<QAction *>(QLatin1String(name));
+}
+
+// Each control's own Enabled flag (the lock aside), the three run menu items,
+// every text box's text.
+inline QMap<QString, QString> snapshot(QWidget *window)
+{
+    QMap<QString, QString> state;
+    for (QWidget *w : window->findChildren<QWidget *>(QRegularExpression(".")))
+        state[w->objectName()] = w->isEnabledTo(window) ? "on" : "off";
+    for (QAction *a : window->findChildren<QAction *>(QRegularExpression(".")))
+        state[a->objectName()] = a->isEnabled() ? "on" : "off";
+    for (QLineEdit *box : window->findChildren<QLineEdit *>())
+        state[box->objectName() + ".text"] = box->text();
+    return state;
+}
+
+// The visible top-level window of that object name, or nullptr.
+inline QWidget *shownWindow(const char *objectName)
+{
+    for (QWidget *w : QApplication::topLevelWidgets()) {
+        if (w->isVisible() && w->objectName() == QLatin1String(objectName))
+            return w;
+    }
+    return nullptr;
+}
+
+// Closes whatever auxiliary window an action opened, as the operator would.
+inline void closeAuxiliaryWindows(QWidget *mainWindow)
+{
+    for (QWidget *w : QApplication::topLevelWidgets()) {
+        if (w != mainWindow && w->isVisible() && !qobject_cast<QMessageBox *>(w))
+            w->close();
+    }
+    QApplication::processEvents();
+}
+
+// Closes every message box shortly after it shows; remembers its text and
+// whether it took input at all.
+class MessageCloser : public QObject
+{
+public:
+    MessageCloser()
+    {
+        connect(&timer, &QTimer::timeout, this, [this] {
+            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+                texts << box->text();
+                usable << box->isEnabled();
+                box->done(QMessageBox::Ok);
+            }
+        });
+        timer.start(20);
+    }
+    QStringList texts;
+    QList<bool> usable;
+
+private:
+    QTimer timer;
+};
+
+} // namespace consoletest

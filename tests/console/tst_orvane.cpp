@@ -1,0 +1,419 @@
+// The main window Orvane: its layout against the table (Part 2.1), start-up
+// state and menus, the entry boxes' refusals, and, over a real
+// pseudo-terminal with the test playing the instrument, Start Config., Stop
+// Config., status frames, the calibration actions and a failing port.
+#include "console_test_support.h"
+
+#include "app/module1.h"
+#include "console/main_window_layout.h"
+#include "link/serial_port.h"
+#include "pty_instrument.h"
+
+#include <QClipboard>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QTest>
+
+#include <memory>
+
+using namespace consoletest;
+using console::ConsoleState;
+Q_DECLARE_METATYPE(console::ConsoleState)
+
+class TestOrvane : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    // The window
+    void windowAndControlsAsTheTable();
+    void tabOrder();
+    void startUpStateAndMenus();
+    void entryBoxesRefuse_data();
+    void entryBoxesRefuse();
+    // Over the pseudo-terminal
+    void startAndStop();
+    void openFailureKeepsTheProgramUsable();
+    void hangUpReturnsToIdleWithOneMessage();
+    void calibrationButtons_data();
+    void calibrationButtons();
+    void guardedClickWithoutDevice();
+    void stopWhileFeedingWritesNoStopFrame();
+    void exitAndCloseEndTheProgram();
+
+private:
+    QWidget *w(const char *name) { return control(orvane.get(), name); }
+    QLineEdit *box(const char *name) { return control<QLineEdit>(orvane.get(), name); }
+    void click(const char *name) { QTest::mouseClick(w(name), Qt::LeftButton); }
+    void trigger(const char *name) { action(orvane.get(), name)->trigger(); }
+    QStringList readings();
+    void startRun(bool answer); // Start Config., "#1$" read; a status frame if answer
+
+    std::unique_ptr<PtyInstrument> instrument;
+    std::unique_ptr<Orvane> orvane;
+    QList<int> openedPorts;
+};
+
+void TestOrvane::init()
+{
+    Module1::device_found = 0;
+    Module1::comm_port = 5; // the load sets 1
+    openedPorts.clear();
+    instrument = std::make_unique<PtyInstrument>();
+    QVERIFY(instrument->isValid());
+    setPortNameResolver([this](int port) {
+        openedPorts << port;
+        return instrument->slavePath();
+    });
+    orvane = std::make_unique<Orvane>();
+    orvane->show();
+    QVERIFY(QTest::qWaitForWindowActive(orvane.get()));
+}
+
+void TestOrvane::cleanup()
+{
+    closeAuxiliaryWindows(orvane.get());
+    orvane.reset();
+    instrument.reset();
+    setPortNameResolver({});
+}
+
+QStringList TestOrvane::readings()
+{
+    QStringList texts;
+    for (const char *name : ReadingBoxes)
+        texts << box(name)->text();
+    return texts;
+}
+
+void TestOrvane::startRun(bool answer)
+{
+    trigger("mnuOperation_start_capture");
+    QCOMPARE(instrument->receive(3), QByteArray("#1$"));
+    QCOMPARE(orvane->consoleState(), ConsoleState::Ready);
+    if (answer) {
+        QVERIFY(instrument->send("#4.0020.0-1.0100.$"));
+        QTRY_COMPARE(readings(), QStringList({"4.00", "20.0", "-1.0", "100."}));
+    }
+}
+
+void TestOrvane::windowAndControlsAsTheTable()
+{
+    QCOMPARE(orvane->windowTitle(), QStringLiteral("Zelvor Electronics Pvt. Ltd."));
+    QWidget *client = orvane->centralWidget();
+    QCOMPARE(client->size(), QSize(645, 390));
+    QVERIFY(orvane->menuBar()->geometry().bottom() < client->geometry().top());
+    QCOMPARE(orvane->minimumSize(), orvane->maximumSize()); // fixed frame
+    QCOMPARE(orvane->windowFlags() & ~Qt::MSWindowsFixedSizeDialogHint,
+             Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                 Qt::WindowCloseButtonHint); // no minimise, no maximise box
+    const QPoint offCentre =
+        orvane->frameGeometry().center() - orvane->screen()->availableGeometry().center();
+    QVERIFY(offCentre.manhattanLength() <= 12); // give or take the platform's frame
+    QVERIFY(orvane->windowIcon().availableSizes().contains(QSize(16, 16)));
+    QVERIFY(orvane->windowIcon().availableSizes().contains(QSize(32, 32)));
+
+    QCOMPARE(client->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly).size(), 21);
+    for (const layout::ControlSpec &spec : layout::MainWindowControls) {
+        QWidget *c = control(client, spec.name);
+        QVERIFY2(c && c->isVisible(), spec.name);
+        QCOMPARE(c->geometry(), layout::twipsToPixels(spec.rect));
+        QVERIFY2(client->rect().contains(c->geometry()), spec.name);
+        // Label and button caption; a text box starts empty.
+        QCOMPARE(c->property("text").toString(), QString::fromUtf8(spec.caption));
+        QCOMPARE(c->font(), layout::fontFor(spec.font));
+        QCOMPARE(c->accessibleName(), QString::fromUtf8(spec.accessibleName));
+        if (spec.kind == layout::Kind::Label)
+            QCOMPARE(c->focusPolicy(), Qt::NoFocus);
+    }
+    // Part 2.1 in its own words: captions with their blanks, edges, fonts, colours.
+    QCOMPARE(w("Save_cmd")->property("text"), QVariant("Save "));
+    QCOMPARE(w("Label3")->property("text"), QVariant("  Zero"));
+    QCOMPARE(w("Save_cmd")->geometry().right() + 1, (7440 + 1335) / 15);
+    QCOMPARE(w("Label1")->geometry().bottom() + 1, (5400 + 255) / 15);
+    QCOMPARE(w("High_range_real_txt")->accessibleName(), QStringLiteral("High Range"));
+    QCOMPARE(w("Low_range_text")->accessibleName(), QStringLiteral("New low range"));
+    QCOMPARE(box("Low_range_text")->maxLength(), 4);
+    QCOMPARE(w("Zero_real")->font().families().value(0), QStringLiteral("MS Sans Serif"));
+    QVERIFY(w("Zero_real")->font().bold() && !w("High_range_text")->font().bold());
+    QCOMPARE(w("Label2")->backgroundRole(), QPalette::Window); // system colour 11
+    for (const char *name : ReadingBoxes) { // colour 10 (Button); disabled, yet legible
+        const QPalette p = w(name)->palette();
+        QCOMPARE(p.color(QPalette::Disabled, QPalette::Base),
+                 orvane->palette().color(QPalette::Button));
+        QVERIFY(layout::contrastRatio(p.color(QPalette::Disabled, QPalette::Text),
+                                      p.color(QPalette::Disabled, QPalette::Base)) >= 4.5);
+    }
+}
+
+// Tabbing through the enabled controls: labels never take the focus,
+// disabled controls are skipped.
+void TestOrvane::tabOrder()
+{
+    auto tabThrough = [this](int presses) {
+        w("Feed_Zero")->setFocus(Qt::TabFocusReason);
+        QStringList visited = {QApplication::focusWidget()->objectName()};
+        for (int i = 0; i < presses; ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            visited << QApplication::focusWidget()->objectName();
+        }
+        return visited;
+    };
+    for (QWidget *c : orvane->centralWidget()->findChildren<QWidget *>())
+        c->setEnabled(true); // as designed
+    QCOMPARE(tabThrough(15),
+             QStringList({"Feed_Zero", "Stop_Feed_zero", "Feed_span", "Stop_Feed_span",
+                          "High_range_text", "High_range_cmd", "Low_range_text", "Low_range_cmd",
+                          "High_range_real_txt", "Low_range_real_txt", "Span_real", "Zero_real",
+                          "Enter_H", "Enter_L", "Save_cmd", "Feed_Zero"}));
+    for (const char *name : {"Stop_Feed_zero", "Stop_Feed_span", "Low_range_text", "Zero_real"})
+        w(name)->setEnabled(false);
+    QCOMPARE(tabThrough(4), QStringList({"Feed_Zero", "Feed_span", "High_range_text",
+                                         "High_range_cmd", "Low_range_cmd"}));
+}
+
+void TestOrvane::startUpStateAndMenus()
+{
+    QCOMPARE(Module1::comm_port, qint16(1));
+    QCOMPARE(orvane->consoleState(), ConsoleState::Idle);
+    for (const char *name : ReadingBoxes)
+        QVERIFY(!w(name)->isEnabled());
+    QStringList menus;
+    for (QAction *top : orvane->menuBar()->actions()) {
+        menus << top->menu()->objectName() + '=' + top->text();
+        for (QAction *item : top->menu()->actions()) {
+            QVERIFY(!item->isSeparator() && !item->menu() && item->shortcut().isEmpty());
+            menus << item->objectName() + '=' + item->text() + (item->isEnabled() ? "" : " (off)");
+        }
+    }
+    QCOMPARE(menus,
+             QStringList({"mnuFile=&File", "mnuFile_Exit=E&xit", "mnuSetting=&Setting",
+                          "mnuSetting_com_setting=&Communication Settings",
+                          "mnuOperation=&Operation", "mnuOperation_start_capture=&Start Config.",
+                          "mnuOperation_stop_capture=S&top  Config. (off)", "Help=&Help",
+                          "About_Menu=&About"}));
+    // Alt+F, S, H, O open their menus; in Operation, S chooses Start Config.
+    for (const char *name : {"mnuFile", "mnuSetting", "Help", "mnuOperation"}) {
+        auto *menu = control<QMenu>(orvane.get(), name);
+        QTest::keyClick(orvane.get(), QKeySequence::mnemonic(menu->title())[0].key(),
+                        Qt::AltModifier);
+        QTRY_COMPARE(QApplication::activePopupWidget(), menu);
+        if (menu->objectName() != QLatin1String("mnuOperation")) {
+            QTest::keyClick(menu, Qt::Key_Escape);
+            QTest::keyClick(orvane.get(), Qt::Key_Escape);
+        }
+    }
+    QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_S);
+    QCOMPARE(instrument->receive(3), QByteArray("#1$"));
+}
+
+void TestOrvane::entryBoxesRefuse_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("pasted");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("fifth character") << "12345"
+                                     << ""
+                                     << "1234";
+    QTest::newRow("typed # $ € BEL") << QStringLiteral("1#2$ €\aé") << ""
+                                     << "12 é";
+    QTest::newRow("paste of five") << ""
+                                   << "98765"
+                                   << "9876";
+    QTest::newRow("paste with $") << "1"
+                                  << "2$"
+                                  << "1";
+    QTest::newRow("paste with # tab €") << "" << QStringLiteral("#\t€") << "";
+    QTest::newRow("paste of an emoji") << "" << QStringLiteral("\U0001F600") << "";
+    QTest::newRow("plain paste") << "a"
+                                 << "b c"
+                                 << "ab c";
+}
+
+void TestOrvane::entryBoxesRefuse()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, pasted);
+    QFETCH(QString, expected);
+    for (const char *name : {"Low_range_text", "High_range_text"}) {
+        box(name)->setEnabled(true);
+        for (QChar c : typed) // key by key, with the key's text
+            QTest::sendKeyEvent(QTest::Click, box(name), Qt::Key_unknown, QString(c),
+                                Qt::NoModifier);
+        QGuiApplication::clipboard()->setText(pasted);
+        QTest::keySequence(box(name), QKeySequence::Paste);
+        QCOMPARE(box(name)->text(), expected);
+    }
+}
+
+void TestOrvane::startAndStop()
+{
+    Module1::comm_port = 3;
+    startRun(false);
+    QCOMPARE(openedPorts, QList<int>({3}));
+    auto menus = [this] {
+        QString flags;
+        for (const char *name :
+             {"mnuSetting_com_setting", "mnuOperation_start_capture", "mnuOperation_stop_capture"})
+            flags += action(orvane.get(), name)->isEnabled() ? '1' : '0';
+        return flags;
+    };
+    QCOMPARE(menus(), QStringLiteral("001"));
+    QVERIFY(instrument->send("noise#ABCDEFGHIJKLMNOP$#12#45678$"));
+    QTRY_COMPARE(readings(), QStringList({"12#4", "5678", "", ""}));
+    QVERIFY(!w("Zero_real")->isEnabled());
+
+    trigger("mnuOperation_stop_capture");
+    QCOMPARE(instrument->receiveFor(200), QByteArray());
+    QCOMPARE(orvane->consoleState(), ConsoleState::Idle);
+    QCOMPARE(menus(), QStringLiteral("110"));
+    startRun(false); // the readings survive Stop Config. and the next start
+    QCOMPARE(readings(), QStringList({"12#4", "5678", "", ""}));
+}
+
+void TestOrvane::openFailureKeepsTheProgramUsable()
+{
+    setPortNameResolver([](int) { return QStringLiteral("/nonexistent/zelvor-tty"); });
+    MessageCloser operatorCloses;
+    const auto before = snapshot(orvane.get());
+    trigger("mnuOperation_start_capture");
+    QTRY_COMPARE(operatorCloses.texts.size(), 1);
+    QVERIFY2(operatorCloses.texts[0].startsWith("Com 1 (/nonexistent/zelvor-tty) cannot be "
+                                                "opened.\n\nError 1: "),
+             qPrintable(operatorCloses.texts[0]));
+    QCOMPARE(snapshot(orvane.get()), before); // Idle, Settings and Start Config. on
+    QCOMPARE(instrument->receiveFor(100), QByteArray());
+    QCOMPARE(operatorCloses.texts.size(), 1);
+    setPortNameResolver([this](int) { return instrument->slavePath(); });
+    startRun(false); // the program goes on
+}
+
+// The line goes during a run, here while an auxiliary window locks the main
+// window: one message that takes the operator's click, then Idle.
+void TestOrvane::hangUpReturnsToIdleWithOneMessage()
+{
+    startRun(true);
+    click("Feed_Zero");
+    QCOMPARE(instrument->receive(3), QByteArray("#2$"));
+    orvane->setEnabled(false);
+    MessageCloser operatorCloses;
+    instrument->hangUp();
+    QTRY_COMPARE(orvane->consoleState(), ConsoleState::Idle);
+    QTest::qWait(300); // no storm
+    QCOMPARE(operatorCloses.usable, QList<bool>({true}));
+    QVERIFY(operatorCloses.texts[0].contains("\n\nError "));
+    QVERIFY(!action(orvane.get(), "mnuOperation_stop_capture")->isEnabled());
+    orvane->setEnabled(true);
+    instrument = std::make_unique<PtyInstrument>(); // a new instrument, a new run
+    startRun(false);
+}
+
+void TestOrvane::calibrationButtons_data()
+{
+    QTest::addColumn<QByteArray>("before"); // clicked first
+    QTest::addColumn<QString>("typed");     // then typed into the enabled entry box
+    QTest::addColumn<QByteArray>("button");
+    QTest::addColumn<QByteArray>("written");
+    QTest::addColumn<ConsoleState>("state");
+    auto row = [](const char *before, const char *typed, const char *button, const char *written,
+                  ConsoleState state) {
+        QTest::addRow("%s %s '%s'", before, button, typed)
+            << QByteArray(before) << QString(typed) << QByteArray(button) << QByteArray(written)
+            << state;
+    };
+    row("", "", "Feed_Zero", "#2$", ConsoleState::FeedingZero);
+    row("Feed_Zero", "", "Stop_Feed_zero", "#3$", ConsoleState::Ready);
+    row("", "", "Feed_span", "#4$", ConsoleState::FeedingSpan);
+    row("Feed_span", "", "Stop_Feed_span", "#5$", ConsoleState::Ready);
+    row("", "", "Low_range_cmd", "", ConsoleState::LowRangeEntry);
+    row("", "", "High_range_cmd", "", ConsoleState::HighRangeEntry);
+    row("Low_range_cmd", "12.5", "Enter_L", "#612.5$", ConsoleState::Ready);
+    row("Low_range_cmd", "", "Enter_L", "#6$", ConsoleState::Ready);
+    row("High_range_cmd", " 9 ", "Enter_H", "#7 9 $", ConsoleState::Ready);
+    row("", "", "Save_cmd", "#8$", ConsoleState::Ready);
+}
+
+void TestOrvane::calibrationButtons()
+{
+    QFETCH(QByteArray, before);
+    QFETCH(QString, typed);
+    QFETCH(QByteArray, button);
+    QFETCH(QByteArray, written);
+    QFETCH(ConsoleState, state);
+    startRun(true);
+    box("Low_range_text")->setText("old");
+    box("High_range_text")->setText("old");
+    if (!before.isEmpty())
+        click(before.constData());
+    instrument->receiveFor(50);
+    for (QLineEdit *entry : orvane->findChildren<QLineEdit *>()) {
+        if (entry->isEnabled()) {
+            QCOMPARE(entry->text(), QString()); // cleared as it was enabled
+            QTest::keyClicks(entry, typed);
+        }
+    }
+    const auto unchanged = snapshot(orvane.get());
+    click(button.constData());
+    QCOMPARE(instrument->receive(written.size(), 2000), written);
+    QCOMPARE(instrument->receiveFor(50), QByteArray());
+    QCOMPARE(orvane->consoleState(), state);
+    if (button == "Save_cmd")
+        QCOMPARE(snapshot(orvane.get()), unchanged);
+    if (button.startsWith("Enter_")) // the value stays in its box, disabled
+        QCOMPARE(box(button == "Enter_L" ? "Low_range_text" : "High_range_text")->text(), typed);
+}
+
+void TestOrvane::guardedClickWithoutDevice()
+{
+    startRun(false);
+    box("Low_range_text")->setText("kept");
+    for (const char *button :
+         {"Feed_Zero", "Feed_span", "Low_range_cmd", "High_range_cmd", "Save_cmd"}) {
+        const auto before = snapshot(orvane.get());
+        click(button);
+        QTRY_VERIFY(shownWindow("Dialog")); // Communication Error, locking the window
+        QCOMPARE(instrument->receiveFor(100), QByteArray());
+        closeAuxiliaryWindows(orvane.get());
+        QVERIFY(orvane->isEnabled());
+        QCOMPARE(snapshot(orvane.get()), before);
+    }
+}
+
+void TestOrvane::stopWhileFeedingWritesNoStopFrame()
+{
+    startRun(true);
+    for (const char *feed : {"Feed_Zero", "Feed_span"}) {
+        click(feed);
+        QCOMPARE(instrument->receive(3).size(), 3);
+        trigger("mnuOperation_stop_capture");
+        QCOMPARE(instrument->receiveFor(200), QByteArray());
+        QCOMPARE(orvane->consoleState(), ConsoleState::Idle);
+        startRun(false); // device_found holds: the next run's buttons act at once
+    }
+}
+
+// File > Exit ends the program at once (in Feeding zero, without "#3$"); so
+// does closing the window.
+void TestOrvane::exitAndCloseEndTheProgram()
+{
+    startRun(true);
+    click("Feed_Zero");
+    QCOMPARE(instrument->receive(3), QByteArray("#2$"));
+    for (bool byExit : {true, false}) {
+        QTimer::singleShot(0, orvane.get(), [this, byExit] {
+            byExit ? trigger("mnuFile_Exit") : void(orvane->close());
+        });
+        QTimer watchdog; // if it did not end
+        connect(&watchdog, &QTimer::timeout, qApp, [] { QCoreApplication::exit(1); });
+        watchdog.start(5000);
+        QCOMPARE(QCoreApplication::exec(), 0);
+    }
+    QCOMPARE(instrument->receiveFor(100), QByteArray());
+}
+
+QTEST_MAIN(TestOrvane)
+#include "tst_orvane.moc"
