@@ -4,6 +4,8 @@
 
 #include "bench_machine.h"
 #include "console_harness.h"
+#include "link/device_link.h"
+#include "link/serial_port.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -14,7 +16,7 @@
 
 namespace {
 
-constexpr qint64 FloodFrames = 200000;
+constexpr qint64 FloodFrames = 1000000;
 constexpr double PacedSeconds = 5.0;
 
 // Every update of the reading boxes must show a whole frame whose number is
@@ -27,7 +29,7 @@ struct OrderCheck
 
     void see(const QString &readings)
     {
-        bool ok = readings.size() == 16;
+        bool ok = false;
         const qint64 n = readings.toLongLong(&ok);
         if (!ok || readings.size() != 16 || n <= last)
             ++faults;
@@ -73,6 +75,46 @@ Phase runPhase(bench::Instrument &instrument, bench::RunningConsole &console, qi
     phase.seconds = double(wall.nsecsElapsed()) / 1e9;
     phase.complete = instrument.finishWriting() && phase.complete;
     QObject::disconnect(console.highRangeBox(), &QLineEdit::textChanged, nullptr, nullptr);
+    return phase;
+}
+
+// The same frames at the line rate into the link alone, without a window: how
+// much of the cost is the port and the framer, and how much the reading boxes.
+Phase linkOnlyAtLineRate(qint64 count)
+{
+    bench::Instrument instrument;
+    const QString path = instrument.slavePath();
+    setPortNameResolver([path](int) { return path; });
+    DeviceLink link;
+    Phase phase;
+    if (!link.open(1))
+        return phase;
+    QByteArray frames;
+    for (qint64 i = 0; i < count; ++i)
+        frames += bench::statusFrame(bench::numberedBody(i));
+    const QString expected = QString::fromLatin1(bench::numberedBody(count - 1)).right(4);
+    QEventLoop loop;
+    QObject::connect(&link, &DeviceLink::statusReceived, &loop,
+                     [&](const protocol::StatusFields &f) {
+                         ++phase.order.updates;
+                         if (f.highRange == expected)
+                             loop.quit();
+                     });
+    QTimer::singleShot(120000, &loop, &QEventLoop::quit);
+    QElapsedTimer wall;
+    wall.start();
+    const double cpu0 = bench::processCpuSeconds();
+    bench::Instrument::Plan plan;
+    plan.block = frames;
+    plan.piece = 18;
+    plan.piecesPerSecond = bench::LineFramesPerSecond;
+    instrument.startWriting(plan);
+    loop.exec();
+    phase.cpuSeconds = bench::processCpuSeconds() - cpu0;
+    phase.seconds = double(wall.nsecsElapsed()) / 1e9;
+    phase.complete = instrument.finishWriting() && phase.order.updates > 0;
+    link.close();
+    setPortNameResolver({});
     return phase;
 }
 
@@ -148,7 +190,14 @@ int main(int argc, char *argv[])
                .arg(line.order.updates)
                .arg(line.order.faults == 0 ? "yes" : "NO")
                .arg(line.complete ? "yes" : "NO");
-    const bool ok =
-        flood.complete && line.complete && flood.order.faults == 0 && line.order.faults == 0;
+
+    const Phase linkOnly = linkOnlyAtLineRate(paced);
+    out << QStringLiteral("link alone (no window), same frames at the line rate: CPU %1 s = %2 "
+                          "us/frame, %3 % of one core\n")
+               .arg(linkOnly.cpuSeconds, 0, 'f', 3)
+               .arg(linkOnly.cpuSeconds / double(paced) * 1e6, 0, 'f', 1)
+               .arg(linkOnly.cpuSeconds / linkOnly.seconds * 100, 0, 'f', 3);
+    const bool ok = linkOnly.complete && flood.complete && line.complete &&
+                    flood.order.faults == 0 && line.order.faults == 0;
     return ok ? 0 : 1;
 }
