@@ -43,7 +43,7 @@ xvfb_pid=$!
 wait_for 100 test -s "$work/display" || { echo "Xvfb did not start" >&2; exit 1; }
 export DISPLAY=:$(head -n1 "$work/display")
 
-unshare_opts=(--mount --propagation private --fork --pid --kill-child)
+unshare_opts=(--mount --propagation private --fork --pid --mount-proc --kill-child)
 [ "$(id -u)" = 0 ] || unshare_opts+=(--map-root-user)
 unshare "${unshare_opts[@]}" bash tests/e2e/with_private_dev.sh bash -c '
     "$1" --link /dev/com1 > "$3/sim.out" 2>&1 &

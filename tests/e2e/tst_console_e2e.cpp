@@ -2,6 +2,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -83,8 +84,9 @@ void TestConsoleE2E::initTestCase()
 
     // As root a mount namespace is enough; anyone else needs a user namespace
     // too. The pid namespace ends every process in it when the test kills it.
-    const QStringList base{"--mount", "--propagation", "private",
-                           "--fork",  "--pid",         "--kill-child"};
+    // Its own /proc too, or the sanitizers' leak check cannot find its threads.
+    const QStringList base{"--mount", "--propagation", "private",     "--fork",
+                           "--pid",   "--mount-proc",  "--kill-child"};
     const QStringList tries[] = {base, base + QStringList{"--map-root-user"}};
     for (const QStringList &t : tries) {
         QProcess probe;
@@ -161,6 +163,11 @@ void TestConsoleE2E::shouldCarryWholeConfigurationRunToInstrument()
                 "kill -TERM $sim; wait $sim; exit $rc");
     QProcess programs;
     programs.setProcessChannelMode(QProcess::ForwardedChannels);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    const QString lsan = env.value("LSAN_OPTIONS");
+    env.insert("LSAN_OPTIONS", (lsan.isEmpty() ? QString() : lsan + ':') +
+                                   "print_suppressions=0:suppressions=" ZELVOR_LEAK_SUPPRESSIONS);
+    programs.setProcessEnvironment(env);
     programs.start("unshare",
                    namespace_command + QStringList{"bash", ZELVOR_PRIVATE_DEV, "bash", "-c", pair,
                                                    "pair", ZELVOR_INSTRUMENT_SIM, ZELVOR_CONSOLE,
