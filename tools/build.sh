@@ -9,8 +9,9 @@ mode=${1:-}
 cd "$(dirname "$0")/.."
 
 runtime_packages=(cmake make g++ qt6-base-dev qt6-serialport-dev)
-# clang and its runtime build the libFuzzer target.
-test_packages=(clang libclang-rt-14-dev)
+# clang and its runtime build the libFuzzer target; the end-to-end run drives
+# the console on a virtual X server.
+test_packages=(clang libclang-rt-14-dev xvfb xdotool qt6-qpa-plugins)
 
 need=()
 for p in "${runtime_packages[@]}" ${mode:+"${test_packages[@]}"}; do
