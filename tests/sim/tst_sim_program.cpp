@@ -1,0 +1,145 @@
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
+
+// The built simulator as an operator starts it: the link it makes and takes
+// away again, what it refuses, and the log of received bytes.
+class TestSimProgram : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void shouldLinkPathToLineAndRemoveItOnSignal_data();
+    void shouldLinkPathToLineAndRemoveItOnSignal();
+    void shouldRefuseLinkOverExistingPath();
+    void shouldRejectBadNumbers_data();
+    void shouldRejectBadNumbers();
+
+private:
+    // The first group of the first output line that matches; empty when none
+    // came in time.
+    QString waitForLine(const QString &pattern);
+
+    QTemporaryDir dir;
+    QProcess sim;
+    QString output;
+};
+
+void TestSimProgram::init()
+{
+    QVERIFY(dir.isValid());
+    output.clear();
+    sim.setProcessChannelMode(QProcess::MergedChannels);
+}
+
+void TestSimProgram::cleanup()
+{
+    if (sim.state() != QProcess::NotRunning) {
+        sim.kill();
+        sim.waitForFinished();
+    }
+}
+
+QString TestSimProgram::waitForLine(const QString &pattern)
+{
+    const QRegularExpression re(pattern, QRegularExpression::MultilineOption);
+    const QDeadlineTimer deadline(5000);
+    for (;;) {
+        output += QString::fromLocal8Bit(sim.readAll());
+        const QRegularExpressionMatch m = re.match(output);
+        if (m.hasMatch())
+            return m.captured(1);
+        if (deadline.hasExpired() || sim.state() == QProcess::NotRunning)
+            return QString();
+        sim.waitForReadyRead(int(deadline.remainingTime()));
+    }
+}
+
+void TestSimProgram::shouldLinkPathToLineAndRemoveItOnSignal_data()
+{
+    QTest::addColumn<int>("signal");
+    QTest::newRow("terminate") << int(SIGTERM);
+    QTest::newRow("interrupt") << int(SIGINT);
+    QTest::newRow("hang-up") << int(SIGHUP);
+}
+
+void TestSimProgram::shouldLinkPathToLineAndRemoveItOnSignal()
+{
+    QFETCH(int, signal);
+    const QString link = dir.filePath("com2");
+    const QString log = dir.filePath("rx.bin");
+    sim.start(ZELVOR_INSTRUMENT_SIM, {"--link", link, "--log-rx", log, "--low", "1.5"});
+    const QString pty = waitForLine("^console port: (\\S+)$");
+    QVERIFY2(!pty.isEmpty(), qPrintable(output));
+    QVERIFY2(!waitForLine("^(ready)").isEmpty(), qPrintable(output));
+    QCOMPARE(QFileInfo(link).symLinkTarget(), pty);
+
+    // The console's side, through the link.
+    const int fd = ::open(QFile::encodeName(link).constData(), O_RDWR | O_NOCTTY);
+    QVERIFY(fd >= 0);
+    termios tio{};
+    tcgetattr(fd, &tio);
+    cfmakeraw(&tio);
+    tcsetattr(fd, TCSANOW, &tio);
+    const QByteArray sent("x#1$#6ab$");
+    QCOMPARE(::write(fd, sent.constData(), size_t(sent.size())), ssize_t(sent.size()));
+    QVERIFY2(!waitForLine("(low range set to \"ab  \")").isEmpty(), qPrintable(output));
+    ::close(fd);
+    QFile rx(log);
+    QVERIFY(rx.open(QIODevice::ReadOnly));
+    QCOMPARE(rx.readAll(), sent);
+    QVERIFY(output.contains("-> #4.0020.01.5 10.0$"));
+    QVERIFY(output.contains("<- x (outside any frame, ignored)"));
+
+    ::kill(pid_t(sim.processId()), signal);
+    QVERIFY(sim.waitForFinished(5000));
+    QCOMPARE(sim.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(sim.exitCode(), 0);
+    QVERIFY(!QFileInfo(link).isSymLink());
+}
+
+void TestSimProgram::shouldRefuseLinkOverExistingPath()
+{
+    const QString taken = dir.filePath("com1");
+    QFile f(taken);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("keep me");
+    f.close();
+    sim.start(ZELVOR_INSTRUMENT_SIM, {"--link", taken});
+    QVERIFY(sim.waitForFinished(5000));
+    QCOMPARE(sim.exitCode(), 1);
+    QVERIFY(QString::fromLocal8Bit(sim.readAll()).contains("exists already"));
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), QByteArray("keep me"));
+}
+
+void TestSimProgram::shouldRejectBadNumbers_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::newRow("negative period") << QStringList{"--period", "-5"};
+    QTest::newRow("word for noise") << QStringList{"--noise", "lots"};
+    QTest::newRow("empty flood") << QStringList{"--flood", ""};
+}
+
+void TestSimProgram::shouldRejectBadNumbers()
+{
+    QFETCH(QStringList, args);
+    sim.start(ZELVOR_INSTRUMENT_SIM, args);
+    QVERIFY(sim.waitForFinished(5000));
+    QCOMPARE(sim.exitCode(), 2);
+    QVERIFY(QString::fromLocal8Bit(sim.readAll()).contains("needs a whole number"));
+}
+
+QTEST_GUILESS_MAIN(TestSimProgram)
+#include "tst_sim_program.moc"
