@@ -22,8 +22,8 @@ using namespace reliability;
 namespace {
 
 constexpr int Runs = 200;
-// Every fifth run also watches the process for a whole second after the hang-up
-// has been dealt with; the others would only add time.
+// Every fifth run also watches the process for the whole second after the
+// hang-up; watching every run would make the soak five times as long.
 constexpr int CpuWatchEvery = 5;
 constexpr double MaxCoreShare = 0.05;
 
@@ -44,17 +44,29 @@ QByteArray frame(QRandomGenerator &rng)
     return '#' + body + '$';
 }
 
-// CPU share of one core over `ms` of waiting on events.
-double coreShareOver(int ms)
+// A window of wall time and the process CPU spent in it.
+struct CpuWindow
 {
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
     QElapsedTimer wall;
-    wall.start();
-    const double cpu0 = processCpuSeconds();
-    loop.exec();
-    return (processCpuSeconds() - cpu0) / (double(wall.nsecsElapsed()) / 1e9);
-}
+    double cpu0 = 0;
+
+    void start()
+    {
+        wall.start();
+        cpu0 = processCpuSeconds();
+    }
+    // Waits on events until `ms` after start(); the share of one core used.
+    double shareAfter(int ms)
+    {
+        const qint64 left = ms - wall.elapsed();
+        if (left > 0) {
+            QEventLoop loop;
+            QTimer::singleShot(int(left), &loop, &QEventLoop::quit);
+            loop.exec();
+        }
+        return (processCpuSeconds() - cpu0) / (double(wall.nsecsElapsed()) / 1e9);
+    }
+};
 
 } // namespace
 
@@ -74,6 +86,7 @@ private:
     std::unique_ptr<Orvane> window;
     MessageBoxCloser boxes;
     QString slavePath;
+    double maxShare = 0;
 };
 
 void TestPortLossSoak::initTestCase()
@@ -98,6 +111,7 @@ void TestPortLossSoak::runOnce(int run, Moment moment, QRandomGenerator &rng, bo
     const QString where = QStringLiteral("run %1, moment %2").arg(run).arg(int(moment));
     const int fdsBefore = openDescriptors();
     const int boxesBefore = boxes.shown;
+    CpuWindow cpu;
     {
         PtyInstrument instrument;
         QVERIFY2(instrument.isValid(), qPrintable(where));
@@ -135,13 +149,16 @@ void TestPortLossSoak::runOnce(int run, Moment moment, QRandomGenerator &rng, bo
             break;
         }
         }
+        cpu.start();
         instrument.hangUp();
     }
 
     QTRY_VERIFY2_WITH_TIMEOUT(isIdle(window.get()) && boxes.shown > boxesBefore, qPrintable(where),
                               5000);
     if (watchCpu) {
-        const double share = coreShareOver(1000);
+        // The message, its closing and the return to Idle are in the second too.
+        const double share = cpu.shareAfter(1000);
+        maxShare = qMax(maxShare, share);
         QVERIFY2(share < MaxCoreShare,
                  qPrintable(QStringLiteral("%1: %2 % of a core in the second after")
                                 .arg(where)
@@ -182,7 +199,10 @@ void TestPortLossSoak::shouldRecoverFromEveryHangUp()
           double(total.elapsed()) / 1000, cut[0], cut[1], cut[2]);
 
     // Two hundred closed ports must leave nothing turning over.
-    const double share = coreShareOver(1000);
+    qInfo("highest share of a core in the second after a hang-up: %.2f %%", maxShare * 100);
+    CpuWindow after;
+    after.start();
+    const double share = after.shareAfter(1000);
     QVERIFY2(share < MaxCoreShare, qPrintable(QString::number(share * 100, 'f', 1)));
 }
 
