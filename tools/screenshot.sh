@@ -3,7 +3,8 @@
 # simulated instrument's readings shown. Runs both programs on a virtual X
 # server, the simulator on "Com 1" in a /dev of their own, so nothing of the
 # machine's ports is touched. Needs root (or user namespaces), Xvfb, xdotool
-# and ImageMagick, and a build (BUILD_DIR, default build).
+# and ImageMagick, and a build (BUILD_DIR, default build); IceWM, if present,
+# draws the window's frame.
 #
 #   tools/screenshot.sh [output.png]     (default docs/main-window.png)
 set -euo pipefail
@@ -21,6 +22,7 @@ xvfb_pid=
 pair_pid=
 cleanup() {
     [ -n "$pair_pid" ] && kill -KILL "$pair_pid" 2>/dev/null
+    [ -n "$wm_pid" ] && kill "$wm_pid" 2>/dev/null
     [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
     wait 2>/dev/null
     rm -rf "$work"
@@ -42,6 +44,12 @@ Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" &
 xvfb_pid=$!
 wait_for 100 test -s "$work/display" || { echo "Xvfb did not start" >&2; exit 1; }
 export DISPLAY=:$(head -n1 "$work/display")
+# A window manager, where one is installed, gives the window its frame.
+wm_pid=
+if command -v icewm > /dev/null; then
+    icewm > /dev/null 2>&1 &
+    wm_pid=$!
+fi
 
 unshare_opts=(--mount --propagation private --fork --pid --mount-proc --kill-child)
 [ "$(id -u)" = 0 ] || unshare_opts+=(--map-root-user)
@@ -61,7 +69,7 @@ wait_for 100 grep -qs -- "-> #" "$work/sim.out" || { echo "no answer from the si
 # Give the window a moment to paint the readings.
 sleep 1
 mkdir -p "$(dirname "$out")"
-import -window "$window" "$out"
+import -frame -window "$window" "$out"
 xdotool key alt+o t alt+f x
 wait "$pair_pid" || true
 pair_pid=
