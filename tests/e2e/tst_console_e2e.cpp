@@ -8,7 +8,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <unistd.h>
+#include <memory>
 
 // The built console and the built simulator as separate processes, joined by
 // /dev/com1 in a mount namespace of their own, driven through the X server as
@@ -18,8 +18,11 @@ class TestConsoleE2E : public QObject
     Q_OBJECT
 private slots:
     void initTestCase();
+    void init();
+    void cleanup();
     void cleanupTestCase();
     void shouldCarryWholeConfigurationRunToInstrument();
+    void shouldOpenPortChosenInCommunicationSettings();
 
 private:
     QString run(const QString &program, const QStringList &args, int timeoutMs = 10000);
@@ -27,11 +30,17 @@ private:
     void click(const char *control);
     QByteArray received() const;
     QString simOutput() const;
+    // Starts the simulator with `link` and the console beside it, and finds
+    // the console's window.
+    void startPrograms(const QString &link);
+    // File > Exit, and both programs gone.
+    void exitConsole();
 
     QStringList namespace_command;
     QProcess xserver;
     QString display;
-    QTemporaryDir work;
+    std::unique_ptr<QTemporaryDir> work;
+    std::unique_ptr<QProcess> programs;
     QString window;
     double scale = 1.0;
     int client_top = 0;
@@ -101,7 +110,6 @@ void TestConsoleE2E::initTestCase()
     if (namespace_command.isEmpty())
         QSKIP("this machine gives no private mount namespace with a /dev of its own");
 
-    QVERIFY(work.isValid());
     xserver.start("Xvfb", {"-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten", "tcp"});
     if (!xserver.waitForStarted(5000))
         QSKIP("Xvfb does not start");
@@ -144,48 +152,58 @@ void TestConsoleE2E::click(const char *control)
 
 QByteArray TestConsoleE2E::received() const
 {
-    QFile f(work.filePath("received.bin"));
+    QFile f(work->filePath("received.bin"));
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 QString TestConsoleE2E::simOutput() const
 {
-    QFile f(work.filePath("sim.out"));
+    QFile f(work->filePath("sim.out"));
     return f.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(f.readAll()) : QString();
 }
 
-void TestConsoleE2E::shouldCarryWholeConfigurationRunToInstrument()
+void TestConsoleE2E::init()
+{
+    work = std::make_unique<QTemporaryDir>();
+    QVERIFY(work->isValid());
+}
+
+void TestConsoleE2E::cleanup()
+{
+    if (programs && programs->state() != QProcess::NotRunning) {
+        programs->kill(); // the pid namespace takes both programs with it
+        programs->waitForFinished(5000);
+    }
+    programs.reset();
+    work.reset();
+}
+
+void TestConsoleE2E::startPrograms(const QString &link)
 {
     // Both programs in one namespace; the simulator goes when the console has ended.
     const QString pair =
-        QString("\"$1\" --link /dev/com1 --log-rx \"$3/received.bin\" > \"$3/sim.out\" 2>&1 & "
+        QString("\"$1\" --link \"$4\" --log-rx \"$3/received.bin\" > \"$3/sim.out\" 2>&1 & "
                 "sim=$!; QT_QPA_PLATFORM=xcb \"$2\" > \"$3/console.out\" 2>&1; rc=$?; "
                 "kill -TERM $sim; wait $sim; exit $rc");
-    QProcess programs;
-    programs.setProcessChannelMode(QProcess::ForwardedChannels);
+    programs = std::make_unique<QProcess>();
+    programs->setProcessChannelMode(QProcess::ForwardedChannels);
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     const QString lsan = env.value("LSAN_OPTIONS");
     env.insert("LSAN_OPTIONS", (lsan.isEmpty() ? QString() : lsan + ':') +
                                    "print_suppressions=0:suppressions=" ZELVOR_LEAK_SUPPRESSIONS);
-    programs.setProcessEnvironment(env);
-    programs.start("unshare",
-                   namespace_command + QStringList{"bash", ZELVOR_PRIVATE_DEV, "bash", "-c", pair,
-                                                   "pair", ZELVOR_INSTRUMENT_SIM, ZELVOR_CONSOLE,
-                                                   work.path()});
-    QVERIFY(programs.waitForStarted());
-    auto stop = qScopeGuard([&programs] {
-        if (programs.state() != QProcess::NotRunning) {
-            programs.kill();
-            programs.waitForFinished(5000);
-        }
-    });
+    programs->setProcessEnvironment(env);
+    programs->start("unshare",
+                    namespace_command + QStringList{"bash", ZELVOR_PRIVATE_DEV, "bash", "-c", pair,
+                                                    "pair", ZELVOR_INSTRUMENT_SIM, ZELVOR_CONSOLE,
+                                                    work->path(), link});
+    QVERIFY(programs->waitForStarted());
 
-    QTRY_VERIFY_WITH_TIMEOUT(simOutput().contains("linked: /dev/com1"), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(simOutput().contains("linked: " + link), 10000);
     const QRegularExpressionMatch pty =
         QRegularExpression("console port: (\\S+)").match(simOutput());
     QVERIFY(pty.hasMatch());
     // The link lives in the namespace only.
-    QVERIFY(QFileInfo("/dev/com1").symLinkTarget() != pty.captured(1));
+    QVERIFY(QFileInfo(link).symLinkTarget() != pty.captured(1));
 
     window = run("xdotool", {"search", "--sync", "--onlyvisible", "--name",
                              "^Zelvor Electronics Pvt\\. Ltd\\.$"});
@@ -199,6 +217,23 @@ void TestConsoleE2E::shouldCarryWholeConfigurationRunToInstrument()
     client_top = height - qRound(ClientHeightTwips / TwipsPerPixel * scale); // the menu bar
     QVERIFY2(client_top >= 0, qPrintable(geometry));
     xdo({"windowfocus", "--sync", window});
+}
+
+void TestConsoleE2E::exitConsole()
+{
+    xdo({"windowfocus", "--sync", window});
+    xdo({"key", "alt+f", "x"}); // File > Exit
+    QVERIFY(programs->waitForFinished(15000));
+    QCOMPARE(programs->exitStatus(), QProcess::NormalExit);
+    QCOMPARE(programs->exitCode(), 0);
+    QVERIFY(simOutput().contains("removed /dev/com"));
+}
+
+void TestConsoleE2E::shouldCarryWholeConfigurationRunToInstrument()
+{
+    startPrograms("/dev/com1");
+    if (QTest::currentTestFailed())
+        return;
 
     QByteArray expected = "#1$";
     xdo({"key", "alt+o", "s"}); // Operation > Start Config.
@@ -238,14 +273,35 @@ void TestConsoleE2E::shouldCarryWholeConfigurationRunToInstrument()
                              5000);
 
     xdo({"key", "alt+o", "t"}); // Operation > Stop Config.
-    xdo({"key", "alt+f", "x"}); // File > Exit
-    QVERIFY(programs.waitForFinished(15000));
-    QCOMPARE(programs.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(programs.exitCode(), 0);
-
+    exitConsole();
+    if (QTest::currentTestFailed())
+        return;
     // Stop Config. and Exit wrote nothing more.
     QCOMPARE(received(), QByteArray("#1$#2$#3$#4$#5$#60.50$#712.5$#8$"));
-    QVERIFY(simOutput().contains("removed /dev/com1"));
+}
+
+void TestConsoleE2E::shouldOpenPortChosenInCommunicationSettings()
+{
+    startPrograms("/dev/com2");
+    if (QTest::currentTestFailed())
+        return;
+    xdo({"key", "alt+s", "c"}); // Setting > Communication Settings
+    const QString dialog =
+        run("xdotool", {"search", "--sync", "--onlyvisible", "--name", "^Communication Settings$"})
+            .section('\n', 0, 0);
+    QVERIFY2(!dialog.isEmpty(), "the Communication Settings dialog did not appear");
+    xdo({"windowfocus", "--sync", dialog});
+    // The focus starts on OK; Tab reaches the port list past Cancel, and from
+    // the list comes back to OK.
+    xdo({"key", "Tab", "Tab", "Down", "Tab", "space"});
+    QTRY_VERIFY_WITH_TIMEOUT(
+        run("xdotool", {"search", "--onlyvisible", "--name", "^Communication Settings$"}).isEmpty(),
+        5000);
+
+    xdo({"windowfocus", "--sync", window});
+    xdo({"key", "alt+o", "s"}); // Operation > Start Config., now on Com 2
+    QTRY_COMPARE_WITH_TIMEOUT(received(), QByteArray("#1$"), 10000);
+    exitConsole();
 }
 
 QTEST_GUILESS_MAIN(TestConsoleE2E)
