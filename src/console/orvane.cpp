@@ -76,7 +76,11 @@ void Orvane::buildWindow()
     setObjectName(QStringLiteral("Orvane"));
     setWindowTitle(QString::fromUtf8(layout::MainWindow.title));
     // A fixed frame with the window menu and the close box, no minimise and
-    // no maximise box.
+    // no maximise box (on X11 these become Motif hints without the minimise
+    // and maximise functions, and min = max size hints). The design also has
+    // no task-bar button; Qt offers that only through Qt::Tool, a window type
+    // that desktops may hide when the program is not active and that does not
+    // end the program when closed, so the main window keeps its button.
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     setWindowIcon(programIcon());
@@ -344,11 +348,13 @@ bool Orvane::deviceCheck()
     return false;
 }
 
+// "Com 3 (/dev/ttyS2) cannot be opened.", then the serial facility's error
+// number (QSerialPort::SerialPortError) and description.
 void Orvane::showPortError(const QString &what, const PortError &error)
 {
     const QString text = QStringLiteral("Com %1 (%2) %3\n\nError %4: %5")
                              .arg(Module1::comm_port)
-                             .arg(error.portName, what)
+                             .arg(portNameFor(Module1::comm_port), what)
                              .arg(error.number)
                              .arg(error.description);
     // While an auxiliary window locks this window, a message owned by it would

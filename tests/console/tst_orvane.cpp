@@ -277,14 +277,17 @@ void TestOrvane::startAndStop()
 
 void TestOrvane::openFailureKeepsTheProgramUsable()
 {
-    setPortNameResolver([](int) { return QStringLiteral("/nonexistent/zelvor-tty"); });
+    // A name of this process's own: QSerialPort locks even a missing device's
+    // name, and a parallel run of this test must not hold that lock.
+    const QString missing =
+        QStringLiteral("/nonexistent/zelvor-tty-%1").arg(QCoreApplication::applicationPid());
+    setPortNameResolver([missing](int) { return missing; });
     MessageCloser operatorCloses;
     const auto before = snapshot(orvane.get());
     trigger("mnuOperation_start_capture");
     QTRY_COMPARE(operatorCloses.texts.size(), 1);
-    QVERIFY2(operatorCloses.texts[0].startsWith("Com 1 (/nonexistent/zelvor-tty) cannot be "
-                                                "opened.\n\nError 1: "),
-             qPrintable(operatorCloses.texts[0]));
+    const QString expected = "Com 1 (" + missing + ") cannot be opened.\n\nError 1: ";
+    QVERIFY2(operatorCloses.texts[0].startsWith(expected), qPrintable(operatorCloses.texts[0]));
     QCOMPARE(snapshot(orvane.get()), before); // Idle, Settings and Start Config. on
     QCOMPARE(instrument->receiveFor(100), QByteArray());
     QCOMPARE(operatorCloses.texts.size(), 1);
