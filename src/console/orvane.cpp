@@ -318,7 +318,7 @@ std::optional<console::ConsoleState> Orvane::consoleState() const
 {
     console::EnabledFlags enabled{};
     for (int i = 0; i < console::CalibrationControlCount; ++i)
-        enabled[i] = calibration[i]->isEnabledTo(const_cast<Orvane *>(this));
+        enabled[i] = calibration[i]->isEnabledTo(this);
     return console::stateOf(enabled);
 }
 
