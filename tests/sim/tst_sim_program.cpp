@@ -1,3 +1,5 @@
+#include "pty_instrument.h"
+
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -23,6 +25,7 @@ private slots:
     void shouldLinkPathToLineAndRemoveItOnSignal_data();
     void shouldLinkPathToLineAndRemoveItOnSignal();
     void shouldRefuseLinkOverExistingPath();
+    void shouldPlayInstrumentOnGivenPort();
     void shouldRejectBadNumbers_data();
     void shouldRejectBadNumbers();
 
@@ -122,6 +125,23 @@ void TestSimProgram::shouldRefuseLinkOverExistingPath()
     QVERIFY(QString::fromLocal8Bit(sim.readAll()).contains("exists already"));
     QVERIFY(f.open(QIODevice::ReadOnly));
     QCOMPARE(f.readAll(), QByteArray("keep me"));
+}
+
+void TestSimProgram::shouldPlayInstrumentOnGivenPort()
+{
+    // A pseudo-terminal's slave stands in for the serial port; the test holds
+    // the master, which is where the console would be.
+    PtyInstrument consoleSide;
+    QVERIFY(consoleSide.isValid());
+    sim.start(ZELVOR_INSTRUMENT_SIM, {"--port", consoleSide.slavePath(), "--high", "99"});
+    QCOMPARE(waitForLine("^console port: (\\S+)$"), consoleSide.slavePath());
+    QVERIFY2(!waitForLine("^(ready)").isEmpty(), qPrintable(output));
+    QVERIFY(consoleSide.send("#1$"));
+    const QByteArray answer("#4.0020.00.0099  $");
+    QCOMPARE(consoleSide.receive(answer.size()), answer);
+    sim.terminate();
+    QVERIFY(sim.waitForFinished(5000));
+    QCOMPARE(sim.exitCode(), 0);
 }
 
 void TestSimProgram::shouldRejectBadNumbers_data()
