@@ -35,6 +35,8 @@ private:
     void startPrograms(const QString &link);
     // File > Exit, and both programs gone.
     void exitConsole();
+    // The raw pixels of a control's inside, as the X server holds them.
+    QByteArray pixelsOf(const char *control) const;
 
     QStringList namespace_command;
     QProcess xserver;
@@ -44,6 +46,9 @@ private:
     QString window;
     double scale = 1.0;
     int client_top = 0;
+    int window_x = 0;
+    int window_y = 0;
+    QTemporaryDir framebuffer;
 };
 
 namespace {
@@ -55,12 +60,12 @@ struct Place
     int left, top, width, height;
 };
 constexpr Place Controls[] = {
-    {"Feed_Zero", 2280, 1920, 2175, 615},      {"Stop_Feed_zero", 5040, 1920, 1815, 615},
-    {"Save_cmd", 7440, 1920, 1335, 495},       {"Feed_span", 2280, 2760, 2175, 615},
-    {"Stop_Feed_span", 5040, 2760, 1815, 615}, {"Low_range_cmd", 2640, 3600, 1815, 615},
-    {"Low_range_text", 5040, 3600, 1215, 615}, {"Enter_L", 6840, 3600, 1095, 615},
-    {"High_range_cmd", 2640, 4440, 1815, 615}, {"High_range_text", 5040, 4440, 1215, 615},
-    {"Enter_H", 6840, 4440, 1095, 615},
+    {"Zero_real", 1200, 600, 1215, 615},        {"Feed_Zero", 2280, 1920, 2175, 615},
+    {"Stop_Feed_zero", 5040, 1920, 1815, 615},  {"Save_cmd", 7440, 1920, 1335, 495},
+    {"Feed_span", 2280, 2760, 2175, 615},       {"Stop_Feed_span", 5040, 2760, 1815, 615},
+    {"Low_range_cmd", 2640, 3600, 1815, 615},   {"Low_range_text", 5040, 3600, 1215, 615},
+    {"Enter_L", 6840, 3600, 1095, 615},         {"High_range_cmd", 2640, 4440, 1815, 615},
+    {"High_range_text", 5040, 4440, 1215, 615}, {"Enter_H", 6840, 4440, 1095, 615},
 };
 constexpr int ClientWidthTwips = 9675;
 constexpr int ClientHeightTwips = 5850;
@@ -110,7 +115,10 @@ void TestConsoleE2E::initTestCase()
     if (namespace_command.isEmpty())
         QSKIP("this machine gives no private mount namespace with a /dev of its own");
 
-    xserver.start("Xvfb", {"-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten", "tcp"});
+    // The screen in a file, to see what the window shows.
+    QVERIFY(framebuffer.isValid());
+    xserver.start("Xvfb", {"-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten", "tcp",
+                           "-fbdir", framebuffer.path()});
     if (!xserver.waitForStarted(5000))
         QSKIP("Xvfb does not start");
     QTRY_VERIFY_WITH_TIMEOUT(xserver.canReadLine() || xserver.state() != QProcess::Running, 10000);
@@ -178,6 +186,42 @@ void TestConsoleE2E::cleanup()
     work.reset();
 }
 
+QByteArray TestConsoleE2E::pixelsOf(const char *control) const
+{
+    QFile file(framebuffer.filePath("Xvfb_screen0"));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray screen = file.readAll();
+    // An XWD image: a header of big-endian 32-bit fields, a colour map of
+    // 12-byte entries, then the rows.
+    auto field = [&screen](int index) {
+        const auto *p = reinterpret_cast<const uchar *>(screen.constData()) + 4 * index;
+        return qsizetype(p[0]) << 24 | qsizetype(p[1]) << 16 | qsizetype(p[2]) << 8 | p[3];
+    };
+    if (screen.size() < 100)
+        return {};
+    const qsizetype pixels = field(0) + 12 * field(19);
+    const qsizetype bytesPerPixel = field(11) / 8;
+    const qsizetype bytesPerLine = field(12);
+    QByteArray inside;
+    for (const Place &c : Controls) {
+        if (qstrcmp(c.name, control) != 0)
+            continue;
+        // A few pixels in from the frame, where only the text is drawn.
+        const int inset = 4;
+        const int left = window_x + qRound(c.left / TwipsPerPixel * scale) + inset;
+        const int top = window_y + client_top + qRound(c.top / TwipsPerPixel * scale) + inset;
+        const int width = qRound(c.width / TwipsPerPixel * scale) - 2 * inset;
+        const int height = qRound(c.height / TwipsPerPixel * scale) - 2 * inset;
+        for (int y = top; y < top + height; ++y) {
+            const qsizetype at = pixels + y * bytesPerLine + left * bytesPerPixel;
+            if (at + width * bytesPerPixel <= screen.size())
+                inside += screen.mid(at, width * bytesPerPixel);
+        }
+    }
+    return inside;
+}
+
 void TestConsoleE2E::startPrograms(const QString &link)
 {
     // Both programs in one namespace; the simulator goes when the console has ended.
@@ -213,6 +257,8 @@ void TestConsoleE2E::startPrograms(const QString &link)
     const int width = QRegularExpression("WIDTH=(\\d+)").match(geometry).captured(1).toInt();
     const int height = QRegularExpression("HEIGHT=(\\d+)").match(geometry).captured(1).toInt();
     QVERIFY2(width > 0 && height > 0, qPrintable(geometry));
+    window_x = QRegularExpression("X=(\\d+)").match(geometry).captured(1).toInt();
+    window_y = QRegularExpression("Y=(\\d+)").match(geometry).captured(1).toInt();
     scale = width / (ClientWidthTwips / TwipsPerPixel);
     client_top = height - qRound(ClientHeightTwips / TwipsPerPixel * scale); // the menu bar
     QVERIFY2(client_top >= 0, qPrintable(geometry));
@@ -235,11 +281,14 @@ void TestConsoleE2E::shouldCarryWholeConfigurationRunToInstrument()
     if (QTest::currentTestFailed())
         return;
 
+    const QByteArray emptyZero = pixelsOf("Zero_real");
+    QVERIFY(!emptyZero.isEmpty());
     QByteArray expected = "#1$";
     xdo({"key", "alt+o", "s"}); // Operation > Start Config.
     QTRY_COMPARE_WITH_TIMEOUT(received(), expected, 10000);
-    // Its answer sets the console's device check.
+    // The answer is on screen, so the console has taken it: its device check passes.
     QTRY_VERIFY_WITH_TIMEOUT(simOutput().contains("-> #4.0020.00.0010.0$"), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(pixelsOf("Zero_real") != emptyZero, 5000);
 
     const struct
     {
