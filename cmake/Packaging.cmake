@@ -2,7 +2,10 @@
 # record and icon of the Windows program file.
 include(GNUInstallDirs)
 
-install(TARGETS zelvor-console zelvor-instrument-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS zelvor-console RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+if(TARGET zelvor-instrument-sim)
+    install(TARGETS zelvor-instrument-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+endif()
 
 if(UNIX AND NOT APPLE)
     install(FILES ${PROJECT_SOURCE_DIR}/packaging/linux/zelvor-console.desktop
