@@ -8,7 +8,9 @@ set -euo pipefail
 mode=${1:-}
 cd "$(dirname "$0")/.."
 
-runtime_packages=(cmake make g++ qt6-base-dev qt6-serialport-dev)
+# Liberation fonts have the metrics of the fonts the windows were designed
+# with; without them the default sans-serif is too wide for the designed boxes.
+runtime_packages=(cmake make g++ qt6-base-dev qt6-serialport-dev fonts-liberation2)
 # clang and its runtime build the libFuzzer target; the end-to-end run drives
 # the console on a virtual X server.
 test_packages=(clang libclang-rt-14-dev xvfb xdotool qt6-qpa-plugins)

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QFile>
 
 #include <cerrno>
 #include <fcntl.h>
@@ -21,6 +22,12 @@ PtyInstrument::PtyInstrument()
         return;
     }
     slave_path = QString::fromLocal8Bit(ptsname(master));
+    slave_link = link_dir.filePath(QStringLiteral("instrument"));
+    if (!link_dir.isValid() || !QFile::link(slave_path, slave_link)) {
+        ::close(master);
+        master = -1;
+        return;
+    }
     // The slave starts in cooked mode with echo until the port under test
     // sets it raw; make it raw now so nothing sent early is echoed or altered.
     const int slave = ::open(ptsname(master), O_RDWR | O_NOCTTY | O_CLOEXEC);

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QTemporaryDir>
 
 // The instrument's end of a pseudo-terminal. The code under test opens
 // slavePath() through its real serial port; the test reads what it wrote and
@@ -15,7 +16,11 @@ public:
     PtyInstrument &operator=(const PtyInstrument &) = delete;
 
     bool isValid() const { return master >= 0; }
-    QString slavePath() const { return slave_path; }
+    // A link to the slave with a name of its own: the serial port's lock file is
+    // named after the path, and pseudo-terminal numbers are reused at once by
+    // other test processes running beside this one.
+    QString slavePath() const { return slave_link; }
+    QString deviceSlavePath() const { return slave_path; }
     int masterFd() const { return master; }
 
     // Writes every byte (the kernel may take them in several pieces).
@@ -37,4 +42,6 @@ private:
 
     int master = -1;
     QString slave_path;
+    QTemporaryDir link_dir;
+    QString slave_link;
 };
