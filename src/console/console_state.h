@@ -5,7 +5,7 @@
 #include <array>
 #include <optional>
 
-// The console control states of the main window (spec Part 2.2), as a pure
+// The console control states of the main window, as a pure
 // table: no widgets. The console state lives only in the Enabled flags of the
 // eleven calibration controls; every action writes all eleven, in the fixed
 // order below, and the two entry states clear their entry box right after
@@ -74,7 +74,7 @@ StateRow stateRow(ConsoleState state);
 std::optional<ConsoleState> stateOf(const EnabledFlags &enabled);
 
 // "Idle", "Ready", "Feeding zero", "Feeding span", "Low-range entry",
-// "High-range entry": the names Part 2.2 uses.
+// "High-range entry": the names operators and manuals use.
 QString stateName(ConsoleState state);
 
 // The three menu items that only start-up, Start Config. and Stop Config.

@@ -9,7 +9,7 @@
 
 #include <array>
 
-// The fixed design of the main window Orvane (spec Part 2.1), declared as
+// The fixed design of the main window Orvane, declared as
 // data: the window, one row per control, one row per menu item. Orvane builds
 // itself from these tables; the tests check the built window against them.
 //
@@ -139,7 +139,7 @@ using K = Kind;
 using F = FontRole;
 using S = SystemColor;
 
-// Part 2.1's control table, row by row (heading, readings, reading captions,
+// The control table, row by row (heading, readings, reading captions,
 // zero, span, low range, high range, note). The serial control MSComm1 has no
 // presence on screen and is not a widget here.
 // clang-format off

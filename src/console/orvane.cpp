@@ -46,7 +46,7 @@ public:
 // window (its title bar is what moves the window off the centre).
 constexpr int FramingWaitMs = 2000;
 
-// The element index of a one-element control array (Part 2.1).
+// The element index of a one-element control array.
 constexpr const char *IndexProperty = "controlArrayIndex";
 
 QIcon programIcon()
@@ -138,10 +138,10 @@ void Orvane::moveEvent(QMoveEvent *event)
 void Orvane::buildControls(QWidget *client)
 {
     std::vector<std::pair<int, QWidget *>> tabOrder;
-    for (const layout::ControlSpec &spec : layout::MainWindowControls) {
-        const QString caption = QString::fromUtf8(spec.caption);
+    for (const layout::ControlSpec &row : layout::MainWindowControls) {
+        const QString caption = QString::fromUtf8(row.caption);
         QWidget *control = nullptr;
-        switch (spec.kind) {
+        switch (row.kind) {
         case layout::Kind::Label: {
             auto *label = new QLabel(caption, client);
             label->setTextFormat(Qt::PlainText);
@@ -151,8 +151,8 @@ void Orvane::buildControls(QWidget *client)
         }
         case layout::Kind::TextBox: {
             auto *box = new QLineEdit(client);
-            if (spec.maxLength > 0) {
-                box->setMaxLength(spec.maxLength);
+            if (row.maxLength > 0) {
+                box->setMaxLength(row.maxLength);
                 box->setValidator(new EntryValidator(box));
             }
             control = box;
@@ -163,22 +163,22 @@ void Orvane::buildControls(QWidget *client)
             // Enter presses the focused button, as on the platform the design
             // came from (Space does anyway).
             button->setAutoDefault(true);
-            if (spec.index >= 0)
-                button->setProperty(IndexProperty, spec.index);
+            if (row.index >= 0)
+                button->setProperty(IndexProperty, row.index);
             control = button;
             break;
         }
         }
-        control->setObjectName(QLatin1String(spec.name));
-        control->setGeometry(layout::twipsToPixels(spec.rect));
-        control->setFont(layout::fontFor(spec.font));
-        if (spec.accessibleName)
-            control->setAccessibleName(QString::fromUtf8(spec.accessibleName));
-        if (spec.kind == layout::Kind::Label) {
+        control->setObjectName(QLatin1String(row.name));
+        control->setGeometry(layout::twipsToPixels(row.rect));
+        control->setFont(layout::fontFor(row.font));
+        if (row.accessibleName)
+            control->setAccessibleName(QString::fromUtf8(row.accessibleName));
+        if (row.kind == layout::Kind::Label) {
             control->setAutoFillBackground(true);
-            control->setBackgroundRole(layout::paletteRole(spec.background));
+            control->setBackgroundRole(layout::paletteRole(row.background));
         } else {
-            tabOrder.emplace_back(spec.tabOrder, control);
+            tabOrder.emplace_back(row.tabOrder, control);
         }
     }
     applyDesignedColors();
@@ -223,25 +223,25 @@ void Orvane::buildControls(QWidget *client)
 }
 
 // The reading boxes: background system colour 10, Zero_real's text system
-// colour 5 (Part 2.1). They are disabled for good, and a disabled line edit
+// colour 5. They are disabled for good, and a disabled line edit
 // draws its text in the style's grey, faint on a face-coloured box: so their
 // text colour is set for the disabled state as well. A designed text colour
 // that is not legible on its background (white on face grey, less than 1.2:1)
 // gives way to the palette's normal text colour.
 void Orvane::applyDesignedColors()
 {
-    for (const layout::ControlSpec &spec : layout::MainWindowControls) {
-        if (spec.kind != layout::Kind::TextBox || spec.background == layout::SystemColor::Default)
+    for (const layout::ControlSpec &row : layout::MainWindowControls) {
+        if (row.kind != layout::Kind::TextBox || row.background == layout::SystemColor::Default)
             continue;
-        auto *box = centralWidget()->findChild<QLineEdit *>(QLatin1String(spec.name),
+        auto *box = centralWidget()->findChild<QLineEdit *>(QLatin1String(row.name),
                                                             Qt::FindDirectChildrenOnly);
         const QPalette inherited = palette();
         QPalette boxPalette = box->palette();
-        const QColor background = layout::systemColor(spec.background, inherited);
+        const QColor background = layout::systemColor(row.background, inherited);
         const QColor normalText = inherited.color(QPalette::Active, QPalette::Text);
-        const QColor designedText = spec.foreground == layout::SystemColor::Default
+        const QColor designedText = row.foreground == layout::SystemColor::Default
                                         ? normalText
-                                        : layout::systemColor(spec.foreground, inherited);
+                                        : layout::systemColor(row.foreground, inherited);
         boxPalette.setColor(QPalette::Base, background);
         boxPalette.setColor(QPalette::Text,
                             layout::legibleTextColor(designedText, background, normalText));
@@ -376,7 +376,7 @@ void Orvane::closeEvent(QCloseEvent *event)
     QCoreApplication::exit(0);
 }
 
-// Load: the start-up state (Parts 1.3, 2.2).
+// Load: the start-up state, port 1.
 void Orvane::Form_Load()
 {
     mnuOperation_stop_capture->setEnabled(false);
@@ -426,7 +426,7 @@ void Orvane::About_Menu_Click()
     aux.showAbout();
 }
 
-// Start Config. (Parts 1.3, 2.2). A port that cannot be opened is reported and
+// Start Config. A port that cannot be opened is reported and
 // the console stays in Idle: the design ends the program here.
 void Orvane::mnuOperation_start_capture_Click()
 {

@@ -15,7 +15,7 @@ class QLineEdit;
 class QMenu;
 class QPushButton;
 
-// The console's main window (spec Parts 2.1 to 2.3): the reading boxes, the
+// The console's main window: the reading boxes, the
 // calibration controls and the menus, built from the layout table of
 // main_window_layout.h; the console states of console_state.h; the serial
 // control MSComm1 and the handlers behind every button and menu item.
@@ -115,7 +115,7 @@ private:
     QAction *mnuOperation_stop_capture = nullptr;
     QAction *About_Menu = nullptr;
 
-    // The eleven calibration controls in the fixed order of Part 2.2.
+    // The eleven calibration controls in their fixed order.
     std::array<QWidget *, console::CalibrationControlCount> calibration{};
     bool first_shown = false;
     bool centre_when_framed = false;

@@ -1,4 +1,4 @@
-// Part 2.2's state table, row by row, against console::stateRow(): no window.
+// The console state table, row by row, against console::stateRow(): no window.
 #include "console/console_state.h"
 
 #include <QTest>
@@ -19,8 +19,8 @@ void TestConsoleState::stateRow_data()
     QTest::addColumn<ConsoleState>("state");
     QTest::addColumn<QString>("name");
     // Feed_Zero Stop_Feed_zero Save_cmd Feed_span Stop_Feed_span Low_range_cmd
-    // Low_range_text Enter_L High_range_cmd High_range_text Enter_H, as Part 2.2
-    // writes them ("clear": on, then Text set to "").
+    // Low_range_text Enter_L High_range_cmd High_range_text Enter_H, in the order
+    // every action writes them ("clear": on, then Text set to "").
     QTest::addColumn<QString>("row");
     QTest::newRow("start-up, Stop Config.") << ConsoleState::Idle << "Idle"
                                             << "off off off off off off off off off off off";

@@ -1,4 +1,4 @@
-// The main window Orvane: its layout against the table (Part 2.1), start-up
+// The main window Orvane: its layout against the table, start-up
 // state and menus, the entry boxes' refusals, and, over a real
 // pseudo-terminal with the test playing the instrument, Start Config., Stop
 // Config., status frames, the calibration actions and a failing port.
@@ -118,19 +118,19 @@ void TestOrvane::windowAndControlsAsTheTable()
     QVERIFY(orvane->windowIcon().availableSizes().contains(QSize(32, 32)));
 
     QCOMPARE(client->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly).size(), 21);
-    for (const layout::ControlSpec &spec : layout::MainWindowControls) {
-        QWidget *c = control(client, spec.name);
-        QVERIFY2(c && c->isVisible(), spec.name);
-        QCOMPARE(c->geometry(), layout::twipsToPixels(spec.rect));
-        QVERIFY2(client->rect().contains(c->geometry()), spec.name);
+    for (const layout::ControlSpec &row : layout::MainWindowControls) {
+        QWidget *c = control(client, row.name);
+        QVERIFY2(c && c->isVisible(), row.name);
+        QCOMPARE(c->geometry(), layout::twipsToPixels(row.rect));
+        QVERIFY2(client->rect().contains(c->geometry()), row.name);
         // Label and button caption; a text box starts empty.
-        QCOMPARE(c->property("text").toString(), QString::fromUtf8(spec.caption));
-        QCOMPARE(c->font(), layout::fontFor(spec.font));
-        QCOMPARE(c->accessibleName(), QString::fromUtf8(spec.accessibleName));
-        if (spec.kind == layout::Kind::Label)
+        QCOMPARE(c->property("text").toString(), QString::fromUtf8(row.caption));
+        QCOMPARE(c->font(), layout::fontFor(row.font));
+        QCOMPARE(c->accessibleName(), QString::fromUtf8(row.accessibleName));
+        if (row.kind == layout::Kind::Label)
             QCOMPARE(c->focusPolicy(), Qt::NoFocus);
     }
-    // Part 2.1 in its own words: captions with their blanks, edges, fonts, colours.
+    // The design in its own words: captions with their blanks, edges, fonts, colours.
     QCOMPARE(w("Save_cmd")->property("text"), QVariant("Save "));
     QCOMPARE(w("Label3")->property("text"), QVariant("  Zero"));
     QCOMPARE(w("Save_cmd")->geometry().right() + 1, (7440 + 1335) / 15);
