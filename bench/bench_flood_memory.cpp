@@ -53,13 +53,13 @@ Flood flood(bench::Instrument &instrument, bench::RunningConsole &console, const
     bench::Instrument::Plan plan;
     plan.block = block;
     plan.repeat = (FloodBytes + block.size() - 1) / block.size();
-    plan.tail = "$" + bench::statusFrame(bench::numberedBody(marker));
+    plan.tail = "$" + bench::statusFrame(bench::markerBody(marker));
     Flood f;
     f.bytes = plan.repeat * block.size();
     QElapsedTimer wall;
     wall.start();
     instrument.startWriting(plan);
-    f.complete = console.waitForReadings(QString::fromLatin1(bench::numberedBody(marker)), 600000);
+    f.complete = console.waitForReadings(QString::fromLatin1(bench::markerBody(marker)), 600000);
     f.seconds = double(wall.nsecsElapsed()) / 1e9;
     f.complete = instrument.finishWriting() && f.complete;
     f.rssAfterKiB = bench::residentKiB();

@@ -135,11 +135,19 @@ bool Instrument::finishWriting()
 {
     if (writer <= 0)
         return false;
+    // The console keeps reading meanwhile, or a writer still blocked on a full
+    // pseudo-terminal would never end.
+    const QDeadlineTimer deadline(600000);
     int status = 0;
-    while (waitpid(writer, &status, 0) < 0 && errno == EINTR) {
+    pid_t done = 0;
+    while ((done = waitpid(writer, &status, WNOHANG)) == 0 && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    if (done == 0) {
+        kill(writer, SIGKILL);
+        waitpid(writer, &status, 0);
     }
     writer = -1;
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    return done > 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 RunningConsole::RunningConsole(Instrument &instrument)
@@ -191,6 +199,11 @@ bool RunningConsole::waitForReadings(const QString &expected, int timeoutMs)
 QByteArray numberedBody(qint64 index)
 {
     return QByteArray::number(index).rightJustified(16, '0');
+}
+
+QByteArray markerBody(qint64 index)
+{
+    return QByteArray::number(index).rightJustified(16, '9');
 }
 
 QByteArray statusFrame(const QByteArray &body)

@@ -71,6 +71,8 @@ private:
 // The body of status frame `index`: its number in 16 digits, so the last four
 // change with every frame.
 QByteArray numberedBody(qint64 index);
+// A body that no numberedBody() below 10^15 can equal: it ends a flood.
+QByteArray markerBody(qint64 index);
 QByteArray statusFrame(const QByteArray &body);
 
 // Gives the offscreen platform when no display is at hand; says which is used.
