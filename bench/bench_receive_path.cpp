@@ -118,6 +118,33 @@ Phase linkOnlyAtLineRate(qint64 count)
     return phase;
 }
 
+// An instrument that reports the same readings over and over, as a steady one
+// does, at the line rate; one last, different frame marks the end.
+Phase steadyAtLineRate(bench::Instrument &instrument, bench::RunningConsole &console, qint64 count)
+{
+    const QByteArray steadyBody("0004002000001000");
+    const QByteArray lastBody("0004002000001001");
+    QByteArray frames;
+    for (qint64 i = 0; i < count - 1; ++i)
+        frames += bench::statusFrame(steadyBody);
+    frames += bench::statusFrame(lastBody);
+
+    Phase phase;
+    QElapsedTimer wall;
+    wall.start();
+    const double cpu0 = bench::processCpuSeconds();
+    bench::Instrument::Plan plan;
+    plan.block = frames;
+    plan.piece = 18;
+    plan.piecesPerSecond = bench::LineFramesPerSecond;
+    instrument.startWriting(plan);
+    phase.complete = console.waitForReadings(QString::fromLatin1(lastBody), 120000);
+    phase.cpuSeconds = bench::processCpuSeconds() - cpu0;
+    phase.seconds = double(wall.nsecsElapsed()) / 1e9;
+    phase.complete = instrument.finishWriting() && phase.complete;
+    return phase;
+}
+
 double idleShare(double seconds)
 {
     QEventLoop loop;
@@ -191,13 +218,23 @@ int main(int argc, char *argv[])
                .arg(line.order.faults == 0 ? "yes" : "NO")
                .arg(line.complete ? "yes" : "NO");
 
+    const Phase steady = steadyAtLineRate(instrument, console, paced);
+    out << QStringLiteral("line rate, steady readings: %1 frames in %2 s, CPU %3 s = %4 "
+                          "us/frame, %5 % of one core; last frame shown: %6\n")
+               .arg(paced)
+               .arg(steady.seconds, 0, 'f', 3)
+               .arg(steady.cpuSeconds, 0, 'f', 3)
+               .arg(steady.cpuSeconds / double(paced) * 1e6, 0, 'f', 1)
+               .arg(steady.cpuSeconds / steady.seconds * 100, 0, 'f', 3)
+               .arg(steady.complete ? "yes" : "NO");
+
     const Phase linkOnly = linkOnlyAtLineRate(paced);
     out << QStringLiteral("link alone (no window), same frames at the line rate: CPU %1 s = %2 "
                           "us/frame, %3 % of one core\n")
                .arg(linkOnly.cpuSeconds, 0, 'f', 3)
                .arg(linkOnly.cpuSeconds / double(paced) * 1e6, 0, 'f', 1)
                .arg(linkOnly.cpuSeconds / linkOnly.seconds * 100, 0, 'f', 3);
-    const bool ok = linkOnly.complete && flood.complete && line.complete &&
+    const bool ok = linkOnly.complete && flood.complete && line.complete && steady.complete &&
                     flood.order.faults == 0 && line.order.faults == 0;
     return ok ? 0 : 1;
 }

@@ -16,7 +16,9 @@ runtime_packages=(cmake make g++ qt6-base-dev qt6-serialport-dev fonts-liberatio
 test_packages=(clang libclang-rt-14-dev xvfb xdotool qt6-qpa-plugins)
 
 need=()
-for p in "${runtime_packages[@]}" ${mode:+"${test_packages[@]}"}; do
+wanted=("${runtime_packages[@]}")
+[ "$mode" = test ] && wanted+=("${test_packages[@]}")
+for p in "${wanted[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || need+=("$p")
 done
 if [ ${#need[@]} -gt 0 ]; then

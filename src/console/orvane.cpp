@@ -7,7 +7,6 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QIcon>
-#include <QImageReader>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
@@ -54,9 +53,9 @@ QIcon programIcon()
     QIcon icon;
     icon.addFile(QStringLiteral(":/icons/zelvor-16.png"), QSize(16, 16));
     icon.addFile(QStringLiteral(":/icons/zelvor-32.png"), QSize(32, 32));
-    // Larger sizes only where Qt can read SVG (the Qt SVG module is optional).
-    if (QImageReader::supportedImageFormats().contains("svg"))
-        icon.addFile(QStringLiteral(":/icons/zelvor.svg"));
+    // PNG only: asking which formats Qt reads would load every image plugin,
+    // about 3 MiB of memory for an icon. The desktop takes the scalable one
+    // from the installed icon theme.
     return icon;
 }
 
@@ -391,10 +390,16 @@ void Orvane::Form_Load()
 // A status frame ended: the four fields, each as received.
 void Orvane::MSComm1_OnComm(const protocol::StatusFields &fields)
 {
-    Zero_real->setText(fields.zero);
-    Span_real->setText(fields.span);
-    Low_range_real_txt->setText(fields.lowRange);
-    High_range_real_txt->setText(fields.highRange);
+    // An instrument repeats the same readings most of the time; a box whose
+    // text stays is not laid out and painted again for nothing.
+    auto show = [](QLineEdit *box, const QString &text) {
+        if (box->text() != text)
+            box->setText(text);
+    };
+    show(Zero_real, fields.zero);
+    show(Span_real, fields.span);
+    show(Low_range_real_txt, fields.lowRange);
+    show(High_range_real_txt, fields.highRange);
 }
 
 // The port failed during a run (adapter pulled, line gone); it is closed
