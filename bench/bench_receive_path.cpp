@@ -47,19 +47,14 @@ struct Phase
     OrderCheck order;
 };
 
-Phase runPhase(bench::Instrument &instrument, bench::RunningConsole &console, qint64 first,
-               qint64 count, double framesPerSecond)
+// Writes `frames` from the instrument's side (at `framesPerSecond`, or as fast
+// as the kernel takes them when 0) and measures wall time and this process's
+// CPU until `arrived` says the last frame is in.
+template <typename Arrived>
+Phase measure(bench::Instrument &instrument, const QByteArray &frames, double framesPerSecond,
+              Arrived arrived)
 {
-    QByteArray frames;
-    frames.reserve(count * 18);
-    for (qint64 i = first; i < first + count; ++i)
-        frames += bench::statusFrame(bench::numberedBody(i));
-    const QString expected = QString::fromLatin1(bench::numberedBody(first + count - 1));
-
     Phase phase;
-    phase.order.last = first - 1;
-    QObject::connect(console.highRangeBox(), &QLineEdit::textChanged, console.highRangeBox(),
-                     [&] { phase.order.see(console.readings()); });
     QElapsedTimer wall;
     wall.start();
     const double cpu0 = bench::processCpuSeconds();
@@ -70,11 +65,34 @@ Phase runPhase(bench::Instrument &instrument, bench::RunningConsole &console, qi
         plan.piecesPerSecond = framesPerSecond;
     }
     instrument.startWriting(plan);
-    phase.complete = console.waitForReadings(expected, 120000);
+    const bool complete = arrived();
     phase.cpuSeconds = bench::processCpuSeconds() - cpu0;
     phase.seconds = double(wall.nsecsElapsed()) / 1e9;
-    phase.complete = instrument.finishWriting() && phase.complete;
+    phase.complete = instrument.finishWriting() && complete;
+    return phase;
+}
+
+QByteArray numberedFrames(qint64 first, qint64 count)
+{
+    QByteArray frames;
+    frames.reserve(count * 18);
+    for (qint64 i = first; i < first + count; ++i)
+        frames += bench::statusFrame(bench::numberedBody(i));
+    return frames;
+}
+
+Phase runPhase(bench::Instrument &instrument, bench::RunningConsole &console, qint64 first,
+               qint64 count, double framesPerSecond)
+{
+    const QString expected = QString::fromLatin1(bench::numberedBody(first + count - 1));
+    OrderCheck order;
+    order.last = first - 1;
+    QObject::connect(console.highRangeBox(), &QLineEdit::textChanged, console.highRangeBox(),
+                     [&] { order.see(console.readings()); });
+    Phase phase = measure(instrument, numberedFrames(first, count), framesPerSecond,
+                          [&] { return console.waitForReadings(expected, 120000); });
     QObject::disconnect(console.highRangeBox(), &QLineEdit::textChanged, nullptr, nullptr);
+    phase.order = order;
     return phase;
 }
 
@@ -86,33 +104,23 @@ Phase linkOnlyAtLineRate(qint64 count)
     const QString path = instrument.slavePath();
     setPortNameResolver([path](int) { return path; });
     DeviceLink link;
-    Phase phase;
     if (!link.open(1))
-        return phase;
-    QByteArray frames;
-    for (qint64 i = 0; i < count; ++i)
-        frames += bench::statusFrame(bench::numberedBody(i));
+        return {};
     const QString expected = QString::fromLatin1(bench::numberedBody(count - 1)).right(4);
+    qint64 updates = 0;
     QEventLoop loop;
     QObject::connect(&link, &DeviceLink::statusReceived, &loop,
                      [&](const protocol::StatusFields &f) {
-                         ++phase.order.updates;
+                         ++updates;
                          if (f.highRange == expected)
                              loop.quit();
                      });
     QTimer::singleShot(120000, &loop, &QEventLoop::quit);
-    QElapsedTimer wall;
-    wall.start();
-    const double cpu0 = bench::processCpuSeconds();
-    bench::Instrument::Plan plan;
-    plan.block = frames;
-    plan.piece = 18;
-    plan.piecesPerSecond = bench::LineFramesPerSecond;
-    instrument.startWriting(plan);
-    loop.exec();
-    phase.cpuSeconds = bench::processCpuSeconds() - cpu0;
-    phase.seconds = double(wall.nsecsElapsed()) / 1e9;
-    phase.complete = instrument.finishWriting() && phase.order.updates > 0;
+    Phase phase = measure(instrument, numberedFrames(0, count), bench::LineFramesPerSecond, [&] {
+        loop.exec();
+        return updates > 0;
+    });
+    phase.order.updates = updates;
     link.close();
     setPortNameResolver({});
     return phase;
@@ -128,21 +136,8 @@ Phase steadyAtLineRate(bench::Instrument &instrument, bench::RunningConsole &con
     for (qint64 i = 0; i < count - 1; ++i)
         frames += bench::statusFrame(steadyBody);
     frames += bench::statusFrame(lastBody);
-
-    Phase phase;
-    QElapsedTimer wall;
-    wall.start();
-    const double cpu0 = bench::processCpuSeconds();
-    bench::Instrument::Plan plan;
-    plan.block = frames;
-    plan.piece = 18;
-    plan.piecesPerSecond = bench::LineFramesPerSecond;
-    instrument.startWriting(plan);
-    phase.complete = console.waitForReadings(QString::fromLatin1(lastBody), 120000);
-    phase.cpuSeconds = bench::processCpuSeconds() - cpu0;
-    phase.seconds = double(wall.nsecsElapsed()) / 1e9;
-    phase.complete = instrument.finishWriting() && phase.complete;
-    return phase;
+    return measure(instrument, frames, bench::LineFramesPerSecond,
+                   [&] { return console.waitForReadings(QString::fromLatin1(lastBody), 120000); });
 }
 
 double idleShare(double seconds)
