@@ -2,6 +2,7 @@
 
 #include "console/orvane.h"
 #include "link/serial_port.h"
+#include "raw_pty.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -15,9 +16,7 @@
 #include <ctime>
 #include <fcntl.h>
 #include <poll.h>
-#include <stdlib.h>
 #include <sys/wait.h>
-#include <termios.h>
 #include <unistd.h>
 
 namespace bench {
@@ -78,23 +77,11 @@ void advance(timespec &t, long ns)
 
 Instrument::Instrument()
 {
-    master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) {
-        if (master >= 0)
-            ::close(master);
-        master = -1;
-        return;
-    }
-    slave_path = QString::fromLocal8Bit(ptsname(master));
-    const int slave = ::open(ptsname(master), O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (slave >= 0) {
-        termios tio{};
-        if (tcgetattr(slave, &tio) == 0) {
-            cfmakeraw(&tio);
-            tcsetattr(slave, TCSANOW, &tio);
-        }
-        ::close(slave);
-    }
+    const RawPty pty = openRawPty();
+    if (pty.slave >= 0)
+        ::close(pty.slave);
+    master = pty.master;
+    slave_path = pty.slavePath;
 }
 
 Instrument::~Instrument()

@@ -1,5 +1,7 @@
 #include "pty_instrument.h"
 
+#include "raw_pty.h"
+
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QFile>
@@ -7,37 +9,22 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <poll.h>
-#include <stdlib.h>
-#include <termios.h>
 #include <unistd.h>
 
 PtyInstrument::PtyInstrument()
 {
-    master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    const RawPty pty = openRawPty();
+    if (pty.slave >= 0)
+        ::close(pty.slave);
+    master = pty.master;
     if (master < 0)
         return;
-    if (grantpt(master) != 0 || unlockpt(master) != 0) {
-        ::close(master);
-        master = -1;
-        return;
-    }
-    slave_path = QString::fromLocal8Bit(ptsname(master));
+    slave_path = pty.slavePath;
     slave_link = link_dir.filePath(QStringLiteral("instrument"));
     if (!link_dir.isValid() || !QFile::link(slave_path, slave_link)) {
         ::close(master);
         master = -1;
         return;
-    }
-    // The slave starts in cooked mode with echo until the port under test
-    // sets it raw; make it raw now so nothing sent early is echoed or altered.
-    const int slave = ::open(ptsname(master), O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (slave >= 0) {
-        termios tio{};
-        if (tcgetattr(slave, &tio) == 0) {
-            cfmakeraw(&tio);
-            tcsetattr(slave, TCSANOW, &tio);
-        }
-        ::close(slave);
     }
     fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
 }

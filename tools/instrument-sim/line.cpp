@@ -1,35 +1,22 @@
 #include "line.h"
 
+#include "raw_pty.h"
+
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
-#include <stdlib.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
 PtyLine::PtyLine(QObject *parent) : Line(parent)
 {
-    master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) {
-        error = QString::fromLocal8Bit(std::strerror(errno));
-        if (master >= 0)
-            ::close(master);
-        master = -1;
+    const RawPty pty = openRawPty();
+    master = pty.master;
+    slave = pty.slave;
+    slave_path = pty.slavePath;
+    error = pty.error;
+    if (master < 0)
         return;
-    }
-    slave_path = QString::fromLocal8Bit(ptsname(master));
-    slave = ::open(ptsname(master), O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (slave >= 0) {
-        // Raw from the start: nothing sent before the console sets the line
-        // up may be echoed back or altered.
-        termios tio{};
-        if (tcgetattr(slave, &tio) == 0) {
-            cfmakeraw(&tio);
-            cfsetspeed(&tio, B19200);
-            tcsetattr(slave, TCSANOW, &tio);
-        }
-    }
     fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
 
     read_notifier = std::make_unique<QSocketNotifier>(master, QSocketNotifier::Read);
