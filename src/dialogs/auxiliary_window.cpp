@@ -4,6 +4,7 @@
 
 #include <QCloseEvent>
 #include <QGuiApplication>
+#include <QPushButton>
 #include <QScreen>
 
 AuxiliaryWindow::AuxiliaryWindow(QWidget *mainWindow, const QString &title, QSize clientSize)
@@ -28,11 +29,16 @@ void AuxiliaryWindow::showWindow()
     }
     lockMainWindow();
     load();
-    if (initial_focus)
-        initial_focus->setFocus();
+    if (QPushButton *ok = okButton())
+        ok->setFocus();
     setGeometry(placement());
     show();
     activateWindow();
+}
+
+QPushButton *AuxiliaryWindow::okButton() const
+{
+    return findChild<QPushButton *>(QStringLiteral("OKButton"));
 }
 
 QRect AuxiliaryWindow::screenGeometry() const

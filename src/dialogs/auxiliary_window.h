@@ -6,6 +6,7 @@
 #include <QWidget>
 
 class QCloseEvent;
+class QPushButton;
 
 // What the three auxiliary windows share: a top-level window of its own (no
 // owner, no parent), shown without blocking, fixed in size, that locks the
@@ -32,8 +33,8 @@ protected:
     // The screen's top-left corner plus offset.
     QRect atScreenOffset(QPoint offset) const;
 
-    // The control that has the focus when the window opens.
-    void setInitialFocus(QWidget *control) { initial_focus = control; }
+    // Each window has one, and opens with the focus on it.
+    QPushButton *okButton() const;
 
     void closeEvent(QCloseEvent *event) override;
 
@@ -43,5 +44,4 @@ private:
     QRect screenGeometry() const;
 
     QPointer<QWidget> main_window;
-    QWidget *initial_focus = nullptr;
 };

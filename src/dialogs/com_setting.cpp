@@ -33,11 +33,9 @@ ComSetting::ComSetting(QWidget *mainWindow)
     setObjectName(QStringLiteral("ComSetting"));
     dialogs::buildControls(this, Controls);
     port_combo = findChild<QComboBox *>(QStringLiteral("port_combo"));
-    auto *ok = findChild<QPushButton *>(QStringLiteral("OKButton"));
     auto *cancel = findChild<QPushButton *>(QStringLiteral("CancelButton"));
-    connect(ok, &QPushButton::clicked, this, &ComSetting::okButtonClicked);
+    connect(okButton(), &QPushButton::clicked, this, &ComSetting::okButtonClicked);
     connect(cancel, &QPushButton::clicked, this, &ComSetting::cancelButtonClicked);
-    setInitialFocus(ok);
 }
 
 void ComSetting::load()

@@ -25,7 +25,5 @@ Dialog::Dialog(QWidget *mainWindow)
 {
     setObjectName(QStringLiteral("Dialog"));
     dialogs::buildControls(this, Controls);
-    auto *ok = findChild<QPushButton *>(QStringLiteral("OKButton"));
-    connect(ok, &QPushButton::clicked, this, &QWidget::close);
-    setInitialFocus(ok);
+    connect(okButton(), &QPushButton::clicked, this, &QWidget::close);
 }

@@ -31,7 +31,5 @@ FrmAbout::FrmAbout(QWidget *mainWindow)
 {
     setObjectName(QStringLiteral("FrmAbout"));
     dialogs::buildControls(this, Controls);
-    auto *ok = findChild<QPushButton *>(QStringLiteral("OKButton"));
-    connect(ok, &QPushButton::clicked, this, &QWidget::close);
-    setInitialFocus(ok);
+    connect(okButton(), &QPushButton::clicked, this, &QWidget::close);
 }
