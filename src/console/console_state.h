@@ -28,7 +28,9 @@ inline constexpr std::array<ConsoleState, ConsoleStateCount> AllConsoleStates = 
 };
 
 // The eleven calibration controls, in the order in which every action writes
-// their Enabled flags. The enumerator is the position in that order.
+// their Enabled flags. The enumerator is the position in that order; the
+// enumerators carry the controls' object names (the layout table ties each
+// one to its row).
 enum class CalibrationControl {
     Feed_Zero,
     Stop_Feed_zero,
@@ -44,13 +46,6 @@ enum class CalibrationControl {
 };
 
 inline constexpr int CalibrationControlCount = 11;
-
-// The Qt object names of the eleven, in the fixed order.
-inline constexpr std::array<const char *, CalibrationControlCount> CalibrationControlNames = {
-    "Feed_Zero",      "Stop_Feed_zero",  "Save_cmd",       "Feed_span",
-    "Stop_Feed_span", "Low_range_cmd",   "Low_range_text", "Enter_L",
-    "High_range_cmd", "High_range_text", "Enter_H",
-};
 
 constexpr int position(CalibrationControl control)
 {

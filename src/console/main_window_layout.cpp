@@ -1,103 +1,22 @@
 #include "console/main_window_layout.h"
 
-#include <cmath>
-
 namespace layout {
-
-QRect twipsToPixels(const TwipsRect &rect)
-{
-    return QRect(twipsToPixels(rect.left), twipsToPixels(rect.top), twipsToPixels(rect.width),
-                 twipsToPixels(rect.height));
-}
-
-QPalette::ColorRole paletteRole(SystemColor color)
-{
-    switch (color) {
-    case SystemColor::Window:
-        return QPalette::Base;
-    case SystemColor::ActiveBorder:
-        return QPalette::Button;
-    case SystemColor::InactiveBorder:
-        return QPalette::Window;
-    case SystemColor::Default:
-        break;
-    }
-    return QPalette::NoRole;
-}
-
-QColor systemColor(SystemColor color, const QPalette &palette)
-{
-    const QPalette::ColorRole role = paletteRole(color);
-    return role == QPalette::NoRole ? QColor() : palette.color(QPalette::Active, role);
-}
-
-namespace {
-
-double relativeLuminance(const QColor &color)
-{
-    auto channel = [](double c) {
-        return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
-    };
-    const QColor rgb = color.toRgb();
-    return 0.2126 * channel(rgb.redF()) + 0.7152 * channel(rgb.greenF()) +
-           0.0722 * channel(rgb.blueF());
-}
-
-} // namespace
-
-double contrastRatio(const QColor &a, const QColor &b)
-{
-    const double la = relativeLuminance(a);
-    const double lb = relativeLuminance(b);
-    return (qMax(la, lb) + 0.05) / (qMin(la, lb) + 0.05);
-}
-
-QColor legibleTextColor(const QColor &designed, const QColor &background, const QColor &fallback)
-{
-    if (designed.isValid() && contrastRatio(designed, background) >= LegibleContrast)
-        return designed;
-    return fallback;
-}
-
-QStringList msSansSerifFamilies()
-{
-    return {
-        QStringLiteral("MS Sans Serif"),   QStringLiteral("Microsoft Sans Serif"),
-        QStringLiteral("Liberation Sans"), QStringLiteral("Arimo"),
-        QStringLiteral("Arial"),           QStringLiteral("Nimbus Sans"),
-        QStringLiteral("Helvetica"),       QStringLiteral("DejaVu Sans Condensed"),
-    };
-}
-
-QFont fontFor(FontRole role)
-{
-    QFont font;
-    font.setFamilies(msSansSerifFamilies());
-    font.setStyleHint(QFont::SansSerif);
-    font.setItalic(false);
-    font.setUnderline(false);
-    switch (role) {
-    case FontRole::Dialog:
-        font.setPointSize(DialogFontPointSize);
-        font.setWeight(QFont::Normal);
-        break;
-    case FontRole::ReadingBox:
-        font.setPointSize(BoxFontPointSize);
-        font.setWeight(QFont::Bold);
-        break;
-    case FontRole::EntryBox:
-        font.setPointSize(BoxFontPointSize);
-        font.setWeight(QFont::Normal);
-        break;
-    }
-    return font;
-}
 
 const ControlSpec *findControl(QStringView name)
 {
     for (const ControlSpec &control : MainWindowControls) {
         if (name == QLatin1String(control.name))
             return &control;
+    }
+    return nullptr;
+}
+
+const char *objectName(console::CalibrationControl control)
+{
+    for (const ControlSpec &row : MainWindowControls) {
+        if (row.role.kind == ControlRole::Calibration &&
+            row.role.position == console::position(control))
+            return row.name;
     }
     return nullptr;
 }

@@ -61,6 +61,8 @@ QIcon programIcon()
 
 } // namespace
 
+using console::CalibrationControl;
+
 Orvane::Orvane(QWidget *parent) : QMainWindow(parent), MSComm1(this), aux(this)
 {
     buildWindow();
@@ -86,10 +88,10 @@ void Orvane::buildWindow()
 
     auto *client = new QWidget(this);
     client->setObjectName(QStringLiteral("client"));
-    client->setFixedSize(layout::twipsToPixels(layout::MainWindow.clientWidth),
-                         layout::twipsToPixels(layout::MainWindow.clientHeight));
+    client->setFixedSize(design::twipsToPixels(layout::MainWindow.clientWidth),
+                         design::twipsToPixels(layout::MainWindow.clientHeight));
     client->setAutoFillBackground(true);
-    client->setBackgroundRole(layout::paletteRole(layout::MainWindow.background));
+    client->setBackgroundRole(design::paletteRole(layout::MainWindow.background));
     setCentralWidget(client);
 
     buildControls(client);
@@ -169,13 +171,17 @@ void Orvane::buildControls(QWidget *client)
         }
         }
         control->setObjectName(QLatin1String(row.name));
-        control->setGeometry(layout::twipsToPixels(row.rect));
-        control->setFont(layout::fontFor(row.font));
+        control->setGeometry(design::twipsToPixels(row.rect));
+        control->setFont(design::fontFor(row.font));
         if (row.accessibleName)
             control->setAccessibleName(QString::fromUtf8(row.accessibleName));
+        if (row.role.kind == layout::ControlRole::Calibration)
+            calibration[row.role.position] = control;
+        else if (row.role.kind == layout::ControlRole::Reading)
+            readings[row.role.position] = static_cast<QLineEdit *>(control);
         if (row.kind == layout::Kind::Label) {
             control->setAutoFillBackground(true);
-            control->setBackgroundRole(layout::paletteRole(row.background));
+            control->setBackgroundRole(design::paletteRole(row.background));
         } else {
             tabOrder.emplace_back(row.tabOrder, control);
         }
@@ -186,39 +192,16 @@ void Orvane::buildControls(QWidget *client)
               [](const auto &a, const auto &b) { return a.first < b.first; });
     for (std::size_t i = 1; i < tabOrder.size(); ++i)
         setTabOrder(tabOrder[i - 1].second, tabOrder[i].second);
+}
 
-    auto find = [client](auto *&member, const char *name) {
-        member = client->findChild<std::remove_reference_t<decltype(member)>>(
-            QLatin1String(name), Qt::FindDirectChildrenOnly);
-        Q_ASSERT(member);
-    };
-    find(Label1, "Label1");
-    find(Label2, "Label2");
-    find(Label3, "Label3");
-    find(Label4, "Label4");
-    find(Label5, "Label5");
-    find(Label6, "Label6");
-    find(Zero_real, "Zero_real");
-    find(Span_real, "Span_real");
-    find(Low_range_real_txt, "Low_range_real_txt");
-    find(High_range_real_txt, "High_range_real_txt");
-    find(Feed_Zero, "Feed_Zero");
-    find(Stop_Feed_zero, "Stop_Feed_zero");
-    find(Save_cmd, "Save_cmd");
-    find(Feed_span, "Feed_span");
-    find(Stop_Feed_span, "Stop_Feed_span");
-    find(Low_range_cmd, "Low_range_cmd");
-    find(Low_range_text, "Low_range_text");
-    find(Enter_L, "Enter_L");
-    find(High_range_cmd, "High_range_cmd");
-    find(High_range_text, "High_range_text");
-    find(Enter_H, "Enter_H");
+QPushButton *Orvane::button(CalibrationControl control) const
+{
+    return static_cast<QPushButton *>(calibration[console::position(control)]);
+}
 
-    for (int i = 0; i < console::CalibrationControlCount; ++i) {
-        calibration[i] = client->findChild<QWidget *>(
-            QLatin1String(console::CalibrationControlNames[i]), Qt::FindDirectChildrenOnly);
-        Q_ASSERT(calibration[i]);
-    }
+QLineEdit *Orvane::entryBox(CalibrationControl control) const
+{
+    return static_cast<QLineEdit *>(calibration[console::position(control)]);
 }
 
 // The reading boxes: background system colour 10, Zero_real's text system
@@ -236,14 +219,14 @@ void Orvane::applyDesignedColors()
                                                             Qt::FindDirectChildrenOnly);
         const QPalette inherited = palette();
         QPalette boxPalette = box->palette();
-        const QColor background = layout::systemColor(row.background, inherited);
+        const QColor background = design::systemColor(row.background, inherited);
         const QColor normalText = inherited.color(QPalette::Active, QPalette::Text);
         const QColor designedText = row.foreground == layout::SystemColor::Default
                                         ? normalText
-                                        : layout::systemColor(row.foreground, inherited);
+                                        : design::systemColor(row.foreground, inherited);
         boxPalette.setColor(QPalette::Base, background);
         boxPalette.setColor(QPalette::Text,
-                            layout::legibleTextColor(designedText, background, normalText));
+                            design::legibleTextColor(designedText, background, normalText));
         box->setPalette(boxPalette);
     }
 }
@@ -287,15 +270,29 @@ void Orvane::connectHandlers()
             (this->*handler)(button->property(IndexProperty).toInt());
         });
     };
-    onClick(Feed_Zero, &Orvane::Feed_Zero_Click);
-    onClick(Stop_Feed_zero, &Orvane::Stop_Feed_zero_Click);
-    onClick(Feed_span, &Orvane::Feed_span_Click);
-    onClick(Stop_Feed_span, &Orvane::Stop_Feed_span_Click);
-    onClick(Low_range_cmd, &Orvane::Low_range_cmd_Click);
-    onClick(High_range_cmd, &Orvane::High_range_cmd_Click);
-    connect(Enter_L, &QPushButton::clicked, this, &Orvane::Enter_L_Click);
-    connect(Enter_H, &QPushButton::clicked, this, &Orvane::Enter_H_Click);
-    connect(Save_cmd, &QPushButton::clicked, this, &Orvane::Save_cmd_Click);
+    onClick(button(CalibrationControl::Feed_Zero), &Orvane::Feed_Zero_Click);
+    onClick(button(CalibrationControl::Stop_Feed_zero), &Orvane::Stop_Feed_zero_Click);
+    onClick(button(CalibrationControl::Feed_span), &Orvane::Feed_span_Click);
+    onClick(button(CalibrationControl::Stop_Feed_span), &Orvane::Stop_Feed_span_Click);
+    onClick(button(CalibrationControl::Low_range_cmd), &Orvane::Low_range_cmd_Click);
+    onClick(button(CalibrationControl::High_range_cmd), &Orvane::High_range_cmd_Click);
+    connect(button(CalibrationControl::Enter_L), &QPushButton::clicked, this,
+            &Orvane::Enter_L_Click);
+    connect(button(CalibrationControl::Enter_H), &QPushButton::clicked, this,
+            &Orvane::Enter_H_Click);
+    connect(button(CalibrationControl::Save_cmd), &QPushButton::clicked, this,
+            &Orvane::Save_cmd_Click);
+
+    // Return in an entry box presses its Enter button, the step the operator
+    // would take next; the buttons themselves stay non-default.
+    auto enterPresses = [this](CalibrationControl box, CalibrationControl enter) {
+        connect(entryBox(box), &QLineEdit::returnPressed, this, [this, enter] {
+            if (button(enter)->isEnabled())
+                button(enter)->click();
+        });
+    };
+    enterPresses(CalibrationControl::Low_range_text, CalibrationControl::Enter_L);
+    enterPresses(CalibrationControl::High_range_text, CalibrationControl::Enter_H);
 
     connect(mnuFile_Exit, &QAction::triggered, this, &Orvane::mnuFile_Exit_Click);
     connect(mnuSetting_com_setting, &QAction::triggered, this,
@@ -305,6 +302,8 @@ void Orvane::connectHandlers()
     connect(mnuOperation_stop_capture, &QAction::triggered, this,
             &Orvane::mnuOperation_stop_capture_Click);
     connect(About_Menu, &QAction::triggered, this, &Orvane::About_Menu_Click);
+    connect(&aux, &AuxiliaryWindows::portChosen, this,
+            [](qint16 port) { Module1::comm_port = port; });
 
     connect(&MSComm1, &DeviceLink::statusReceived, this, &Orvane::MSComm1_OnComm);
     // Queued: the message box's event loop must not run inside the serial
@@ -324,11 +323,34 @@ std::optional<console::ConsoleState> Orvane::consoleState() const
 void Orvane::applyState(console::ConsoleState state)
 {
     const console::StateRow row = console::stateRow(state);
+    QWidget *focused = focusWidget();
     for (int i = 0; i < console::CalibrationControlCount; ++i) {
         calibration[i]->setEnabled(row.enabled[i]);
         if (row.clearedEntry && console::position(*row.clearedEntry) == i)
             static_cast<QLineEdit *>(calibration[i])->setText(QString());
     }
+    if (focused && !focused->isEnabledTo(this))
+        moveFocusFrom(focused, row);
+}
+
+// The toolkit moves the focus as each flag is written, before the controls
+// that the new state enables are on: after Feed High Range it would land on
+// a control the operator does not want. The entry box that the state opens
+// comes first, then the next control in tab order, then the window itself.
+void Orvane::moveFocusFrom(QWidget *disabled, const console::StateRow &row)
+{
+    if (row.clearedEntry) {
+        entryBox(*row.clearedEntry)->setFocus(Qt::OtherFocusReason);
+        return;
+    }
+    for (QWidget *w = disabled->nextInFocusChain(); w != disabled; w = w->nextInFocusChain()) {
+        if (w->window() == this && w->isEnabledTo(this) && w->isVisibleTo(this) &&
+            (w->focusPolicy() & Qt::TabFocus)) {
+            w->setFocus(Qt::TabFocusReason);
+            return;
+        }
+    }
+    setFocus(Qt::OtherFocusReason);
 }
 
 void Orvane::applyRunMenus(bool runOpen)
@@ -356,11 +378,18 @@ void Orvane::showPortError(const QString &what, const PortError &error)
                              .arg(portNameFor(Module1::comm_port), what)
                              .arg(error.number)
                              .arg(error.description);
-    // While an auxiliary window locks this window, a message owned by it would
-    // be disabled too and could not be dismissed.
-    QMessageBox box(QMessageBox::Critical, windowTitle(), text, QMessageBox::Ok,
-                    isEnabled() ? this : nullptr);
-    box.exec();
+    QMetaObject::invokeMethod(
+        this,
+        [this, text] {
+            // While an auxiliary window locks this window, a message owned by
+            // it would be disabled too and could not be dismissed.
+            auto *box = new QMessageBox(QMessageBox::Critical, windowTitle(), text, QMessageBox::Ok,
+                                        isEnabled() ? this : nullptr);
+            box->setAttribute(Qt::WA_DeleteOnClose);
+            box->setWindowModality(Qt::ApplicationModal);
+            box->show();
+        },
+        Qt::QueuedConnection);
 }
 
 void Orvane::closeEvent(QCloseEvent *event)
@@ -380,26 +409,26 @@ void Orvane::Form_Load()
 {
     mnuOperation_stop_capture->setEnabled(false);
     Module1::comm_port = 1;
-    Zero_real->setEnabled(false);
-    Span_real->setEnabled(false);
-    High_range_real_txt->setEnabled(false);
-    Low_range_real_txt->setEnabled(false);
+    for (QLineEdit *box : readings)
+        box->setEnabled(false);
     applyState(console::ConsoleState::Idle);
 }
 
-// A status frame ended: the four fields, each as received.
+// A status frame ended: the instrument has answered; the four fields, each as
+// received.
 void Orvane::MSComm1_OnComm(const protocol::StatusFields &fields)
 {
+    Module1::device_found = 1;
     // An instrument repeats the same readings most of the time; a box whose
     // text stays is not laid out and painted again for nothing.
     auto show = [](QLineEdit *box, const QString &text) {
         if (box->text() != text)
             box->setText(text);
     };
-    show(Zero_real, fields.zero);
-    show(Span_real, fields.span);
-    show(Low_range_real_txt, fields.lowRange);
-    show(High_range_real_txt, fields.highRange);
+    show(readings[0], fields.zero);
+    show(readings[1], fields.span);
+    show(readings[2], fields.lowRange);
+    show(readings[3], fields.highRange);
 }
 
 // The port failed during a run (adapter pulled, line gone); it is closed
@@ -423,7 +452,7 @@ void Orvane::mnuFile_Exit_Click()
 
 void Orvane::mnuSetting_com_setting_Click()
 {
-    aux.showComSetting();
+    aux.showComSetting(Module1::comm_port);
 }
 
 void Orvane::About_Menu_Click()
@@ -500,13 +529,15 @@ void Orvane::High_range_cmd_Click(int)
 // "#6", the text as typed, "$": three writes.
 void Orvane::Enter_L_Click()
 {
-    MSComm1.sendValue(protocol::ValueTarget::LowRange, Low_range_text->text());
+    MSComm1.sendValue(protocol::ValueTarget::LowRange,
+                      entryBox(CalibrationControl::Low_range_text)->text());
     applyState(console::ConsoleState::Ready);
 }
 
 void Orvane::Enter_H_Click()
 {
-    MSComm1.sendValue(protocol::ValueTarget::HighRange, High_range_text->text());
+    MSComm1.sendValue(protocol::ValueTarget::HighRange,
+                      entryBox(CalibrationControl::High_range_text)->text());
     applyState(console::ConsoleState::Ready);
 }
 

@@ -51,11 +51,17 @@ private:
     // Writes the eleven Enabled flags in the fixed order; an entry box that
     // the state enables for typing is cleared right after it is enabled.
     void applyState(console::ConsoleState state);
+    // Where the focus goes when the state disabled the control that had it.
+    void moveFocusFrom(QWidget *disabled, const console::StateRow &row);
+    QPushButton *button(console::CalibrationControl control) const;
+    QLineEdit *entryBox(console::CalibrationControl control) const;
     void applyRunMenus(bool runOpen);
 
     // The device check of the five guarded actions: false (after showing the
     // Communication Error dialog) while no instrument has answered.
     bool deviceCheck();
+    // After the action that failed has returned: an action triggered through
+    // assistive technology must not wait for the operator to close the box.
     void showPortError(const QString &what, const PortError &error);
 
     // Handlers, one per handled event, named after the control and the event.
@@ -82,28 +88,10 @@ private:
     DeviceLink MSComm1;
     AuxiliaryWindows aux;
 
-    // Controls, by their designed names.
-    QLabel *Label1 = nullptr;
-    QLabel *Label2 = nullptr;
-    QLabel *Label3 = nullptr;
-    QLabel *Label4 = nullptr;
-    QLabel *Label5 = nullptr;
-    QLabel *Label6 = nullptr;
-    QLineEdit *Zero_real = nullptr;
-    QLineEdit *Span_real = nullptr;
-    QLineEdit *Low_range_real_txt = nullptr;
-    QLineEdit *High_range_real_txt = nullptr;
-    QPushButton *Feed_Zero = nullptr;
-    QPushButton *Stop_Feed_zero = nullptr;
-    QPushButton *Save_cmd = nullptr;
-    QPushButton *Feed_span = nullptr;
-    QPushButton *Stop_Feed_span = nullptr;
-    QPushButton *Low_range_cmd = nullptr;
-    QLineEdit *Low_range_text = nullptr;
-    QPushButton *Enter_L = nullptr;
-    QPushButton *High_range_cmd = nullptr;
-    QLineEdit *High_range_text = nullptr;
-    QPushButton *Enter_H = nullptr;
+    // Controls from the layout table: the eleven calibration controls in
+    // their fixed order, the four reading boxes in the order of the fields.
+    std::array<QWidget *, console::CalibrationControlCount> calibration{};
+    std::array<QLineEdit *, protocol::FieldCount> readings{};
 
     QMenu *mnuFile = nullptr;
     QMenu *mnuSetting = nullptr;
@@ -115,8 +103,6 @@ private:
     QAction *mnuOperation_stop_capture = nullptr;
     QAction *About_Menu = nullptr;
 
-    // The eleven calibration controls in their fixed order.
-    std::array<QWidget *, console::CalibrationControlCount> calibration{};
     bool first_shown = false;
     bool centre_when_framed = false;
 };

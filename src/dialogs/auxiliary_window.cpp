@@ -4,11 +4,12 @@
 
 #include <QCloseEvent>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QPushButton>
 #include <QScreen>
 
 AuxiliaryWindow::AuxiliaryWindow(QWidget *mainWindow, const QString &title, QSize clientSize)
-    : QWidget(nullptr, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
+    : QDialog(nullptr, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
                            Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                            Qt::WindowCloseButtonHint),
       main_window(mainWindow)
@@ -79,6 +80,28 @@ void AuxiliaryWindow::closeEvent(QCloseEvent *event)
     event->accept();
     hide();
     unlockMainWindow();
+}
+
+void AuxiliaryWindow::keyPressEvent(QKeyEvent *event)
+{
+    switch (event->key()) {
+    case Qt::Key_Escape:
+        // A dialog would reject() here, past closeEvent and so past the
+        // unlock; the design has no cancel key at all.
+        event->ignore();
+        return;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        // Enter acts on the focused button and on nothing else.
+        if (auto *button = qobject_cast<QPushButton *>(focusWidget());
+            button && button->isEnabled())
+            button->click();
+        else
+            event->ignore();
+        return;
+    default:
+        QDialog::keyPressEvent(event);
+    }
 }
 
 void AuxiliaryWindow::lockMainWindow()

@@ -1,18 +1,19 @@
 #pragma once
 
+#include <QDialog>
 #include <QPointer>
 #include <QRect>
 #include <QSize>
-#include <QWidget>
 
 class QCloseEvent;
+class QKeyEvent;
 class QPushButton;
 
-// What the three auxiliary windows share: a top-level window of its own (no
-// owner, no parent), shown without blocking, fixed in size, that locks the
-// main window from the first step of its load until it is closed, whichever
-// way it is closed.
-class AuxiliaryWindow : public QWidget
+// What the three auxiliary windows share: a dialog of its own (no owner, no
+// parent), shown without blocking, fixed in size, that locks the main window
+// from the first step of its load until it is closed, whichever way it is
+// closed. Escape closes nothing.
+class AuxiliaryWindow : public QDialog
 {
     Q_OBJECT
 public:
@@ -37,6 +38,7 @@ protected:
     QPushButton *okButton() const;
 
     void closeEvent(QCloseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     void lockMainWindow();

@@ -1,6 +1,5 @@
 #include "dialogs/com_setting.h"
 
-#include "app/module1.h"
 #include "dialogs/dialog_layout.h"
 
 #include <QComboBox>
@@ -38,27 +37,38 @@ ComSetting::ComSetting(QWidget *mainWindow)
     connect(cancel, &QPushButton::clicked, this, &ComSetting::cancelButtonClicked);
 }
 
+void ComSetting::setPortDescriptions(const QStringList &descriptions)
+{
+    port_descriptions = descriptions;
+}
+
 void ComSetting::load()
 {
     // The list is built afresh at every opening, so what was picked and then
     // cancelled last time is gone.
     port_combo->clear();
-    for (int port = 1; port <= PortCount; ++port)
+    for (int port = 1; port <= PortCount; ++port) {
         port_combo->addItem(QStringLiteral("Com %1").arg(port));
-    const int port = Module1::comm_port;
+        if (port <= port_descriptions.size()) {
+            const QString &where = port_descriptions.at(port - 1);
+            port_combo->setItemData(port - 1, where, Qt::ToolTipRole);
+            port_combo->setItemData(port - 1, where, Qt::AccessibleDescriptionRole);
+        }
+    }
+    const int port = current_port;
     port_combo->setCurrentIndex(port >= 1 && port <= PortCount ? port - 1 : -1);
 }
 
 QRect ComSetting::placement() const
 {
-    return atScreenOffset(QPoint(layout::twipsToPixels(2760), layout::twipsToPixels(3750)));
+    return atScreenOffset(QPoint(design::twipsToPixels(2760), design::twipsToPixels(3750)));
 }
 
 void ComSetting::okButtonClicked()
 {
     const int position = port_combo->currentIndex();
     if (position >= 0)
-        Module1::comm_port = static_cast<qint16>(position + 1);
+        emit portChosen(static_cast<qint16>(position + 1));
     close();
 }
 

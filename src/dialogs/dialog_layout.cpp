@@ -13,25 +13,7 @@ namespace dialogs {
 
 QFont dialogFont()
 {
-    return layout::fontFor(layout::FontRole::Dialog);
-}
-
-QFont fontFor(const DialogFont &font)
-{
-    const QString family = QString::fromLatin1(font.family);
-    QStringList families{family};
-    // Same advance widths as Times New Roman, so the text fits its box as designed.
-    if (family == QLatin1String("Times New Roman"))
-        families << QStringLiteral("Liberation Serif") << QStringLiteral("Tinos")
-                 << QStringLiteral("Nimbus Roman");
-    QFont result;
-    result.setFamilies(families);
-    result.setStyleHint(QFont::Serif);
-    result.setPointSizeF(font.pointSize);
-    result.setWeight(QFont::Normal);
-    result.setItalic(false);
-    result.setUnderline(false);
-    return result;
+    return design::fontFor(design::FontRole::Dialog);
 }
 
 static QWidget *createControl(QWidget *window, const DialogControl &control)
@@ -40,9 +22,10 @@ static QWidget *createControl(QWidget *window, const DialogControl &control)
     switch (control.kind) {
     case DialogControlKind::PushButton: {
         auto *button = new QPushButton(text, window);
-        // Outside a QDialog a push button ignores Enter unless it is auto-default.
-        // No button is the window's default: Enter acts only on the focused one.
-        button->setAutoDefault(true);
+        // No button is the window's default, not even for a moment: a dialog
+        // would make the next auto-default button stand in for Enter while
+        // the port list has the focus. The window presses the focused one.
+        button->setAutoDefault(false);
         return button;
     }
     case DialogControlKind::Label: {
@@ -67,9 +50,9 @@ void buildControls(QWidget *window, const DialogControl *controls, std::size_t c
         const DialogControl &control = controls[i];
         QWidget *widget = createControl(window, control);
         widget->setObjectName(QString::fromLatin1(control.name));
-        widget->setGeometry(layout::twipsToPixels(control.rect));
+        widget->setGeometry(design::twipsToPixels(control.rect));
         if (control.font.family)
-            widget->setFont(fontFor(control.font));
+            widget->setFont(design::namedFont(control.font.family, control.font.pointSize));
         if (control.kind == DialogControlKind::Label)
             widget->lower();
         else

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "console/main_window_layout.h"
+#include "design/design.h"
 
 #include <QFont>
 #include <QRect>
@@ -11,7 +11,7 @@
 class QWidget;
 
 // The auxiliary windows' designs as data, in twips like the main window's and
-// converted through the same layout::twipsToPixels().
+// converted through the same design::twipsToPixels().
 namespace dialogs {
 
 enum class DialogControlKind { PushButton, Label, DropDownList };
@@ -29,22 +29,18 @@ struct DialogControl
     const char *name; // Qt object name, as designed
     DialogControlKind kind;
     const char *text;       // exact, blanks included
-    layout::TwipsRect rect; // inside the client area
+    design::TwipsRect rect; // inside the client area
     int tabOrder;           // labels hold places but take no focus
     DialogFont font;
 };
 
 inline QSize twipsToPixels(int width, int height)
 {
-    return QSize(layout::twipsToPixels(width), layout::twipsToPixels(height));
+    return QSize(design::twipsToPixels(width), design::twipsToPixels(height));
 }
 
 // The default dialog font, set on each auxiliary window as a whole.
 QFont dialogFont();
-
-// A family given by name (a Times New Roman label), with faces of the same
-// widths after it where that one is not installed, then any serif.
-QFont fontFor(const DialogFont &font);
 
 // Creates the controls on window. Labels are drawn beneath every other control
 // where their boxes overlap; the controls that take the focus are chained in

@@ -28,8 +28,8 @@ public:
     const ReceiveFramer &framer() const { return receive_framer; }
 
 signals:
-    // A status frame ended. When one notification ends several, only the last
-    // is announced: the reading boxes would show it anyway.
+    // A status frame ended: the instrument has answered. When one notification
+    // ends several, only the last is announced: the boxes would show it anyway.
     void statusReceived(const protocol::StatusFields &fields);
     // The port failed during a run; it is closed and the open frame dropped.
     void portFailed(const PortError &error);

@@ -1,12 +1,10 @@
 #include "link/receive_framer.h"
 
-#include "app/module1.h"
 #include "link/protocol.h"
 
 bool ReceiveFramer::step(char c)
 {
     if (c == protocol::FrameEnd) {
-        Module1::device_found = 1;
         frame_open = 0;
         shown_body = rx_buffer;
         shown_length = rx_length;

@@ -6,7 +6,7 @@
 
 // Turns the characters arriving from the instrument into status frames.
 //
-// "$" ends a frame whether or not one is open and sets Module1::device_found;
+// "$" ends a frame whether or not one is open (the instrument has answered);
 // inside an open frame every other character, "#" included, is body; outside a
 // frame "#" opens one (emptying the body) and everything else is dropped.
 // Between frames the body of the last frame stays, so a lone "$" shows it again.
@@ -28,7 +28,7 @@ public:
     QByteArrayView body() const { return {rx_buffer.data(), rx_length}; }
 
     // The port closed: a partial body must not be spliced into the next run's
-    // first frame. A body that had ended stays, so a lone "$" still shows it.
+    // first frame. The last completed body is kept (shownBody()).
     void dropOpenFrame();
 
     // Only the first 16 body characters are ever shown, so no more are kept:

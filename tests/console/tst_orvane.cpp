@@ -44,6 +44,12 @@ private slots:
     void guardedClickWithoutDevice();
     void stopWhileFeedingWritesNoStopFrame();
     void exitAndCloseEndTheProgram();
+    // Keys
+    void focusGoesWhereTheOperatorWorksNext_data();
+    void focusGoesWhereTheOperatorWorksNext();
+    void returnInEntryBoxPressesItsEnter_data();
+    void returnInEntryBoxPressesItsEnter();
+    void actionReturnsBeforeItsMessageIsClosed();
 
 private:
     QWidget *w(const char *name) { return control(orvane.get(), name); }
@@ -121,11 +127,11 @@ void TestOrvane::windowAndControlsAsTheTable()
     for (const layout::ControlSpec &row : layout::MainWindowControls) {
         QWidget *c = control(client, row.name);
         QVERIFY2(c && c->isVisible(), row.name);
-        QCOMPARE(c->geometry(), layout::twipsToPixels(row.rect));
+        QCOMPARE(c->geometry(), design::twipsToPixels(row.rect));
         QVERIFY2(client->rect().contains(c->geometry()), row.name);
         // Label and button caption; a text box starts empty.
         QCOMPARE(c->property("text").toString(), QString::fromUtf8(row.caption));
-        QCOMPARE(c->font(), layout::fontFor(row.font));
+        QCOMPARE(c->font(), design::fontFor(row.font));
         QCOMPARE(c->accessibleName(), QString::fromUtf8(row.accessibleName));
         if (row.kind == layout::Kind::Label)
             QCOMPARE(c->focusPolicy(), Qt::NoFocus);
@@ -145,7 +151,7 @@ void TestOrvane::windowAndControlsAsTheTable()
         const QPalette p = w(name)->palette();
         QCOMPARE(p.color(QPalette::Disabled, QPalette::Base),
                  orvane->palette().color(QPalette::Button));
-        QVERIFY(layout::contrastRatio(p.color(QPalette::Disabled, QPalette::Text),
+        QVERIFY(design::contrastRatio(p.color(QPalette::Disabled, QPalette::Text),
                                       p.color(QPalette::Disabled, QPalette::Base)) >= 4.5);
     }
 }
@@ -416,6 +422,106 @@ void TestOrvane::exitAndCloseEndTheProgram()
         QCOMPARE(QCoreApplication::exec(), 0);
     }
     QCOMPARE(instrument->receiveFor(100), QByteArray());
+}
+
+void TestOrvane::focusGoesWhereTheOperatorWorksNext_data()
+{
+    QTest::addColumn<QByteArray>("before");  // clicked first, with the mouse
+    QTest::addColumn<QByteArray>("pressed"); // then pressed with Space, focused
+    QTest::addColumn<QByteArray>("focused");
+    QTest::newRow("Feed Low Range")
+        << QByteArray() << QByteArray("Low_range_cmd") << QByteArray("Low_range_text");
+    QTest::newRow("Feed High Range")
+        << QByteArray() << QByteArray("High_range_cmd") << QByteArray("High_range_text");
+    QTest::newRow("Feed Zero") << QByteArray() << QByteArray("Feed_Zero")
+                               << QByteArray("Stop_Feed_zero");
+    QTest::newRow("Stop Feed Zero")
+        << QByteArray("Feed_Zero") << QByteArray("Stop_Feed_zero") << QByteArray("Feed_span");
+    QTest::newRow("Enter") << QByteArray("High_range_cmd") << QByteArray("Enter_H")
+                           << QByteArray("Save_cmd");
+}
+
+// The pressed control is disabled by its own action: the focus must land where
+// typing or the next key press goes on with the work, never on nothing.
+void TestOrvane::focusGoesWhereTheOperatorWorksNext()
+{
+    QFETCH(QByteArray, before);
+    QFETCH(QByteArray, pressed);
+    QFETCH(QByteArray, focused);
+    startRun(true);
+    if (!before.isEmpty())
+        click(before.constData());
+    w(pressed.constData())->setFocus();
+    QTRY_COMPARE(QApplication::focusWidget(), w(pressed.constData()));
+    QTest::keyClick(w(pressed.constData()), Qt::Key_Space);
+    QVERIFY(!w(pressed.constData())->isEnabled());
+    QTRY_COMPARE(QApplication::focusWidget(), w(focused.constData()));
+    if (auto *entry = qobject_cast<QLineEdit *>(w(focused.constData()))) {
+        QTest::keyClicks(QApplication::focusWidget(), "12.5");
+        QCOMPARE(entry->text(), QStringLiteral("12.5"));
+    }
+}
+
+void TestOrvane::returnInEntryBoxPressesItsEnter_data()
+{
+    QTest::addColumn<QByteArray>("command");
+    QTest::addColumn<QByteArray>("entry");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<QByteArray>("written");
+    QTest::newRow("low, Return") << QByteArray("Low_range_cmd") << QByteArray("Low_range_text")
+                                 << int(Qt::Key_Return) << QByteArray("#612.5$");
+    QTest::newRow("low, keypad Enter")
+        << QByteArray("Low_range_cmd") << QByteArray("Low_range_text") << int(Qt::Key_Enter)
+        << QByteArray("#612.5$");
+    QTest::newRow("high, Return") << QByteArray("High_range_cmd") << QByteArray("High_range_text")
+                                  << int(Qt::Key_Return) << QByteArray("#712.5$");
+    QTest::newRow("high, keypad Enter")
+        << QByteArray("High_range_cmd") << QByteArray("High_range_text") << int(Qt::Key_Enter)
+        << QByteArray("#712.5$");
+}
+
+void TestOrvane::returnInEntryBoxPressesItsEnter()
+{
+    QFETCH(QByteArray, command);
+    QFETCH(QByteArray, entry);
+    QFETCH(int, key);
+    QFETCH(QByteArray, written);
+    startRun(true);
+    click(command.constData());
+    QTest::keyClicks(w(entry.constData()), "12.5");
+    const Qt::KeyboardModifiers modifiers =
+        key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier;
+    QTest::keyClick(w(entry.constData()), Qt::Key(key), modifiers);
+    QCOMPARE(instrument->receive(written.size(), 2000), written);
+    QCOMPARE(orvane->consoleState(), ConsoleState::Ready);
+    // Return again in the now disabled box sends nothing more.
+    QTest::keyClick(w(entry.constData()), Qt::Key(key), modifiers);
+    QCOMPARE(instrument->receiveFor(100), QByteArray());
+}
+
+// Assistive technology presses a menu item and waits for the call to return;
+// the message must not hold it until the operator has read it.
+void TestOrvane::actionReturnsBeforeItsMessageIsClosed()
+{
+    const QString missing =
+        QStringLiteral("/nonexistent/zelvor-tty-%1").arg(QCoreApplication::applicationPid());
+    setPortNameResolver([missing](int) { return missing; });
+    bool closedByWatchdog = false;
+    QTimer watchdog; // stands in for an operator who finally closes it
+    connect(&watchdog, &QTimer::timeout, this, [&closedByWatchdog] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            closedByWatchdog = true;
+            box->done(QMessageBox::Ok);
+        }
+    });
+    watchdog.start(3000);
+    trigger("mnuOperation_start_capture");
+    QVERIFY2(!closedByWatchdog, "the action waited for its message to be closed");
+    QMessageBox *box = nullptr;
+    QTRY_VERIFY((box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())));
+    QVERIFY(box->text().contains(missing));
+    box->done(QMessageBox::Ok);
+    QTRY_COMPARE(QApplication::activeModalWidget(), nullptr);
 }
 
 QTEST_MAIN(TestOrvane)

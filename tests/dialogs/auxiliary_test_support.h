@@ -5,8 +5,7 @@
 
 #include "dialogs/auxiliary_windows.h"
 #include "dialogs/com_setting.h"
-#include "dialogs/dialog.h"
-#include "dialogs/frm_about.h"
+#include "dialogs/information_window.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -19,6 +18,7 @@
 #include <QWindow>
 
 #include <map>
+#include <memory>
 
 // A stand-in main window for the lock: controls in mixed enabled states, one
 // of them inside an explicitly disabled group.
@@ -66,6 +66,22 @@ private:
     }
 };
 
+// The console's side of the port number: handed to Communication Settings at
+// every opening, taken back from its OK.
+inline qint16 &consolePort()
+{
+    static qint16 port = 1;
+    return port;
+}
+
+inline std::unique_ptr<AuxiliaryWindows> makeWindows(QWidget *mainWindow)
+{
+    auto windows = std::make_unique<AuxiliaryWindows>(mainWindow);
+    QObject::connect(windows.get(), &AuxiliaryWindows::portChosen,
+                     [](qint16 port) { consolePort() = port; });
+    return windows;
+}
+
 enum class Window { ComSetting, CommunicationError, About };
 Q_DECLARE_METATYPE(Window)
 
@@ -73,7 +89,7 @@ inline QWidget *show(AuxiliaryWindows &windows, Window which)
 {
     switch (which) {
     case Window::ComSetting:
-        windows.showComSetting();
+        windows.showComSetting(consolePort());
         return windows.comSetting();
     case Window::CommunicationError:
         windows.showCommunicationError();

@@ -2,6 +2,7 @@
 #include "auxiliary_test_support.h"
 
 #include "app/module1.h"
+#include "console/main_window_layout.h"
 #include "link/serial_port.h"
 #include "pty_instrument.h"
 
@@ -300,8 +301,10 @@ void TestAuxiliaryIntegration::shouldKeepEveryEnabledFlagThroughTheLock()
     for (Closing closing : {Closing::OkButton, Closing::WindowSystem, Closing::CloseEvent}) {
         action(orvane.get(), menuItem.toLatin1().constData())->trigger();
         QVERIFY(!orvane->isEnabled());
-        for (const char *name : console::CalibrationControlNames)
+        for (int i = 0; i < console::CalibrationControlCount; ++i) {
+            const char *name = layout::objectName(console::CalibrationControl(i));
             QVERIFY2(!control(orvane.get(), name)->isEnabled(), name);
+        }
         QCOMPARE(snapshot(orvane.get()), before);
 
         QWidget *open = nullptr;

@@ -1,6 +1,6 @@
 #include "auxiliary_test_support.h"
 
-#include "console/main_window_layout.h"
+#include "design/design.h"
 
 #include <QComboBox>
 #include <QFontInfo>
@@ -54,7 +54,7 @@ const QStringList SerifFaces{"Times New Roman", "Liberation Serif", "Tinos"};
 void TestAuxiliaryLayout::init()
 {
     main_window = std::make_unique<LockTarget>();
-    windows = std::make_unique<AuxiliaryWindows>(main_window.get());
+    windows = makeWindows(main_window.get());
 }
 
 void TestAuxiliaryLayout::cleanup()
@@ -171,8 +171,8 @@ void TestAuxiliaryLayout::shouldLayOutEveryControlAsDesigned()
     if (family.isEmpty()) {
         // The same default dialog font as the main window's buttons and labels.
         QVERIFY(!control->testAttribute(Qt::WA_SetFont));
-        QCOMPARE(font.families(), layout::msSansSerifFamilies());
-        QCOMPARE(font.pointSize(), layout::DialogFontPointSize);
+        QCOMPARE(font.families(), design::msSansSerifFamilies());
+        QCOMPARE(font.pointSize(), design::DialogFontPointSize);
         QCOMPARE(font.weight(), QFont::Normal);
         return;
     }

@@ -1,7 +1,6 @@
 #include "auxiliary_test_support.h"
 
-#include "app/module1.h"
-
+#include <QAccessible>
 #include <QComboBox>
 #include <QPushButton>
 #include <QTest>
@@ -23,6 +22,8 @@ private slots:
     void shouldCreateOnFirstShowingAndKeepOneInstance();
     void shouldShowWithoutOwnerAndWithoutBlocking_data();
     void shouldShowWithoutOwnerAndWithoutBlocking();
+    void shouldBeAnnouncedAsDialog_data();
+    void shouldBeAnnouncedAsDialog();
     void shouldLockMainWindowUntilClosedAnyWay_data();
     void shouldLockMainWindowUntilClosedAnyWay();
     void shouldKeepEveryControlFlagThroughRepeatedLocks();
@@ -46,11 +47,11 @@ private:
 
 void TestAuxiliaryLifecycle::init()
 {
-    Module1::comm_port = 1;
+    consolePort() = 1;
     main_window = std::make_unique<LockTarget>();
     main_window->show();
     QVERIFY(QTest::qWaitForWindowExposed(main_window.get()));
-    windows = std::make_unique<AuxiliaryWindows>(main_window.get());
+    windows = makeWindows(main_window.get());
 }
 
 void TestAuxiliaryLifecycle::cleanup()
@@ -125,6 +126,29 @@ void TestAuxiliaryLifecycle::shouldShowWithoutOwnerAndWithoutBlocking()
     QCOMPARE(w->minimumSize(), w->maximumSize());
     QCOMPARE(w->size(), w->minimumSize());
     QVERIFY(!w->testAttribute(Qt::WA_DeleteOnClose));
+    closeBy(w, Closing::CloseCall);
+}
+
+void TestAuxiliaryLifecycle::shouldBeAnnouncedAsDialog_data()
+{
+    QTest::addColumn<Window>("window");
+    QTest::addColumn<QString>("title");
+    QTest::newRow("ComSetting") << Window::ComSetting << "Communication Settings";
+    QTest::newRow("Dialog") << Window::CommunicationError << "Communication Error";
+    QTest::newRow("FrmAbout") << Window::About << "About Zelvor";
+}
+
+// A screen reader says "dialog" and its title when one opens; a plain window
+// would be a nameless panel to it.
+void TestAuxiliaryLifecycle::shouldBeAnnouncedAsDialog()
+{
+    QFETCH(Window, window);
+    QFETCH(QString, title);
+    QWidget *w = show(*windows, window);
+    QAccessibleInterface *spoken = QAccessible::queryAccessibleInterface(w);
+    QVERIFY(spoken);
+    QCOMPARE(spoken->role(), QAccessible::Dialog);
+    QCOMPARE(spoken->text(QAccessible::Name), title);
     closeBy(w, Closing::CloseCall);
 }
 
@@ -204,7 +228,7 @@ void TestAuxiliaryLifecycle::shouldCloseNothingOnEscape_data()
 void TestAuxiliaryLifecycle::shouldCloseNothingOnEscape()
 {
     QFETCH(Window, window);
-    const qint16 port = Module1::comm_port = 3;
+    const qint16 port = consolePort() = 3;
     QWidget *w = show(*windows, window);
     QVERIFY(QTest::qWaitForWindowActive(w));
     QVERIFY(w->focusWidget());
@@ -213,7 +237,7 @@ void TestAuxiliaryLifecycle::shouldCloseNothingOnEscape()
     QTest::keyClick(w, Qt::Key_Escape);
     QVERIFY(w->isVisible());
     QVERIFY(!main_window->isEnabled());
-    QCOMPARE(Module1::comm_port, port);
+    QCOMPARE(consolePort(), port);
     closeBy(w, Closing::CloseCall);
 }
 
@@ -266,7 +290,7 @@ void TestAuxiliaryLifecycle::shouldActOnFocusedButtonWithEnterOrSpace()
     QFETCH(QString, button);
     QFETCH(int, key);
     QFETCH(qint16, expectedPort);
-    Module1::comm_port = 2;
+    consolePort() = 2;
     QWidget *w = show(*windows, window);
     QVERIFY(QTest::qWaitForWindowActive(w));
     if (auto *combo = w->findChild<QComboBox *>(QStringLiteral("port_combo")))
@@ -284,7 +308,7 @@ void TestAuxiliaryLifecycle::shouldActOnFocusedButtonWithEnterOrSpace()
     QTest::keyClick(QApplication::focusWidget(), Qt::Key(key));
     QVERIFY(!w->isVisible());
     QVERIFY(main_window->isEnabled());
-    QCOMPARE(Module1::comm_port, expectedPort);
+    QCOMPARE(consolePort(), expectedPort);
 }
 
 void TestAuxiliaryLifecycle::shouldCloseNothingOnEnterInPortList()
@@ -297,7 +321,7 @@ void TestAuxiliaryLifecycle::shouldCloseNothingOnEnterInPortList()
     QTest::keyClick(combo, Qt::Key_Return);
     QTest::keyClick(combo, Qt::Key_Enter);
     QVERIFY(w->isVisible());
-    QCOMPARE(Module1::comm_port, qint16(1));
+    QCOMPARE(consolePort(), qint16(1));
     closeBy(w, Closing::CancelButton);
 }
 
@@ -329,7 +353,7 @@ void TestAuxiliaryLifecycle::shouldCycleTabOrderOverFocusTakingControls()
 
 void TestAuxiliaryLifecycle::shouldOnlyRaiseWhenShownWhileOpen()
 {
-    Module1::comm_port = 4;
+    consolePort() = 4;
     QWidget *w = show(*windows, Window::ComSetting);
     auto *combo = w->findChild<QComboBox *>(QStringLiteral("port_combo"));
     combo->setCurrentIndex(6);
@@ -337,7 +361,7 @@ void TestAuxiliaryLifecycle::shouldOnlyRaiseWhenShownWhileOpen()
     QCOMPARE(combo->count(), 8);
     QCOMPARE(combo->currentIndex(), 6);
     closeBy(w, Closing::OkButton);
-    QCOMPARE(Module1::comm_port, qint16(7));
+    QCOMPARE(consolePort(), qint16(7));
     QVERIFY(main_window->isEnabled());
 }
 

@@ -1,7 +1,5 @@
 #include "auxiliary_test_support.h"
 
-#include "app/module1.h"
-
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QGuiApplication>
@@ -26,6 +24,7 @@ private slots:
     void shouldWritePortOnOkOnly_data();
     void shouldWritePortOnOkOnly();
     void shouldOfferSelectOnlyList();
+    void shouldDescribeWhereEachEntryLeads();
     void shouldPlaceClientAreaAtItsPositionEveryOpening();
 
 private:
@@ -37,23 +36,23 @@ private:
 
 void TestComSetting::init()
 {
-    Module1::comm_port = 1;
+    consolePort() = 1;
     main_window = std::make_unique<LockTarget>();
     main_window->show();
-    windows = std::make_unique<AuxiliaryWindows>(main_window.get());
+    windows = makeWindows(main_window.get());
 }
 
 void TestComSetting::cleanup()
 {
     windows.reset();
     main_window.reset();
-    Module1::comm_port = 1;
+    consolePort() = 1;
     QVERIFY2(visibleTopLevels().isEmpty(), "a window was left on screen");
 }
 
 QComboBox *TestComSetting::openAndGetCombo()
 {
-    windows->showComSetting();
+    windows->showComSetting(consolePort());
     return windows->comSetting()->findChild<QComboBox *>(QStringLiteral("port_combo"));
 }
 
@@ -93,16 +92,16 @@ void TestComSetting::shouldPreselectPortFromCommPort()
     QFETCH(int, position);
     QFETCH(QString, shown);
     // A different port selected at the opening before must not linger.
-    Module1::comm_port = 3;
+    consolePort() = 3;
     openAndGetCombo();
     closeBy(windows->comSetting(), Closing::CancelButton);
 
-    Module1::comm_port = commPort;
+    consolePort() = commPort;
     QComboBox *combo = openAndGetCombo();
     QCOMPARE(combo->count(), 8);
     QCOMPARE(combo->currentIndex(), position);
     QCOMPARE(combo->currentText(), shown);
-    QCOMPARE(Module1::comm_port, commPort);
+    QCOMPARE(consolePort(), commPort);
     closeBy(windows->comSetting(), Closing::CancelButton);
 }
 
@@ -130,7 +129,7 @@ void TestComSetting::shouldWritePortOnOkOnly()
     QFETCH(int, picked);
     QFETCH(Closing, closing);
     QFETCH(qint16, after);
-    Module1::comm_port = before;
+    consolePort() = before;
     QComboBox *combo = openAndGetCombo();
     if (picked >= 0) {
         // As the operator picks it: the list opens, the entry is chosen.
@@ -143,10 +142,10 @@ void TestComSetting::shouldWritePortOnOkOnly()
         QTRY_VERIFY(!combo->view()->isVisible());
         QCOMPARE(combo->currentIndex(), picked);
     }
-    QCOMPARE(Module1::comm_port, before);
+    QCOMPARE(consolePort(), before);
 
     closeBy(windows->comSetting(), closing);
-    QCOMPARE(Module1::comm_port, after);
+    QCOMPARE(consolePort(), after);
     QVERIFY(!windows->comSetting()->isVisible());
     QVERIFY(main_window->isEnabled());
 
@@ -154,6 +153,29 @@ void TestComSetting::shouldWritePortOnOkOnly()
     combo = openAndGetCombo();
     QCOMPARE(combo->count(), 8);
     QCOMPARE(combo->currentIndex(), after >= 1 && after <= 8 ? after - 1 : -1);
+    closeBy(windows->comSetting(), Closing::CancelButton);
+}
+
+// The entries stay "Com 1".."Com 8"; where each leads is said beside them, to
+// the mouse and to a screen reader, as it was when the window opened.
+void TestComSetting::shouldDescribeWhereEachEntryLeads()
+{
+    QStringList where;
+    for (int port = 1; port <= 8; ++port)
+        where << QStringLiteral("/dev/ttyS%1: nothing is there").arg(port - 1);
+    where[1] = QStringLiteral("/tmp/sim-line, from the command line");
+    windows->showComSetting(2, where);
+    auto *combo = windows->comSetting()->findChild<QComboBox *>(QStringLiteral("port_combo"));
+    for (int i = 0; i < 8; ++i) {
+        QCOMPARE(combo->itemText(i), QStringLiteral("Com %1").arg(i + 1));
+        QCOMPARE(combo->itemData(i, Qt::ToolTipRole).toString(), where[i]);
+        QCOMPARE(combo->itemData(i, Qt::AccessibleDescriptionRole).toString(), where[i]);
+    }
+    closeBy(windows->comSetting(), Closing::CancelButton);
+
+    where[1] = QStringLiteral("/dev/com2");
+    windows->showComSetting(2, where);
+    QCOMPARE(combo->itemData(1, Qt::ToolTipRole).toString(), QStringLiteral("/dev/com2"));
     closeBy(windows->comSetting(), Closing::CancelButton);
 }
 
@@ -175,7 +197,7 @@ void TestComSetting::shouldPlaceClientAreaAtItsPositionEveryOpening()
 {
     const QPoint screenTopLeft = QGuiApplication::primaryScreen()->geometry().topLeft();
     const QRect designed(screenTopLeft + QPoint(2760 / 15, 3750 / 15), QSize(4560 / 15, 1560 / 15));
-    windows->showComSetting();
+    windows->showComSetting(consolePort());
     QWidget *w = windows->comSetting();
     QVERIFY(QTest::qWaitForWindowExposed(w));
     QCOMPARE(w->geometry(), designed);
@@ -183,7 +205,7 @@ void TestComSetting::shouldPlaceClientAreaAtItsPositionEveryOpening()
     w->move(screenTopLeft + QPoint(17, 23));
     QTRY_VERIFY(w->geometry().topLeft() != designed.topLeft());
     closeBy(w, Closing::OkButton);
-    windows->showComSetting();
+    windows->showComSetting(consolePort());
     QVERIFY(QTest::qWaitForWindowExposed(w));
     QCOMPARE(w->geometry(), designed);
     closeBy(w, Closing::OkButton);

@@ -8,7 +8,6 @@
 // stream. Kept apart from the console's framer so the two can disagree.
 struct ReferenceFramer
 {
-    bool device_found = false;
     bool in_frame = false;
     std::string body;
     // zero, span, low range, high range as last shown.
@@ -18,7 +17,6 @@ struct ReferenceFramer
     bool take(char c)
     {
         if (c == '$') {
-            device_found = true;
             in_frame = false;
             for (std::size_t k = 0; k < shown.size(); ++k)
                 shown[k] = body.size() > 4 * k ? body.substr(4 * k, 4) : std::string();

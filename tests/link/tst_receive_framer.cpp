@@ -1,4 +1,3 @@
-#include "app/module1.h"
 #include "link/protocol.h"
 #include "link/receive_framer.h"
 
@@ -9,8 +8,6 @@ class TestReceiveFramer : public QObject
 {
     Q_OBJECT
 private slots:
-    void init() { Module1::device_found = 0; }
-
     void shouldFrameCharacterByCharacter_data();
     void shouldFrameCharacterByCharacter();
     void shouldGiveSameResultWhateverTheNotificationSplit();
@@ -64,7 +61,6 @@ void TestReceiveFramer::shouldFrameCharacterByCharacter()
     QCOMPARE(ended, framesEnded);
     QCOMPARE(framer.shownBody().toByteArray(), shown);
     QCOMPARE(framer.frameOpen(), open);
-    QCOMPARE(Module1::device_found, qint16(framesEnded > 0 ? 1 : 0));
 }
 
 // Several bytes per notification must give what one byte per notification gives.

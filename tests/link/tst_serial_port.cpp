@@ -1,4 +1,3 @@
-#include "app/module1.h"
 #include "link/device_link.h"
 #include "link/serial_port.h"
 #include "pty_instrument.h"
@@ -39,7 +38,6 @@ void TestSerialPort::init()
 {
     qRegisterMetaType<protocol::StatusFields>();
     qRegisterMetaType<PortError>();
-    Module1::device_found = 0;
     instrument = std::make_unique<PtyInstrument>();
     QVERIFY(instrument->isValid());
     const QString path = instrument->slavePath();
@@ -127,7 +125,6 @@ void TestSerialPort::shouldShowLastFrameOfEachNotification()
     QVERIFY(instrument->send("0002000300"));
     QVERIFY(instrument->send("04$"));
     QVERIFY(shown.wait(5000));
-    QCOMPARE(Module1::device_found, qint16(1));
     const auto first = shown.takeLast().at(0).value<protocol::StatusFields>();
     QCOMPARE(first, (protocol::StatusFields{"0001", "0002", "0003", "0004"}));
 
