@@ -8,8 +8,11 @@ if(TARGET zelvor-instrument-sim)
 endif()
 
 if(UNIX AND NOT APPLE)
-    install(FILES ${PROJECT_SOURCE_DIR}/packaging/linux/zelvor-console.desktop
+    set(linux ${PROJECT_SOURCE_DIR}/packaging/linux)
+    install(FILES ${linux}/io.zelvor.CalibrationConsole.desktop
             DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+    install(FILES ${linux}/io.zelvor.CalibrationConsole.metainfo.xml
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
     # The icon theme finds the icon by the desktop entry's Icon= name.
     set(icons ${PROJECT_SOURCE_DIR}/src/app/icons)
     install(FILES ${icons}/zelvor-16.png RENAME zelvor-console.png
@@ -18,6 +21,51 @@ if(UNIX AND NOT APPLE)
             DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/32x32/apps)
     install(FILES ${icons}/zelvor.svg RENAME zelvor-console.svg
             DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+
+    # Manual pages and documents go compressed, as Debian wants them; -n keeps
+    # the time out of the files, so the same sources give the same package.
+    find_program(ZELVOR_GZIP gzip REQUIRED)
+    set(compressed ${PROJECT_BINARY_DIR}/packaging)
+    set(pages zelvor-console.1)
+    if(TARGET zelvor-instrument-sim)
+        list(APPEND pages zelvor-instrument-sim.1)
+    endif()
+    set(gz_outputs "")
+    foreach(source IN LISTS pages ITEMS ${linux}/changelog ${PROJECT_SOURCE_DIR}/README.md)
+        if(NOT IS_ABSOLUTE ${source})
+            set(source ${linux}/${source})
+        endif()
+        get_filename_component(name ${source} NAME)
+        add_custom_command(OUTPUT ${compressed}/${name}.gz
+            COMMAND ${CMAKE_COMMAND} -E make_directory ${compressed}
+            COMMAND ${ZELVOR_GZIP} -9n -c ${source} > ${compressed}/${name}.gz
+            DEPENDS ${source}
+            VERBATIM)
+        list(APPEND gz_outputs ${compressed}/${name}.gz)
+    endforeach()
+    add_custom_target(zelvor_compressed_docs ALL DEPENDS ${gz_outputs})
+    list(TRANSFORM pages APPEND .gz)
+    list(TRANSFORM pages PREPEND ${compressed}/)
+    install(FILES ${pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+    # The licence text is in copyright, where Debian looks for it.
+    install(FILES ${linux}/copyright ${compressed}/changelog.gz ${compressed}/README.md.gz
+            DESTINATION ${CMAKE_INSTALL_DOCDIR})
+
+    # A stripped install (cpack, cmake --install --strip) also drops the
+    # compiler's notes in .comment, which nothing reads at run time. The build
+    # tree keeps everything for the debugger.
+    if(CMAKE_OBJCOPY)
+        foreach(program zelvor-console zelvor-instrument-sim)
+            if(TARGET ${program})
+                install(CODE "
+                    if(CMAKE_INSTALL_DO_STRIP)
+                        execute_process(COMMAND \"${CMAKE_OBJCOPY}\" --remove-section=.comment
+                            \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/$<TARGET_FILE_NAME:${program}>\"
+                            COMMAND_ERROR_IS_FATAL ANY)
+                    endif()")
+            endif()
+        endforeach()
+    endif()
 endif()
 
 if(WIN32)
@@ -41,10 +89,19 @@ set(CPACK_PACKAGE_CONTACT "Zelvor console maintainers <maintainers@zelvor.invali
 set(CPACK_GENERATOR DEB)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "${PROJECT_DESCRIPTION}
-The console reads an instrument's zero, span, low range and high range over a
-serial line, feeds its calibration outputs and stores new range values.
-zelvor-instrument-sim plays the instrument for training and tests.")
+# The summary above is the synopsis; this is the rest, which must not repeat it.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "The console reads an instrument's zero, span, low range and high range over a
+serial line, makes it feed its zero and span calibration outputs, and sends
+and saves new range values. Any serial device can serve as Com 1 to Com 8,
+USB adapters included, without root.
+
+zelvor-instrument-sim plays the instrument on a pseudo-terminal, for training
+and tests; zelvor-console --simulate has it built in.")
+# The windows were laid out with the metrics of the Liberation fonts; without
+# them they still work, in DejaVu, with tighter text.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS fonts-liberation2)
+set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
+    OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 set(CPACK_STRIP_FILES ON)
 # The Qt libraries as dpkg-shlibdeps finds them; the platform plugins are
 # loaded at run time, so no library names them.

@@ -12,8 +12,10 @@ cd "$(dirname "$0")/.."
 # with; without them the default sans-serif is too wide for the designed boxes.
 runtime_packages=(cmake make g++ qt6-base-dev qt6-serialport-dev fonts-liberation2)
 # clang and its runtime build the libFuzzer target; the end-to-end run drives
-# the console on a virtual X server.
-test_packages=(clang libclang-rt-14-dev xvfb xdotool qt6-qpa-plugins)
+# the console on a virtual X server; the package check builds the .deb (dpkg-dev,
+# file) and runs Debian's checker and the AppStream and desktop-entry validators.
+test_packages=(clang libclang-rt-14-dev xvfb xdotool qt6-qpa-plugins
+    dpkg-dev file lintian appstream desktop-file-utils)
 
 need=()
 wanted=("${runtime_packages[@]}")
