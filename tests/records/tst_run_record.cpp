@@ -266,6 +266,8 @@ void TestRunRecord::shouldKeepEveryLineWhenKilled()
     QProcess child;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(ChildMode, dir.path());
+    // Local time as the console keeps it, here in a zone without tables.
+    environment.insert(QStringLiteral("TZ"), QStringLiteral("XYZ-5:45"));
     child.setProcessEnvironment(environment);
     child.start(QCoreApplication::applicationFilePath(), {});
     QVERIFY(child.waitForStarted());
@@ -281,40 +283,44 @@ void TestRunRecord::shouldKeepEveryLineWhenKilled()
     QCOMPARE(files.size(), 1);
     const Rows rows = parseCsv(dir.filePath(files.first()));
     QCOMPARE(rows.size(), 103);
+    const QString started = rows.at(1).at(0);
+    QVERIFY2(started.endsWith(QStringLiteral("+05:45")), qPrintable(started));
+    QCOMPARE(files.first().left(19), started.left(19).replace(u'T', u'_').replace(u':', u'-'));
     for (int i = 0; i < 100; ++i)
         QCOMPARE(rows.at(i + 2).at(3), QString::number(i));
     QCOMPARE(rows.last().mid(1, 2), QStringList({"sent", "#8$"}));
 }
 
+enum Fault { FolderIsFile, FolderInsideFile, NoSpace, NameTooLong };
+
 void TestRunRecord::shouldFailOncePerRunAndTryAgainNextRun_data()
 {
     QTest::addColumn<int>("fault");
-    QTest::addColumn<QString>("reason");
-    QTest::newRow("folder is a file") << 0 << QString::fromLocal8Bit(std::strerror(ENOTDIR));
-    QTest::newRow("folder inside a file") << 1 << QString::fromLocal8Bit(std::strerror(ENOTDIR));
-    QTest::newRow("no space") << 2 << QString::fromLocal8Bit(std::strerror(ENOSPC));
+    QTest::addColumn<int>("reason");
+    QTest::newRow("folder is a file") << int(FolderIsFile) << ENOTDIR;
+    QTest::newRow("folder inside a file") << int(FolderInsideFile) << ENOTDIR;
+    QTest::newRow("no space") << int(NoSpace) << ENOSPC;
+    QTest::newRow("file name too long") << int(NameTooLong) << ENAMETOOLONG;
 }
 
 void TestRunRecord::shouldFailOncePerRunAndTryAgainNextRun()
 {
     QFETCH(int, fault);
-    QFETCH(QString, reason);
+    QFETCH(int, reason);
     QTemporaryDir dir;
     const QString blocker = dir.filePath(QStringLiteral("runs"));
-    QString folder = blocker;
-    QString named = blocker;
-    if (fault == 2) {
-        folder = dir.path();
-        named = QStringLiteral("/dev/full");
-    } else {
+    QString folder = fault == FolderInsideFile ? blocker + QStringLiteral("/zelvor/runs") : blocker;
+    if (fault == FolderIsFile || fault == FolderInsideFile) {
         QFile file(blocker);
         QVERIFY(file.open(QIODevice::WriteOnly));
-        if (fault == 1)
-            folder = blocker + QStringLiteral("/zelvor/runs");
     }
+    // A folder that can be made, with no room left under the path limit for a name.
+    while (fault == NameTooLong && folder.size() < 4080)
+        folder += u'/' + QString(qMin(200, 4080 - int(folder.size())), u'd');
     RedirectedRecord record(folder, clockFrom(Started, 1));
-    if (fault == 2)
-        record.target = named;
+    if (fault == NoSpace)
+        record.target = QStringLiteral("/dev/full");
+    const QString named = fault == NoSpace ? record.target : folder;
     QSignalSpy failures(&record, &RunRecord::failed);
 
     for (int run = 1; run <= 2; ++run) {
@@ -325,11 +331,15 @@ void TestRunRecord::shouldFailOncePerRunAndTryAgainNextRun()
         record.end(QStringLiteral("stop"));
         QCOMPARE(failures.count(), run);
         const QString message = failures.last().first().toString();
-        QVERIFY2(message.contains(named) && message.endsWith(reason), qPrintable(message));
+        QVERIFY2(message.contains(named) &&
+                     message.endsWith(QString::fromLocal8Bit(std::strerror(reason))),
+                 qPrintable(message));
         QVERIFY(!record.isRecording());
     }
+    if (fault == NameTooLong)
+        return;
 
-    QVERIFY(QFile::remove(blocker) || fault == 2);
+    QVERIFY(fault == NoSpace || QFile::remove(blocker));
     record.target.clear();
     record.begin(1, QStringLiteral("/dev/ttyS0"));
     record.end(QStringLiteral("stop"));
