@@ -12,8 +12,9 @@ cd "$(dirname "$0")/.."
 # with; without them the default sans-serif is too wide for the designed boxes.
 runtime_packages=(cmake make g++ qt6-base-dev qt6-serialport-dev fonts-liberation2)
 # clang and its runtime build the libFuzzer target; the end-to-end run drives
-# the console on a virtual X server.
-test_packages=(clang libclang-rt-14-dev xvfb xdotool qt6-qpa-plugins)
+# the console on a virtual X server; the run-record tests read the records back
+# with Python's CSV reader.
+test_packages=(clang libclang-rt-14-dev xvfb xdotool qt6-qpa-plugins python3)
 
 need=()
 wanted=("${runtime_packages[@]}")
