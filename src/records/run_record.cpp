@@ -17,6 +17,8 @@
 namespace {
 
 const QByteArray Header = "time,event,detail,zero,span,low_range,high_range\r\n";
+// A thousand runs started in one second means something else is wrong.
+constexpr int MaxNameSuffix = 999;
 
 // ISO 8601 with milliseconds and the offset always as +hh:mm, UTC included,
 // so that every line of every record has one shape.

@@ -48,8 +48,6 @@ public:
     // The file of the current or last run; empty before the first one opened.
     QString filePath() const { return path; }
 
-    static constexpr int MaxNameSuffix = 999;
-
 signals:
     // Names the file (or folder) and the reason.
     void failed(const QString &message);
