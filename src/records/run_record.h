@@ -1,0 +1,73 @@
+#pragma once
+
+#include "link/protocol.h"
+
+#include <QByteArrayView>
+#include <QDateTime>
+#include <QFile>
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <optional>
+
+// The record of one configuration run: a CSV file, one line per event, each
+// line handed to the kernel as it happens so that a killed console loses none.
+// Recording never holds up a run: the first failure in a run is announced once
+// by failed() and the rest of that run goes unrecorded; the next begin() tries
+// again. Every call outside a run (before begin(), after end() or a failure)
+// does nothing.
+class RunRecord : public QObject
+{
+    Q_OBJECT
+public:
+    using Clock = std::function<QDateTime()>;
+
+    // <application data>/runs; empty when the system offers no such place.
+    static QString defaultFolder();
+
+    // The folder is made at each begin() if missing. The clock gives the time
+    // of every line and, at begin(), the file's name; it defaults to local time.
+    explicit RunRecord(QString folder = defaultFolder(), Clock clock = {},
+                       QObject *parent = nullptr);
+    ~RunRecord() override;
+
+    // Opens <started>_com<N>.csv (then _2, _3 ... when taken; an existing file
+    // is never written) and writes the header and the start line. A run still
+    // open is closed first, without an end line.
+    void begin(int comPort, const QString &openedPath);
+    // Recorded only when it differs from the last reading of this run.
+    void reading(const protocol::StatusFields &fields);
+    // One whole frame as it went out, Latin-1 bytes.
+    void sent(QByteArrayView frame);
+    void refused(const QString &action);
+    // Writes the end line, syncs the file to disk and closes it.
+    void end(const QString &detail);
+
+    bool isRecording() const { return file.isOpen(); }
+    // The file of the current or last run; empty before the first one opened.
+    QString filePath() const { return path; }
+
+signals:
+    // Names the file (or folder) and the reason.
+    void failed(const QString &message);
+
+protected:
+    // Makes the folder and opens a new file in it for writing, unbuffered.
+    // Returns the message for failed() when that cannot be done.
+    virtual std::optional<QString> openNew(QFile &file, const QString &baseName);
+
+private:
+    void writeLine(const QDateTime &at, const QString &event, const QString &detail,
+                   const protocol::StatusFields &fields = {});
+    void fail(const QString &message);
+    QString writeFailure(const QString &reason) const;
+    // The file is closed in any case; the message says why its data may not be on disk.
+    std::optional<QString> closeFile(bool sync);
+
+    QString folder;
+    Clock clock;
+    QFile file;
+    QString path;
+    std::optional<protocol::StatusFields> lastReading;
+};
