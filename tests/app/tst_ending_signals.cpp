@@ -16,7 +16,6 @@ private slots:
     void shouldReachTheEventLoopOnly_data();
     void shouldReachTheEventLoopOnly();
     void shouldLeaveAnIgnoredSignalIgnored();
-    void shouldRestoreTheDispositionsWhenDestroyed();
 };
 
 namespace {
@@ -48,8 +47,6 @@ void TestEndingSignals::shouldReachTheEventLoopOnly()
     QVERIFY(received.wait(5000));
     QCOMPARE(received.size(), 1);
     QCOMPARE(received.at(0).at(0).toInt(), sig);
-    QCOMPARE(std::raise(sig), 0); // and every time
-    QVERIFY(received.wait(5000));
 }
 
 // Started with nohup, a hang-up must not end it after all.
@@ -63,24 +60,6 @@ void TestEndingSignals::shouldLeaveAnIgnoredSignalIgnored()
     QCOMPARE(std::raise(SIGTERM), 0);
     QVERIFY(received.wait(5000));
     QCOMPARE(received.at(0).at(0).toInt(), int(SIGTERM));
-}
-
-void TestEndingSignals::shouldRestoreTheDispositionsWhenDestroyed()
-{
-    std::signal(SIGINT, SIG_IGN);
-    {
-        EndingSignals ending;
-        QVERIFY(ending.isActive());
-    }
-    for (int sig : Ending) {
-        struct sigaction now = {};
-        QCOMPARE(sigaction(sig, nullptr, &now), 0);
-        QVERIFY(now.sa_handler == (sig == SIGINT ? SIG_IGN : SIG_DFL));
-    }
-    EndingSignals again; // a later instance works as the first
-    QSignalSpy received(&again, &EndingSignals::received);
-    QCOMPARE(std::raise(SIGTERM), 0);
-    QVERIFY(received.wait(5000));
 }
 
 QTEST_GUILESS_MAIN(TestEndingSignals)

@@ -1,5 +1,4 @@
 #include "app/module1.h"
-#include "flock_holder.h"
 #include "link/device_link.h"
 #include "link/serial_port.h"
 #include "pty_instrument.h"
@@ -37,8 +36,6 @@ private slots:
     void shouldFailToOpenMissingPathWithNumberAndDescription();
     void shouldNotSpliceCutFrameIntoNextRun();
     void shouldMapPortNumbersToDevicePaths();
-    void shouldRefuseHeldPort_data();
-    void shouldRefuseHeldPort();
     void shouldTellTheCauseOfAnOpenFailure_data();
     void shouldTellTheCauseOfAnOpenFailure();
 
@@ -233,46 +230,6 @@ void TestSerialPort::shouldMapPortNumbersToDevicePaths()
 #endif
 }
 
-// Another program on the line: by its flock() on the device, or by the lock
-// file of an open that honours them. Refused, reported as in use, the line
-// left alone; free again once the holder lets go.
-void TestSerialPort::shouldRefuseHeldPort_data()
-{
-    QTest::addColumn<bool>("byFlock");
-    QTest::newRow("flock held by another process") << true;
-    QTest::newRow("lock file held by another open") << false;
-}
-
-void TestSerialPort::shouldRefuseHeldPort()
-{
-    QFETCH(bool, byFlock);
-    std::unique_ptr<FlockHolder> holder;
-    std::unique_ptr<SerialPort> other;
-    if (byFlock) {
-        holder = std::make_unique<FlockHolder>(instrument->slavePath());
-        QVERIFY(holder->waitUntilHeld());
-    } else {
-        other = std::make_unique<SerialPort>();
-        QVERIFY(other->open());
-    }
-
-    DeviceLink link;
-    QVERIFY(!link.open(1));
-    QVERIFY(!link.isOpen());
-    QCOMPARE(link.lastError().number, int(QSerialPort::PermissionError));
-    QCOMPARE(link.lastError().trouble, PortTrouble::InUse);
-    QCOMPARE(link.lastError().portName, instrument->slavePath());
-    QVERIFY(portTroubleText(link.lastError()).contains("in use by another program"));
-    link.send(protocol::Command::StartConfig);
-    QCOMPARE(instrument->receiveFor(100), QByteArray());
-
-    holder.reset();
-    other.reset();
-    QVERIFY2(link.open(1), qPrintable(link.lastError().description));
-    link.send(protocol::Command::StartConfig);
-    QCOMPARE(instrument->receive(3), QByteArray("#1$"));
-}
-
 void TestSerialPort::shouldTellTheCauseOfAnOpenFailure_data()
 {
     QTest::addColumn<int>("cause");
@@ -283,6 +240,8 @@ void TestSerialPort::shouldTellTheCauseOfAnOpenFailure_data()
         << 1 << PortTrouble::Gone << "The device is gone or was unplugged";
     QTest::newRow("no permission") << 2 << PortTrouble::NoPermission
                                    << "You have no permission to use the device: join the group";
+    QTest::newRow("lock file held by another open")
+        << 3 << PortTrouble::InUse << "The port is in use by another program";
 }
 
 void TestSerialPort::shouldTellTheCauseOfAnOpenFailure()
@@ -294,6 +253,7 @@ void TestSerialPort::shouldTellTheCauseOfAnOpenFailure()
     QVERIFY(dir.isValid());
     QString path;
     QString group;
+    SerialPort holder;
     switch (cause) {
     case 0:
         path = dir.filePath("ttyGone");
@@ -301,6 +261,10 @@ void TestSerialPort::shouldTellTheCauseOfAnOpenFailure()
     case 1:
         path = dir.filePath("com1");
         QVERIFY(QFile::link(dir.filePath("ttyUSB9"), path));
+        break;
+    case 3:
+        path = instrument->slavePath();
+        QVERIFY(holder.open());
         break;
     default: {
         // The device itself, its owner refused and its group let in. Root is
