@@ -1,3 +1,4 @@
+#include "app/ending_signals.h"
 #include "console/orvane.h"
 
 #include <QApplication>
@@ -7,6 +8,9 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     Orvane window;
+    // Logout, kill and service managers end the program as File > Exit does.
+    EndingSignals ending;
+    QObject::connect(&ending, &EndingSignals::received, &window, &Orvane::endInOrder);
     window.show();
     return app.exec();
 }

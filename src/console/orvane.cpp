@@ -369,22 +369,28 @@ bool Orvane::deviceCheck()
     return false;
 }
 
-// "Com 3 (/dev/ttyS2) cannot be opened.", then the serial facility's error
-// number (QSerialPort::SerialPortError) and description.
-void Orvane::showPortError(const QString &what, const PortError &error)
+// "Com 3 (/dev/ttyS2) cannot be opened.", the cause if it is a common one,
+// then the serial facility's error number (QSerialPort::SerialPortError) and
+// the system's description. The path is the one that was opened: "Com N" may
+// lead elsewhere by now (an adapter's link gone with the adapter).
+void Orvane::showPortError(const QString &what, const PortError &error, const QString &note)
 {
-    const QString text = QStringLiteral("Com %1 (%2) %3\n\nError %4: %5")
-                             .arg(Module1::comm_port)
-                             .arg(portNameFor(Module1::comm_port), what)
-                             .arg(error.number)
-                             .arg(error.description);
+    QStringList paragraphs = {
+        QStringLiteral("Com %1 (%2) %3").arg(Module1::comm_port).arg(error.portName, what)};
+    const QString cause = portTroubleText(error);
+    if (!cause.isEmpty())
+        paragraphs << cause;
+    if (!note.isEmpty())
+        paragraphs << note;
+    paragraphs << QStringLiteral("Error %1: %2").arg(error.number).arg(error.description);
+    const QString text = paragraphs.join(QStringLiteral("\n\n"));
     QMetaObject::invokeMethod(
         this,
         [this, text] {
             // While an auxiliary window locks this window, a message owned by
             // it would be disabled too and could not be dismissed.
-            auto *box = new QMessageBox(QMessageBox::Critical, windowTitle(), text, QMessageBox::Ok,
-                                        isEnabled() ? this : nullptr);
+            auto *box = new QMessageBox(QMessageBox::Critical, windowTitle(), text,
+                                        QMessageBox::Ok, isEnabled() ? this : nullptr);
             box->setAttribute(Qt::WA_DeleteOnClose);
             box->setWindowModality(Qt::ApplicationModal);
             box->show();
@@ -392,16 +398,51 @@ void Orvane::showPortError(const QString &what, const PortError &error)
         Qt::QueuedConnection);
 }
 
+void Orvane::clearReadings()
+{
+    for (QLineEdit *box : readings)
+        box->clear();
+}
+
+// A feed left running keeps the instrument's output forced in a live loop.
+void Orvane::stopFeedBeforeClosing()
+{
+    const std::optional<console::ConsoleState> state = consoleState();
+    if (state == console::ConsoleState::FeedingZero)
+        MSComm1.send(protocol::Command::StopFeedZero);
+    else if (state == console::ConsoleState::FeedingSpan)
+        MSComm1.send(protocol::Command::StopFeedSpan);
+}
+
+QString Orvane::feedLeftRunningNote() const
+{
+    const std::optional<console::ConsoleState> state = consoleState();
+    if (state != console::ConsoleState::FeedingZero && state != console::ConsoleState::FeedingSpan)
+        return {};
+    return QStringLiteral("The instrument may still be feeding its %1 output into the loop: "
+                          "check the instrument before going on.")
+        .arg(state == console::ConsoleState::FeedingZero ? QStringLiteral("zero")
+                                                         : QStringLiteral("span"));
+}
+
+void Orvane::endInOrder()
+{
+    if (mnuOperation_stop_capture->isEnabled())
+        mnuOperation_stop_capture_Click();
+    QCoreApplication::exit(0);
+}
+
 void Orvane::closeEvent(QCloseEvent *event)
 {
     // While an auxiliary window locks it the window takes no input, its close
-    // box included. Otherwise closing it ends the program, whatever else is open.
+    // box included. Otherwise closing it ends the program, whatever else is
+    // open, as File > Exit does.
     if (!isEnabled()) {
         event->ignore();
         return;
     }
     event->accept();
-    QCoreApplication::exit(0);
+    endInOrder();
 }
 
 // Load: the start-up state, port 1.
@@ -432,22 +473,23 @@ void Orvane::MSComm1_OnComm(const protocol::StatusFields &fields)
 }
 
 // The port failed during a run (adapter pulled, line gone); it is closed
-// already. One message, then what Stop Config. does.
+// already, so a feed could not be stopped. One message, then what Stop
+// Config. does.
 void Orvane::MSComm1_OnFailure(const PortError &error)
 {
     if (!mnuOperation_stop_capture->isEnabled())
         return; // no run open any more: nothing to report or to stop
     showPortError(QStringLiteral("stopped working during the configuration run; the port is "
                                  "closed."),
-                  error);
+                  error, feedLeftRunningNote());
     mnuOperation_stop_capture_Click();
 }
 
-// Ends the program at once, in any state: nothing is asked, written or closed
-// first (the port is released as the program ends).
+// Ends the program in any state, nothing asked; a run still open is stopped
+// first as Stop Config. stops it.
 void Orvane::mnuFile_Exit_Click()
 {
-    QCoreApplication::exit(0);
+    endInOrder();
 }
 
 void Orvane::mnuSetting_com_setting_Click()
@@ -468,15 +510,22 @@ void Orvane::mnuOperation_start_capture_Click()
         showPortError(QStringLiteral("cannot be opened."), MSComm1.lastError());
         return;
     }
+    // Nothing from an earlier run stands for the instrument on this one: the
+    // device check waits for its first frame, the boxes for its readings (and
+    // the link has forgotten the last frame as it opened).
+    Module1::device_found = 0;
+    clearReadings();
     applyRunMenus(true);
     // Parity replacement off: QSerialPort delivers every byte as received.
     MSComm1.send(protocol::Command::StartConfig);
     applyState(console::ConsoleState::Ready);
 }
 
-// Stop Config.: writes nothing; the reading boxes keep the last readings.
+// Stop Config.: a feed still running is stopped first, and the port closes
+// once that frame has left; the reading boxes keep the last readings.
 void Orvane::mnuOperation_stop_capture_Click()
 {
+    stopFeedBeforeClosing();
     mnuSetting_com_setting->setEnabled(true);
     mnuOperation_start_capture->setEnabled(true);
     MSComm1.close();

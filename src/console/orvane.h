@@ -34,6 +34,11 @@ public:
     // The state that the calibration controls' Enabled flags make up.
     std::optional<console::ConsoleState> consoleState() const;
 
+    // Ends the program in order, as File > Exit does: a feed still running is
+    // stopped, the port closed and its lock released, the event loop left
+    // with status 0. For the ending signals (logout, kill, service managers).
+    void endInOrder();
+
 protected:
     void closeEvent(QCloseEvent *event) override;
     void changeEvent(QEvent *event) override;
@@ -60,9 +65,18 @@ private:
     // The device check of the five guarded actions: false (after showing the
     // Communication Error dialog) while no instrument has answered.
     bool deviceCheck();
-    // After the action that failed has returned: an action triggered through
-    // assistive technology must not wait for the operator to close the box.
-    void showPortError(const QString &what, const PortError &error);
+    // "Com N (path) <what>", the cause in words a technician can act on, the
+    // note if any, then the error's number and the system's own text; shown
+    // after the action has returned, so that an action triggered through
+    // assistive technology does not wait for the operator to close it.
+    void showPortError(const QString &what, const PortError &error,
+                       const QString &note = QString());
+    // The four reading boxes emptied, as at start-up.
+    void clearReadings();
+    // Before the port closes: the stop frame of a feed still running.
+    void stopFeedBeforeClosing();
+    // For a port that failed while an output was fed.
+    QString feedLeftRunningNote() const;
 
     // Handlers, one per handled event, named after the control and the event.
     // The six control-array buttons get their element index and ignore it.

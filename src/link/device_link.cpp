@@ -12,7 +12,11 @@ DeviceLink::DeviceLink(QObject *parent) : QObject(parent)
 bool DeviceLink::open(qint16 portNumber)
 {
     serial.setPortNumber(portNumber);
-    return serial.open();
+    if (!serial.open())
+        return false;
+    // Nothing received in an earlier run stands for the instrument on this one.
+    receive_framer.reset();
+    return true;
 }
 
 void DeviceLink::close()

@@ -15,7 +15,8 @@ public:
     explicit DeviceLink(QObject *parent = nullptr);
 
     // Start Config. in two halves, so the console can set its menus between
-    // them: open() uses the port number given, start() writes "#1$".
+    // them: open() uses the port number given, start() writes "#1$". A run
+    // that opens starts with a framer that has seen nothing.
     bool open(qint16 portNumber);
     void close();
     bool isOpen() const { return serial.isOpen(); }

@@ -37,3 +37,10 @@ void ReceiveFramer::dropOpenFrame()
     frame_open = 0;
     rx_length = 0;
 }
+
+void ReceiveFramer::reset()
+{
+    frame_open = 0;
+    rx_length = 0;
+    shown_length = 0;
+}

@@ -31,6 +31,10 @@ public:
     // first frame. The last completed body is kept (shownBody()).
     void dropOpenFrame();
 
+    // A new run begins as the program does: no frame open and no last body,
+    // so a lone "$" before the run's first frame empties the boxes.
+    void reset();
+
     // Only the first 16 body characters are ever shown, so no more are kept:
     // a stream that never sends "$" cannot grow memory.
     static constexpr int MaxBody = 16;

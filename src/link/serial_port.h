@@ -2,19 +2,35 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QDeadlineTimer>
 #include <QObject>
 #include <QSerialPort>
 #include <QString>
 
 #include <functional>
 
+// The common causes of a port failure, in terms a technician can act on.
+enum class PortTrouble {
+    Other,
+    Gone,         // unplugged, or the line was lost during a run
+    NotPresent,   // no such device, or no port behind the path
+    NoPermission, // the device's permissions refuse this user
+    InUse,        // another program holds the port
+};
+
 // What went wrong with the port, ready to show to the operator.
 struct PortError
 {
     int number = 0; // QSerialPort::SerialPortError
     QString description;
-    QString portName;
+    QString portName; // the path that was opened, as it was then
+    PortTrouble trouble = PortTrouble::Other;
+    QString group; // NoPermission: the group that owns the device and may use it
 };
+
+// The words that lead the message: the cause and what to do about it. Empty
+// for a cause the system does not tell apart.
+QString portTroubleText(const PortError &error);
 
 // The device path behind "Com N". Windows: "COMN". Elsewhere "/dev/comN" when
 // that path exists (an administrator's alias, such as a udev SYMLINK for a USB
@@ -43,12 +59,13 @@ public:
     void setPortNumber(qint16 portNumber) { port_number = portNumber; }
     qint16 portNumber() const { return port_number; }
 
-    // False when the port cannot be opened; lastError() says why.
+    // False when the port cannot be opened or another program holds it;
+    // lastError() says why.
     bool open();
     bool isOpen() const { return port.isOpen(); }
     const PortError &lastError() const { return last_error; }
 
-    // What is still queued goes out first.
+    // What is still queued goes out first, for about a second at most.
     void close();
 
     // Queues the bytes; they go out after those of earlier writes.
@@ -57,7 +74,8 @@ public:
     // Every byte waiting, in order of arrival.
     QByteArray read() { return port.readAll(); }
 
-    QString portName() const { return port.portName(); }
+    // The path given at the last open(), whatever "Com N" leads to now.
+    QString openedPath() const { return opened_path; }
 
 signals:
     // Bytes wait to be read.
@@ -68,8 +86,11 @@ signals:
 private:
     void onError(QSerialPort::SerialPortError error);
     PortError errorNow(int number) const;
+    bool takeExclusiveLock();
+    void waitUntilSent(const QDeadlineTimer &deadline);
 
     QSerialPort port;
     qint16 port_number = 1;
+    QString opened_path;
     PortError last_error;
 };

@@ -4,8 +4,10 @@
 // Config., status frames, the calibration actions and a failing port.
 #include "console_test_support.h"
 
+#include "app/ending_signals.h"
 #include "app/module1.h"
 #include "console/main_window_layout.h"
+#include "flock_holder.h"
 #include "link/serial_port.h"
 #include "pty_instrument.h"
 
@@ -17,6 +19,7 @@
 #include <QScreen>
 #include <QTest>
 
+#include <csignal>
 #include <memory>
 
 using namespace consoletest;
@@ -37,13 +40,15 @@ private slots:
     void entryBoxesRefuse();
     // Over the pseudo-terminal
     void startAndStop();
+    void newRunWaitsForItsOwnInstrument();
+    void openFailureKeepsTheProgramUsable_data();
     void openFailureKeepsTheProgramUsable();
     void hangUpReturnsToIdleWithOneMessage();
     void calibrationButtons_data();
     void calibrationButtons();
     void guardedClickWithoutDevice();
-    void stopWhileFeedingWritesNoStopFrame();
-    void exitAndCloseEndTheProgram();
+    void endingWhileFeedingSendsItsStopFrameOnce_data();
+    void endingWhileFeedingSendsItsStopFrameOnce();
     // Keys
     void focusGoesWhereTheOperatorWorksNext_data();
     void focusGoesWhereTheOperatorWorksNext();
@@ -58,6 +63,7 @@ private:
     void trigger(const char *name) { action(orvane.get(), name)->trigger(); }
     QStringList readings();
     void startRun(bool answer); // Start Config., "#1$" read; a status frame if answer
+    bool portIsFree();          // nobody holds the instrument's line
 
     std::unique_ptr<PtyInstrument> instrument;
     std::unique_ptr<Orvane> orvane;
@@ -105,6 +111,14 @@ void TestOrvane::startRun(bool answer)
         QVERIFY(instrument->send("#4.0020.0-1.0100.$"));
         QTRY_COMPARE(readings(), QStringList({"4.00", "20.0", "-1.0", "100."}));
     }
+}
+
+bool TestOrvane::portIsFree()
+{
+    SerialPort probe;
+    const bool opened = probe.open();
+    probe.close();
+    return opened;
 }
 
 void TestOrvane::windowAndControlsAsTheTable()
@@ -277,26 +291,83 @@ void TestOrvane::startAndStop()
     QCOMPARE(instrument->receiveFor(200), QByteArray());
     QCOMPARE(orvane->consoleState(), ConsoleState::Idle);
     QCOMPARE(menus(), QStringLiteral("110"));
-    startRun(false); // the readings survive Stop Config. and the next start
-    QCOMPARE(readings(), QStringList({"12#4", "5678", "", ""}));
+    QCOMPARE(readings(), QStringList({"12#4", "5678", "", ""})); // they survive Stop Config.
+    startRun(false); // the next run shows only its own instrument's readings
+    QCOMPARE(readings(), QStringList({"", "", "", ""}));
+}
+
+// A run on which no instrument has answered yet: the readings and the device
+// check of an earlier run count for nothing, as at start-up.
+void TestOrvane::newRunWaitsForItsOwnInstrument()
+{
+    startRun(true);
+    trigger("mnuOperation_stop_capture");
+    for (bool loneEnd : {true, false}) {
+        startRun(false);
+        QCOMPARE(readings(), QStringList({"", "", "", ""}));
+        click("Feed_Zero");
+        QTRY_VERIFY(shownWindow("Dialog")); // refused: nothing has answered on this run
+        QCOMPARE(instrument->receiveFor(100), QByteArray());
+        closeAuxiliaryWindows(orvane.get());
+        QCOMPARE(orvane->consoleState(), ConsoleState::Ready);
+        if (loneEnd) {
+            // Before the run's first frame a lone "$" shows empty fields, not
+            // the last run's.
+            QVERIFY(instrument->send("$"));
+            QTRY_COMPARE(Module1::device_found, qint16(1));
+            QCOMPARE(readings(), QStringList({"", "", "", ""}));
+        } else {
+            QVERIFY(instrument->send("#NEW1NEW2NEW3NEW4$"));
+            QTRY_COMPARE(readings(), QStringList({"NEW1", "NEW2", "NEW3", "NEW4"}));
+            click("Feed_Zero");
+            QCOMPARE(instrument->receive(3), QByteArray("#2$"));
+            QCOMPARE(orvane->consoleState(), ConsoleState::FeedingZero);
+        }
+        trigger("mnuOperation_stop_capture");
+        instrument->receiveFor(50);
+    }
+}
+
+// A port that cannot be had is reported once, by the path tried and the
+// cause, nothing is written, and the console stays usable.
+void TestOrvane::openFailureKeepsTheProgramUsable_data()
+{
+    QTest::addColumn<bool>("held");
+    QTest::addColumn<QString>("cause");
+    QTest::addColumn<int>("number");
+    QTest::newRow("no such device") << false << "There is no such device: " << 1;
+    QTest::newRow("held by another program")
+        << true << "The port is in use by another program: " << 2;
 }
 
 void TestOrvane::openFailureKeepsTheProgramUsable()
 {
-    // A name of this process's own: QSerialPort locks even a missing device's
-    // name, and a parallel run of this test must not hold that lock.
-    const QString missing =
-        QStringLiteral("/nonexistent/zelvor-tty-%1").arg(QCoreApplication::applicationPid());
-    setPortNameResolver([missing](int) { return missing; });
+    QFETCH(bool, held);
+    QFETCH(QString, cause);
+    QFETCH(int, number);
+    // A missing device's name of this process's own: QSerialPort locks even a
+    // missing device's name, and a parallel run of this test must not hold that lock.
+    const QString path =
+        held ? instrument->slavePath()
+             : QStringLiteral("/nonexistent/zelvor-tty-%1").arg(QCoreApplication::applicationPid());
+    setPortNameResolver([path](int) { return path; });
+    std::unique_ptr<FlockHolder> holder;
+    if (held) {
+        holder = std::make_unique<FlockHolder>(path);
+        QVERIFY(holder->waitUntilHeld());
+    }
     MessageCloser operatorCloses;
     const auto before = snapshot(orvane.get());
     trigger("mnuOperation_start_capture");
     QTRY_COMPARE(operatorCloses.texts.size(), 1);
-    const QString expected = "Com 1 (" + missing + ") cannot be opened.\n\nError 1: ";
-    QVERIFY2(operatorCloses.texts[0].startsWith(expected), qPrintable(operatorCloses.texts[0]));
+    const QString text = operatorCloses.texts[0];
+    QVERIFY2(text.startsWith("Com 1 (" + path + ") cannot be opened.\n\n" + cause),
+             qPrintable(text));
+    QVERIFY2(text.contains(QStringLiteral(".\n\nError %1: ").arg(number)), qPrintable(text));
     QCOMPARE(snapshot(orvane.get()), before); // Idle, Settings and Start Config. on
     QCOMPARE(instrument->receiveFor(100), QByteArray());
     QCOMPARE(operatorCloses.texts.size(), 1);
+    holder.reset();
     setPortNameResolver([this](int) { return instrument->slavePath(); });
     startRun(false); // the program goes on
 }
@@ -310,11 +381,20 @@ void TestOrvane::hangUpReturnsToIdleWithOneMessage()
     QCOMPARE(instrument->receive(3), QByteArray("#2$"));
     orvane->setEnabled(false);
     MessageCloser operatorCloses;
+    const QString opened = instrument->slavePath();
+    // The adapter's link went with it: "Com 1" leads elsewhere by now.
+    setPortNameResolver([](int) { return QStringLiteral("/dev/ttyS0"); });
     instrument->hangUp();
     QTRY_COMPARE(orvane->consoleState(), ConsoleState::Idle);
     QTest::qWait(300); // no storm
     QCOMPARE(operatorCloses.usable, QList<bool>({true}));
-    QVERIFY(operatorCloses.texts[0].contains("\n\nError "));
+    const QString text = operatorCloses.texts[0];
+    QVERIFY2(text.startsWith("Com 1 (" + opened + ") stopped working"), qPrintable(text));
+    QVERIFY2(text.contains("\n\nThe device is gone or was unplugged: "), qPrintable(text));
+    QVERIFY2(text.contains("\n\nThe instrument may still be feeding its zero output"),
+             qPrintable(text));
+    QVERIFY(text.contains("\n\nError "));
+    setPortNameResolver([this](int) { return instrument->slavePath(); });
     QVERIFY(!action(orvane.get(), "mnuOperation_stop_capture")->isEnabled());
     orvane->setEnabled(true);
     instrument = std::make_unique<PtyInstrument>(); // a new instrument, a new run
@@ -392,36 +472,55 @@ void TestOrvane::guardedClickWithoutDevice()
     }
 }
 
-void TestOrvane::stopWhileFeedingWritesNoStopFrame()
+// Every way of ending a run or the program first stops a feed, once, and
+// closes the port after that frame has left; the program itself ends with
+// status 0.
+void TestOrvane::endingWhileFeedingSendsItsStopFrameOnce_data()
 {
-    startRun(true);
-    for (const char *feed : {"Feed_Zero", "Feed_span"}) {
-        click(feed);
-        QCOMPARE(instrument->receive(3).size(), 3);
-        trigger("mnuOperation_stop_capture");
-        QCOMPARE(instrument->receiveFor(200), QByteArray());
-        QCOMPARE(orvane->consoleState(), ConsoleState::Idle);
-        startRun(false); // device_found holds: the next run's buttons act at once
+    QTest::addColumn<QByteArray>("ending");
+    QTest::addColumn<QByteArray>("feed"); // none: Ready
+    QTest::addColumn<QByteArray>("stopFrame");
+    for (const char *ending : {"Stop Config.", "Exit", "close box", "SIGTERM"}) {
+        QTest::addRow("%s in Feeding zero", ending)
+            << QByteArray(ending) << QByteArray("Feed_Zero") << QByteArray("#3$");
+        QTest::addRow("%s in Feeding span", ending)
+            << QByteArray(ending) << QByteArray("Feed_span") << QByteArray("#5$");
     }
+    QTest::newRow("Exit in Ready") << QByteArray("Exit") << QByteArray() << QByteArray();
 }
 
-// File > Exit ends the program at once (in Feeding zero, without "#3$"); so
-// does closing the window.
-void TestOrvane::exitAndCloseEndTheProgram()
+void TestOrvane::endingWhileFeedingSendsItsStopFrameOnce()
 {
+    QFETCH(QByteArray, ending);
+    QFETCH(QByteArray, feed);
+    QFETCH(QByteArray, stopFrame);
+    EndingSignals endingSignals;
+    connect(&endingSignals, &EndingSignals::received, orvane.get(), &Orvane::endInOrder);
     startRun(true);
-    click("Feed_Zero");
-    QCOMPARE(instrument->receive(3), QByteArray("#2$"));
-    for (bool byExit : {true, false}) {
-        QTimer::singleShot(0, orvane.get(), [this, byExit] {
-            byExit ? trigger("mnuFile_Exit") : void(orvane->close());
+    if (!feed.isEmpty()) {
+        click(feed.constData());
+        QCOMPARE(instrument->receive(3).size(), 3);
+    }
+    if (ending == "Stop Config.") {
+        trigger("mnuOperation_stop_capture");
+    } else {
+        QTimer::singleShot(0, orvane.get(), [this, ending] {
+            if (ending == "Exit")
+                trigger("mnuFile_Exit");
+            else if (ending == "close box")
+                orvane->close();
+            else
+                std::raise(SIGTERM);
         });
         QTimer watchdog; // if it did not end
         connect(&watchdog, &QTimer::timeout, qApp, [] { QCoreApplication::exit(1); });
         watchdog.start(5000);
         QCOMPARE(QCoreApplication::exec(), 0);
     }
-    QCOMPARE(instrument->receiveFor(100), QByteArray());
+    QCOMPARE(instrument->receive(stopFrame.size()), stopFrame);
+    QCOMPARE(instrument->receiveFor(100), QByteArray()); // once
+    QCOMPARE(orvane->consoleState(), ConsoleState::Idle);
+    QVERIFY(portIsFree()); // closed, its lock released
 }
 
 void TestOrvane::focusGoesWhereTheOperatorWorksNext_data()

@@ -1,6 +1,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QRegularExpression>
@@ -8,7 +9,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
 #include <memory>
+#include <sys/types.h>
 
 // The built console and the built simulator as separate processes, joined by
 // /dev/com1 in a mount namespace of their own, driven through the X server as
@@ -23,6 +26,7 @@ private slots:
     void cleanupTestCase();
     void shouldCarryWholeConfigurationRunToInstrument();
     void shouldOpenPortChosenInCommunicationSettings();
+    void shouldStopFeedAndReleasePortWhenTerminated();
 
 private:
     QString run(const QString &program, const QStringList &args, int timeoutMs = 10000);
@@ -35,6 +39,12 @@ private:
     void startPrograms(const QString &link);
     // File > Exit, and both programs gone.
     void exitConsole();
+    // Start Config., and the instrument's answer on screen.
+    void startConfig();
+    // The console's process id here, outside its namespace; 0 if not (yet) found.
+    qint64 consolePid() const;
+    // What the serial ports' lock directory held once the console had ended.
+    void checkNoLockFileLeft();
     // The raw pixels of a control's inside, as the X server holds them.
     QByteArray pixelsOf(const char *control) const;
 
@@ -224,10 +234,12 @@ QByteArray TestConsoleE2E::pixelsOf(const char *control) const
 
 void TestConsoleE2E::startPrograms(const QString &link)
 {
-    // Both programs in one namespace; the simulator goes when the console has ended.
+    // Both programs in one namespace; the simulator goes when the console has
+    // ended, and the namespace's own lock directory is listed then.
     const QString pair =
         QString("\"$1\" --link \"$4\" --log-rx \"$3/received.bin\" > \"$3/sim.out\" 2>&1 & "
                 "sim=$!; QT_QPA_PLATFORM=xcb \"$2\" > \"$3/console.out\" 2>&1; rc=$?; "
+                "ls -A \"$(readlink -f /var/lock)\" > \"$3/locks.after\"; "
                 "kill -TERM $sim; wait $sim; exit $rc");
     programs = std::make_unique<QProcess>();
     programs->setProcessChannelMode(QProcess::ForwardedChannels);
@@ -273,6 +285,51 @@ void TestConsoleE2E::exitConsole()
     QCOMPARE(programs->exitStatus(), QProcess::NormalExit);
     QCOMPARE(programs->exitCode(), 0);
     QVERIFY(simOutput().contains("removed /dev/com"));
+    checkNoLockFileLeft();
+}
+
+void TestConsoleE2E::checkNoLockFileLeft()
+{
+    QFile locks(work->filePath("locks.after"));
+    QVERIFY(locks.open(QIODevice::ReadOnly));
+    QCOMPARE(locks.readAll(), QByteArray());
+}
+
+void TestConsoleE2E::startConfig()
+{
+    const QByteArray emptyZero = pixelsOf("Zero_real");
+    QVERIFY(!emptyZero.isEmpty());
+    xdo({"key", "alt+o", "s"}); // Operation > Start Config.
+    QTRY_COMPARE_WITH_TIMEOUT(received(), QByteArray("#1$"), 10000);
+    // The answer is on screen, so the console has taken it: its device check passes.
+    QTRY_VERIFY_WITH_TIMEOUT(simOutput().contains("-> #4.0020.00.0010.0$"), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(pixelsOf("Zero_real") != emptyZero, 5000);
+}
+
+qint64 TestConsoleE2E::consolePid() const
+{
+    QHash<qint64, qint64> parentOf;
+    const QStringList entries = QDir("/proc").entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QString &entry : entries) {
+        bool isPid = false;
+        const qint64 pid = entry.toLongLong(&isPid);
+        QFile stat("/proc/" + entry + "/stat");
+        if (!isPid || !stat.open(QIODevice::ReadOnly))
+            continue;
+        // "pid (name) state ppid ...": the name may hold blanks and brackets.
+        const QByteArray line = stat.readAll();
+        parentOf.insert(pid, line.mid(line.lastIndexOf(')') + 2).split(' ').value(1).toLongLong());
+    }
+    const QString console = QFileInfo(ZELVOR_CONSOLE).canonicalFilePath();
+    for (auto it = parentOf.cbegin(); it != parentOf.cend(); ++it) {
+        if (QFile::symLinkTarget(QStringLiteral("/proc/%1/exe").arg(it.key())) != console)
+            continue;
+        for (qint64 up = it.value(); up > 0 && parentOf.contains(up); up = parentOf.value(up)) {
+            if (up == programs->processId())
+                return it.key();
+        }
+    }
+    return 0;
 }
 
 void TestConsoleE2E::shouldCarryWholeConfigurationRunToInstrument()
@@ -281,14 +338,10 @@ void TestConsoleE2E::shouldCarryWholeConfigurationRunToInstrument()
     if (QTest::currentTestFailed())
         return;
 
-    const QByteArray emptyZero = pixelsOf("Zero_real");
-    QVERIFY(!emptyZero.isEmpty());
+    startConfig();
+    if (QTest::currentTestFailed())
+        return;
     QByteArray expected = "#1$";
-    xdo({"key", "alt+o", "s"}); // Operation > Start Config.
-    QTRY_COMPARE_WITH_TIMEOUT(received(), expected, 10000);
-    // The answer is on screen, so the console has taken it: its device check passes.
-    QTRY_VERIFY_WITH_TIMEOUT(simOutput().contains("-> #4.0020.00.0010.0$"), 5000);
-    QTRY_VERIFY_WITH_TIMEOUT(pixelsOf("Zero_real") != emptyZero, 5000);
 
     const struct
     {
@@ -351,6 +404,36 @@ void TestConsoleE2E::shouldOpenPortChosenInCommunicationSettings()
     xdo({"key", "alt+o", "s"}); // Operation > Start Config., now on Com 2
     QTRY_COMPARE_WITH_TIMEOUT(received(), QByteArray("#1$"), 10000);
     exitConsole();
+}
+
+// Ended by SIGTERM (logout, kill, a service manager) while feeding the zero
+// output: the instrument is told to stop, the program ends with status 0, and
+// no lock file is left to refuse the next console.
+void TestConsoleE2E::shouldStopFeedAndReleasePortWhenTerminated()
+{
+    startPrograms("/dev/com1");
+    if (QTest::currentTestFailed())
+        return;
+    startConfig();
+    if (QTest::currentTestFailed())
+        return;
+    click("Feed_Zero");
+    QTRY_COMPARE_WITH_TIMEOUT(received(), QByteArray("#1$#2$"), 5000);
+
+    qint64 pid = 0;
+    QTRY_VERIFY_WITH_TIMEOUT((pid = consolePid()) > 0, 5000);
+    // The lock directory as the console sees it, in its own mount namespace.
+    const QString lock = QStringLiteral("/proc/%1/root%2/LCK..com1")
+                             .arg(pid)
+                             .arg(QFileInfo("/var/lock").canonicalFilePath());
+    QVERIFY2(QFileInfo::exists(lock), qPrintable(lock));
+
+    QCOMPARE(::kill(pid_t(pid), SIGTERM), 0);
+    QVERIFY(programs->waitForFinished(15000));
+    QCOMPARE(programs->exitStatus(), QProcess::NormalExit);
+    QCOMPARE(programs->exitCode(), 0);
+    QCOMPARE(received(), QByteArray("#1$#2$#3$"));
+    checkNoLockFileLeft();
 }
 
 QTEST_GUILESS_MAIN(TestConsoleE2E)

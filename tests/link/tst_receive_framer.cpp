@@ -12,8 +12,8 @@ private slots:
     void shouldFrameCharacterByCharacter();
     void shouldGiveSameResultWhateverTheNotificationSplit();
     void shouldKeepAtMostSixteenBodyCharacters();
-    void shouldDropOnlyAnOpenFrameWhenPortCloses_data();
-    void shouldDropOnlyAnOpenFrameWhenPortCloses();
+    void shouldForgetAtRunBoundaries_data();
+    void shouldForgetAtRunBoundaries();
 };
 
 void TestReceiveFramer::shouldFrameCharacterByCharacter_data()
@@ -111,32 +111,42 @@ void TestReceiveFramer::shouldKeepAtMostSixteenBodyCharacters()
     QCOMPARE(protocol::splitStatusBody(framer.shownBody()).highRange, QString("NNNN"));
 }
 
-void TestReceiveFramer::shouldDropOnlyAnOpenFrameWhenPortCloses_data()
+// The port closing drops only an open frame; a new run forgets the last
+// completed body as well, as at start-up.
+void TestReceiveFramer::shouldForgetAtRunBoundaries_data()
 {
-    QTest::addColumn<QByteArray>("beforeClose");
-    QTest::addColumn<QByteArray>("afterReopen");
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<bool>("newRun"); // reset() rather than dropOpenFrame()
+    QTest::addColumn<QByteArray>("after");
     QTest::addColumn<QByteArray>("shown");
 
-    QTest::newRow("partial body is not spliced into the next frame")
-        << QByteArray("#OLD1") << QByteArray("#NEW1NEW2NEW3NEW4$")
+    QTest::newRow("close: partial body is not spliced into the next frame")
+        << QByteArray("#OLD1") << false << QByteArray("#NEW1NEW2NEW3NEW4$")
         << QByteArray("NEW1NEW2NEW3NEW4");
-    QTest::newRow("tail of a cut frame is dropped as noise")
-        << QByteArray("#OLD1") << QByteArray("2222$") << QByteArray();
-    QTest::newRow("completed frame is still shown by a lone dollar")
-        << QByteArray("#ABCDEFGH$") << QByteArray("$") << QByteArray("ABCDEFGH");
+    QTest::newRow("close: tail of a cut frame is dropped as noise")
+        << QByteArray("#OLD1") << false << QByteArray("2222$") << QByteArray();
+    QTest::newRow("close: completed frame is still shown by a lone dollar")
+        << QByteArray("#ABCDEFGH$") << false << QByteArray("$") << QByteArray("ABCDEFGH");
+    QTest::newRow("new run: lone dollar before the first frame shows empty fields")
+        << QByteArray("#ABCDEFGH$") << true << QByteArray("$") << QByteArray();
+    QTest::newRow("new run: tail of a cut frame is dropped as noise")
+        << QByteArray("#ABCDEFGH$#OLD1") << true << QByteArray("2222$") << QByteArray();
+    QTest::newRow("new run: a lone dollar after its first frame shows that frame")
+        << QByteArray("#ABCDEFGH$") << true << QByteArray("#NEW1$zz$") << QByteArray("NEW1");
 }
 
-void TestReceiveFramer::shouldDropOnlyAnOpenFrameWhenPortCloses()
+void TestReceiveFramer::shouldForgetAtRunBoundaries()
 {
-    QFETCH(QByteArray, beforeClose);
-    QFETCH(QByteArray, afterReopen);
+    QFETCH(QByteArray, before);
+    QFETCH(bool, newRun);
+    QFETCH(QByteArray, after);
     QFETCH(QByteArray, shown);
 
     ReceiveFramer framer;
-    framer.feed(beforeClose);
-    framer.dropOpenFrame();
+    framer.feed(before);
+    newRun ? framer.reset() : framer.dropOpenFrame();
     QVERIFY(!framer.frameOpen());
-    QCOMPARE(framer.feed(afterReopen), int(afterReopen.count('$')));
+    QCOMPARE(framer.feed(after), int(after.count('$')));
     QCOMPARE(framer.shownBody().toByteArray(), shown);
 }
 

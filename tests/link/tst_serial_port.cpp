@@ -2,14 +2,20 @@
 #include "link/serial_port.h"
 #include "pty_instrument.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
+#include <grp.h>
 #include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
 
 Q_DECLARE_METATYPE(protocol::StatusFields)
+Q_DECLARE_METATYPE(PortTrouble)
 
 // The console's side of a real pseudo-terminal: the test holds the master and
 // plays the instrument.
@@ -29,6 +35,8 @@ private slots:
     void shouldFailToOpenMissingPathWithNumberAndDescription();
     void shouldNotSpliceCutFrameIntoNextRun();
     void shouldMapPortNumbersToDevicePaths();
+    void shouldTellTheCauseOfAnOpenFailure_data();
+    void shouldTellTheCauseOfAnOpenFailure();
 
 private:
     std::unique_ptr<PtyInstrument> instrument;
@@ -156,6 +164,8 @@ void TestSerialPort::shouldReportHangUpOnceAndClose()
     QVERIFY(port.open());
     QSignalSpy failed(&port, &SerialPort::failed);
     QSignalSpy received(&port, &SerialPort::received);
+    // "Com 1" leads elsewhere by now, as an adapter's link goes with the adapter.
+    setPortNameResolver([](int) { return QStringLiteral("/dev/elsewhere"); });
 
     instrument->hangUp();
     QVERIFY(failed.wait(5000));
@@ -163,6 +173,9 @@ void TestSerialPort::shouldReportHangUpOnceAndClose()
     const auto error = failed.at(0).at(0).value<PortError>();
     QVERIFY(error.number != 0);
     QVERIFY(!error.description.isEmpty());
+    QCOMPARE(error.portName, instrument->slavePath());
+    QCOMPARE(error.trouble, PortTrouble::Gone);
+    QVERIFY(portTroubleText(error).contains("gone or was unplugged"));
 
     // A closed port raises nothing more.
     received.clear();
@@ -212,6 +225,76 @@ void TestSerialPort::shouldMapPortNumbersToDevicePaths()
         QCOMPARE(portNameFor(n), expected);
     }
 #endif
+}
+
+void TestSerialPort::shouldTellTheCauseOfAnOpenFailure_data()
+{
+    QTest::addColumn<int>("cause");
+    QTest::addColumn<PortTrouble>("trouble");
+    QTest::addColumn<QString>("words");
+    QTest::newRow("no such path") << 0 << PortTrouble::NotPresent << "There is no such device";
+    QTest::newRow("link left by an unplugged adapter")
+        << 1 << PortTrouble::Gone << "The device is gone or was unplugged";
+    QTest::newRow("no permission") << 2 << PortTrouble::NoPermission
+                                   << "You have no permission to use the device: join the group";
+    QTest::newRow("lock file held by another open")
+        << 3 << PortTrouble::InUse << "The port is in use by another program";
+}
+
+void TestSerialPort::shouldTellTheCauseOfAnOpenFailure()
+{
+    QFETCH(int, cause);
+    QFETCH(PortTrouble, trouble);
+    QFETCH(QString, words);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QString path;
+    QString group;
+    SerialPort holder;
+    switch (cause) {
+    case 0:
+        path = dir.filePath("ttyGone");
+        break;
+    case 1:
+        path = dir.filePath("com1");
+        QVERIFY(QFile::link(dir.filePath("ttyUSB9"), path));
+        break;
+    case 3:
+        path = instrument->slavePath();
+        QVERIFY(holder.open());
+        break;
+    default: {
+        // The device itself, its owner refused and its group let in. Root is
+        // refused nothing, so it opens as another user, and the device goes
+        // to a group that root is not in.
+        path = instrument->deviceSlavePath();
+        const QByteArray native = QFile::encodeName(path);
+        if (::geteuid() == 0) {
+            const struct group *dialout = ::getgrnam("dialout");
+            QCOMPARE(::chown(native.constData(), uid_t(-1), dialout ? dialout->gr_gid : 65534), 0);
+        }
+        QCOMPARE(::chmod(native.constData(), 0060), 0);
+        struct stat st;
+        QCOMPARE(::stat(native.constData(), &st), 0);
+        group = QString::fromLocal8Bit(::getgrgid(st.st_gid)->gr_name);
+        words += " \"" + group + "\"";
+    }
+    }
+    setPortNameResolver([path](int) { return path; });
+
+    SerialPort port;
+    const uid_t effective = ::geteuid();
+    if (cause == 2 && effective == 0)
+        QCOMPARE(::seteuid(65534), 0);
+    const bool opened = port.open();
+    if (::geteuid() != effective)
+        QCOMPARE(::seteuid(effective), 0);
+    QVERIFY(!opened);
+    QCOMPARE(port.lastError().trouble, trouble);
+    QCOMPARE(port.lastError().portName, path);
+    QCOMPARE(port.lastError().group, group);
+    QVERIFY2(portTroubleText(port.lastError()).startsWith(words),
+             qPrintable(portTroubleText(port.lastError())));
 }
 
 QTEST_GUILESS_MAIN(TestSerialPort)
