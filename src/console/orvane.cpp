@@ -389,8 +389,8 @@ void Orvane::showPortError(const QString &what, const PortError &error, const QS
         [this, text] {
             // While an auxiliary window locks this window, a message owned by
             // it would be disabled too and could not be dismissed.
-            auto *box = new QMessageBox(QMessageBox::Critical, windowTitle(), text,
-                                        QMessageBox::Ok, isEnabled() ? this : nullptr);
+            auto *box = new QMessageBox(QMessageBox::Critical, windowTitle(), text, QMessageBox::Ok,
+                                        isEnabled() ? this : nullptr);
             box->setAttribute(Qt::WA_DeleteOnClose);
             box->setWindowModality(Qt::ApplicationModal);
             box->show();

@@ -1,3 +1,3 @@
 // The link has no widgets.
-#include "link/serial_port.h"
 #include "dialogs/com_setting.h"
+#include "link/serial_port.h"
