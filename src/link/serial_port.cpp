@@ -1,7 +1,6 @@
 #include "link/serial_port.h"
 
 #include <QDeadlineTimer>
-#include <QFileInfo>
 
 namespace {
 
@@ -17,27 +16,20 @@ constexpr int CloseDrainMs = 2000;
 
 } // namespace
 
-QString defaultPortName(int portNumber)
-{
-#ifdef Q_OS_WIN
-    return QStringLiteral("COM%1").arg(portNumber);
-#else
-    const QString alias = QStringLiteral("/dev/com%1").arg(portNumber);
-    if (QFileInfo::exists(alias))
-        return alias;
-    return QStringLiteral("/dev/ttyS%1").arg(portNumber - 1);
-#endif
-}
-
 void setPortNameResolver(PortNameResolver resolver)
 {
     resolverSlot() = std::move(resolver);
 }
 
-QString portNameFor(int portNumber)
+PortTarget portTargetFor(int portNumber)
 {
     const PortNameResolver &resolver = resolverSlot();
-    return resolver ? resolver(portNumber) : defaultPortName(portNumber);
+    return resolver ? resolver(portNumber) : PortMap::installed().resolve(portNumber);
+}
+
+QString portNameFor(int portNumber)
+{
+    return portTargetFor(portNumber).path;
 }
 
 SerialPort::SerialPort(QObject *parent) : QObject(parent)
@@ -56,7 +48,12 @@ bool SerialPort::open()
     if (port.isOpen())
         return true;
     last_error = {};
-    port.setPortName(portNameFor(port_number));
+    const PortTarget target = portTargetFor(port_number);
+    port.setPortName(target.path);
+    if (!target.error.isEmpty()) {
+        last_error = {QSerialPort::DeviceNotFoundError, target.error, target.path};
+        return false;
+    }
     port.setBaudRate(BaudRate);
     port.setDataBits(QSerialPort::Data8);
     port.setParity(QSerialPort::NoParity);
