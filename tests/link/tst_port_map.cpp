@@ -8,13 +8,12 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <array>
 #include <memory>
 
 // Which device "Com 3" opens, over a folder standing in for /dev, a settings
-// file and a command line of the test's own. Every place that can name the
-// port leads to a pseudo-terminal of its own, so what reaches which one shows
-// which place won.
+// file and a command line of the test's own. Each place that can name the port
+// leads to a pseudo-terminal of its own, so the one that gets "#1$" shows which
+// place won.
 class TestPortMap : public QObject
 {
     Q_OBJECT
@@ -24,28 +23,22 @@ private slots:
 
     void shouldOpenFirstPlaceThatNamesPort_data();
     void shouldOpenFirstPlaceThatNamesPort();
-    void shouldDescribeWhereEntryLeads_data();
-    void shouldDescribeWhereEntryLeads();
+    void shouldDescribeWhereEntriesLead();
 
 private:
-    enum Place { CommandLine, SettingsFile, Alias, Standard, Places };
+    enum Place { CommandLine, SettingsFile, Alias, Standard, Nowhere };
 
-    void addColumns();
-    // Builds the places a row names ("" leaves one out) and the map over them.
-    PortMap mapFor(const QString &commandLine, const QString &settings, const QString &alias,
-                   bool standard);
     QString expand(QString text) const;
 
     QTemporaryDir dev;
     QTemporaryDir tmp;
     QString conf;
-    std::array<std::unique_ptr<PtyInstrument>, Places> pty;
+    std::unique_ptr<PtyInstrument> pty[Nowhere];
 };
 
 void TestPortMap::init()
 {
-    QVERIFY(dev.isValid());
-    QVERIFY(tmp.isValid());
+    QVERIFY(dev.isValid() && tmp.isValid());
     conf = tmp.filePath("zelvor-console.conf");
     for (auto &p : pty) {
         p = std::make_unique<PtyInstrument>();
@@ -56,117 +49,58 @@ void TestPortMap::init()
 void TestPortMap::cleanup()
 {
     PortMap().install();
-    for (const QString &name :
-         QDir(dev.path()).entryList(QDir::System | QDir::AllEntries | QDir::NoDotAndDotDot))
-        QFile::remove(dev.filePath(name));
-    QFile::remove(conf);
-    QFile::remove(tmp.filePath("gone"));
+    for (QTemporaryDir *d : {&dev, &tmp}) {
+        for (const QString &name :
+             QDir(d->path()).entryList(QDir::System | QDir::AllEntries | QDir::NoDotAndDotDot))
+            QFile::remove(d->filePath(name));
+    }
 }
 
 QString TestPortMap::expand(QString text) const
 {
-    const char *names[Places] = {"CLI", "SET", "ALIAS", "TTYS"};
-    for (int i = 0; i < Places; ++i) {
-        text.replace(QStringLiteral("%%1DEV%").arg(names[i]), pty[i]->deviceSlavePath());
+    const char *names[Nowhere] = {"CLI", "SET", "ALIAS", "TTYS"};
+    for (int i = 0; i < Nowhere; ++i)
         text.replace(QStringLiteral("%%1%").arg(names[i]), pty[i]->slavePath());
-    }
     return text.replace("%DEV%", dev.path()).replace("%TMP%", tmp.path()).replace("%CONF%", conf);
-}
-
-PortMap TestPortMap::mapFor(const QString &commandLine, const QString &settings,
-                            const QString &alias, bool standard)
-{
-    // Neighbours that must not count for Com 3.
-    PortMap::Paths cli{{2, tmp.filePath("not-com3")}, {4, tmp.filePath("not-com3")}};
-    if (!commandLine.isEmpty())
-        cli.insert(3, expand(commandLine));
-    {
-        QSettings file(conf, QSettings::IniFormat);
-        file.setValue("ports/com2", tmp.filePath("not-com3"));
-        file.setValue("other/com3", tmp.filePath("not-com3"));
-        if (!settings.isEmpty())
-            file.setValue("ports/com3", expand(settings));
-    }
-    QFile::link(pty[SettingsFile]->slavePath(), dev.filePath("ttyUSB7"));
-    QFile::link(tmp.filePath("ttyUSB9"), tmp.filePath("gone"));
-    QFile::link(tmp.filePath("not-com3"), dev.filePath("com4"));
-    if (!alias.isEmpty())
-        QFile::link(expand(alias), dev.filePath("com3"));
-    if (standard)
-        QFile::link(pty[Standard]->slavePath(), dev.filePath("ttyS2"));
-    PortMap map(cli, QSettings(conf, QSettings::IniFormat));
-    map.setDeviceDir(dev.path());
-    return map;
-}
-
-void TestPortMap::addColumns()
-{
-    QTest::addColumn<QString>("commandLine");
-    QTest::addColumn<QString>("settings");
-    QTest::addColumn<QString>("alias"); // where dev/com3 leads
-    QTest::addColumn<bool>("standard"); // dev/ttyS2 leads to a pseudo-terminal
 }
 
 void TestPortMap::shouldOpenFirstPlaceThatNamesPort_data()
 {
-    addColumns();
-    QTest::addColumn<QString>("path");
-    QTest::addColumn<int>("reached"); // the pseudo-terminal that gets "#1$", Places for none
+    QTest::addColumn<QString>("commandLine");
+    QTest::addColumn<QString>("settings");
+    QTest::addColumn<QString>("alias"); // where dev/com3 leads
+    QTest::addColumn<bool>("standard"); // dev/ttyS2 leads to its pseudo-terminal
+    QTest::addColumn<int>("reached");
     QTest::addColumn<QString>("error");
 
-    QTest::newRow("command line over all")
-        << "%CLI%"
-        << "%SET%"
-        << "%ALIAS%" << true << "%CLI%" << int(CommandLine) << "";
-    QTest::newRow("settings file over com3")
-        << ""
-        << "%SET%"
-        << "%ALIAS%" << true << "%SET%" << int(SettingsFile) << "";
-    QTest::newRow("bare name in settings is a device")
+    QTest::newRow("command line first") << "%CLI%"
+                                        << "%SET%"
+                                        << "%ALIAS%" << true << int(CommandLine) << "";
+    QTest::newRow("then settings file, a bare name being a device")
         << ""
         << "ttyUSB7"
-        << "%ALIAS%" << true << "%DEV%/ttyUSB7" << int(SettingsFile) << "";
-    QTest::newRow("blank settings entry is none")
-        << ""
-        << " "
-        << "%ALIAS%" << true << "%DEV%/com3" << int(Alias) << "";
-    QTest::newRow("com3 over ttyS2") << ""
-                                     << ""
-                                     << "%ALIAS%" << true << "%DEV%/com3" << int(Alias) << "";
-    QTest::newRow("ttyS2 when nothing names it")
-        << ""
-        << ""
-        << "" << true << "%DEV%/ttyS2" << int(Standard) << "";
-    QTest::newRow("dangling com3, never ttyS2")
+        << "%ALIAS%" << true << int(SettingsFile) << "";
+    QTest::newRow("then com3, a blank setting being none") << ""
+                                                           << " "
+                                                           << "%ALIAS%" << true << int(Alias) << "";
+    QTest::newRow("then ttyS2") << ""
+                                << ""
+                                << "" << true << int(Standard) << "";
+    QTest::newRow("dangling com3 as udev leaves it, never ttyS2")
         << ""
         << ""
-        << "%DEV%/ttyUSB0" << true << "%DEV%/com3" << int(Places)
-        << "%DEV%/com3 leads to %DEV%/ttyUSB0, which is not present";
-    QTest::newRow("dangling relative com3, as udev makes it")
-        << ""
-        << ""
-        << "ttyUSB0" << true << "%DEV%/com3" << int(Places)
+        << "ttyUSB0" << true << int(Nowhere)
         << "%DEV%/com3 leads to %DEV%/ttyUSB0, which is not present";
     QTest::newRow("missing path on command line, never settings")
         << "%TMP%/unplugged"
         << "%SET%"
-        << "%ALIAS%" << true << "%TMP%/unplugged" << int(Places)
+        << "" << true << int(Nowhere)
         << "%TMP%/unplugged, given for Com 3 on the command line, is not present";
-    QTest::newRow("dangling link on command line")
+    QTest::newRow("dangling link in settings, never com3")
+        << ""
         << "%TMP%/gone"
-        << ""
-        << "" << true << "%TMP%/gone" << int(Places)
-        << "%TMP%/gone, given for Com 3 on the command line, leads to %TMP%/ttyUSB9, which is "
-           "not present";
-    QTest::newRow("missing path in settings, never com3")
-        << ""
-        << "%TMP%/unplugged"
-        << "%ALIAS%" << true << "%TMP%/unplugged" << int(Places)
-        << "%TMP%/unplugged, set for Com 3 in %CONF%, is not present";
-    // The serial driver's own error says it: the map adds nothing.
-    QTest::newRow("nothing at ttyS2") << ""
-                                      << ""
-                                      << "" << false << "%DEV%/ttyS2" << int(Places) << "";
+        << "%ALIAS%" << true << int(Nowhere)
+        << "%TMP%/gone, set for Com 3 in %CONF%, leads to %TMP%/ttyUSB9, which is not present";
 }
 
 void TestPortMap::shouldOpenFirstPlaceThatNamesPort()
@@ -175,80 +109,58 @@ void TestPortMap::shouldOpenFirstPlaceThatNamesPort()
     QFETCH(QString, settings);
     QFETCH(QString, alias);
     QFETCH(bool, standard);
-    QFETCH(QString, path);
     QFETCH(int, reached);
     QFETCH(QString, error);
 
-    const PortMap map = mapFor(commandLine, settings, alias, standard);
-    const PortTarget target = map.resolve(3);
-    QCOMPARE(target.path, expand(path));
-    QCOMPARE(target.error, expand(error));
+    // Entries of other ports, which must not count for Com 3.
+    PortMap::Paths cli{{2, pty[Alias]->slavePath()}};
+    if (!commandLine.isEmpty())
+        cli.insert(3, expand(commandLine));
+    {
+        QSettings file(conf, QSettings::IniFormat);
+        file.setValue("ports/com2", pty[Alias]->slavePath());
+        file.setValue("other/com3", pty[Alias]->slavePath());
+        if (!settings.isEmpty())
+            file.setValue("ports/com3", expand(settings));
+    }
+    QFile::link(pty[SettingsFile]->slavePath(), dev.filePath("ttyUSB7"));
+    QFile::link(tmp.filePath("ttyUSB9"), tmp.filePath("gone"));
+    if (!alias.isEmpty())
+        QFile::link(expand(alias), dev.filePath("com3"));
+    if (standard)
+        QFile::link(pty[Standard]->slavePath(), dev.filePath("ttyS2"));
+    PortMap map(cli, QSettings(conf, QSettings::IniFormat));
+    map.setDeviceDir(dev.path());
+    QCOMPARE(map.resolve(3).error, expand(error));
 
     map.install();
     SerialPort port;
     port.setPortNumber(3);
-    QCOMPARE(port.open(), reached != Places);
-    if (reached == Places) {
+    QCOMPARE(port.open(), reached != Nowhere);
+    if (reached == Nowhere) {
         QCOMPARE(port.lastError().number, int(QSerialPort::DeviceNotFoundError));
-        if (!error.isEmpty())
-            QCOMPARE(port.lastError().description, expand(error));
+        QCOMPARE(port.lastError().description, expand(error));
         return;
     }
     port.write("#1$");
     QCOMPARE(pty[reached]->receive(3), QByteArray("#1$"));
-    for (int i = 0; i < Places; ++i) {
-        if (i != reached)
-            QCOMPARE(pty[i]->receiveFor(20), QByteArray());
-    }
 }
 
-void TestPortMap::shouldDescribeWhereEntryLeads_data()
+void TestPortMap::shouldDescribeWhereEntriesLead()
 {
-    addColumns();
-    QTest::addColumn<QString>("text");
-    const QString pseudoTerminal =
-        "Present, but not a serial port this computer lists (a pseudo-terminal, for example).";
-
-    QTest::newRow("pseudo-terminal on command line")
-        << "%CLI%"
-        << ""
-        << "" << true
-        << "Com 3 opens %CLI% (--port on the command line).\nIt leads to %CLIDEV%.\n" +
-               pseudoTerminal;
-    QTest::newRow("pseudo-terminal in settings")
-        << ""
-        << "%SET%"
-        << "" << true
-        << "Com 3 opens %SET% (com3 in %CONF%).\nIt leads to %SETDEV%.\n" + pseudoTerminal;
-    QTest::newRow("alias") << ""
-                           << ""
-                           << "%ALIAS%" << false
-                           << "Com 3 opens %DEV%/com3 (an alias made on this computer).\n"
-                              "It leads to %ALIASDEV%.\n" +
-                                  pseudoTerminal;
-    QTest::newRow("dangling alias")
-        << ""
-        << ""
-        << "%DEV%/ttyUSB0" << true
-        << "Com 3 opens %DEV%/com3 (an alias made on this computer).\n"
-           "Nothing is there: %DEV%/com3 leads to %DEV%/ttyUSB0, which is not present.";
-    QTest::newRow("nothing at the standard name")
-        << ""
-        << ""
-        << "" << false
-        << "Com 3 opens %DEV%/ttyS2 (the standard name; no other is set).\n"
-           "Nothing is there: %DEV%/ttyS2 is not present.";
-}
-
-void TestPortMap::shouldDescribeWhereEntryLeads()
-{
-    QFETCH(QString, commandLine);
-    QFETCH(QString, settings);
-    QFETCH(QString, alias);
-    QFETCH(bool, standard);
-    QFETCH(QString, text);
-
-    QCOMPARE(mapFor(commandLine, settings, alias, standard).describe(3), expand(text));
+    QFile::link(dev.filePath("ttyUSB0"), dev.filePath("com2"));
+    PortMap map({{3, pty[CommandLine]->slavePath()}}, QSettings(conf, QSettings::IniFormat));
+    map.setDeviceDir(dev.path());
+    QCOMPARE(map.describe(1), expand("Com 1 opens %DEV%/ttyS0 (the standard name; no other is "
+                                     "set).\nNothing is there: %DEV%/ttyS0 is not present."));
+    QCOMPARE(map.describe(2),
+             expand("Com 2 opens %DEV%/com2 (an alias made on this computer).\nNothing is there: "
+                    "%DEV%/com2 leads to %DEV%/ttyUSB0, which is not present."));
+    QCOMPARE(map.describe(3), "Com 3 opens " + pty[CommandLine]->slavePath() +
+                                  " (--port on the command line).\nIt leads to " +
+                                  pty[CommandLine]->deviceSlavePath() +
+                                  ".\nPresent, but not a serial port this computer lists (a "
+                                  "pseudo-terminal, for example).");
 }
 
 QTEST_GUILESS_MAIN(TestPortMap)
