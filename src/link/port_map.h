@@ -3,6 +3,8 @@
 #include <QMap>
 #include <QString>
 
+#include <utility>
+
 class QSettings;
 
 // Where "Com N" leads: the device to open, or why it leads nowhere.
