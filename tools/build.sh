@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs what is missing (Debian 12, as root), builds, and then either starts
-# the console ("run") or runs every test ("test"): once in the normal build
+# Installs what is missing (Debian 12; through sudo when started by an ordinary
+# user, who then builds, runs and tests as themselves), builds, and then either
+# starts the console ("run") or runs every test ("test"): once in the normal build
 # (with a bounded fuzz run of the framer when clang is present), and once more
 # built with AddressSanitizer and UndefinedBehaviorSanitizer, where any report
 # fails the run.
@@ -25,10 +26,30 @@ for p in "${wanted[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || need+=("$p")
 done
 if [ ${#need[@]} -gt 0 ]; then
-    export DEBIAN_FRONTEND=noninteractive
-    apt-get update -qq
-    apt-get install -y -qq "${need[@]}"
+    # Only the installation needs root: a desktop program started as root
+    # through sudo often cannot reach the user's display.
+    as_root=()
+    if [ "$(id -u)" -ne 0 ]; then
+        if ! command -v sudo >/dev/null; then
+            echo "missing Debian packages: ${need[*]}" >&2
+            echo "sudo is not installed; as root, run: apt-get install -y ${need[*]}" >&2
+            exit 1
+        fi
+        echo "installing the missing Debian packages with sudo: ${need[*]}"
+        as_root=(sudo)
+    fi
+    "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+    "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${need[@]}"
 fi
+
+# A build folder made by root earlier cannot be written by anyone else.
+for dir in build build-asan; do
+    if [ -e "$dir" ] && [ ! -w "$dir" ]; then
+        echo "$PWD/$dir belongs to another user (made as root?); remove it first:" >&2
+        echo "    sudo rm -rf $PWD/$dir" >&2
+        exit 1
+    fi
+done
 
 jobs=$(nproc)
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo

@@ -2,6 +2,7 @@
 
 #include "app/module1.h"
 #include "console/main_window_layout.h"
+#include "link/port_map.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -44,6 +45,9 @@ public:
 // How long after the first showing the window manager may take to frame the
 // window (its title bar is what moves the window off the centre).
 constexpr int FramingWaitMs = 2000;
+
+// "Com 1" to "Com 8".
+constexpr int PortCount = 8;
 
 // The element index of a one-element control array.
 constexpr const char *IndexProperty = "controlArrayIndex";
@@ -494,7 +498,12 @@ void Orvane::mnuFile_Exit_Click()
 
 void Orvane::mnuSetting_com_setting_Click()
 {
-    aux.showComSetting(Module1::comm_port);
+    // Where each entry leads now: the map may name an adapter that has been
+    // plugged in or pulled since the last opening.
+    QStringList where;
+    for (int port = 1; port <= PortCount; ++port)
+        where << PortMap::installed().describe(port);
+    aux.showComSetting(Module1::comm_port, where);
 }
 
 void Orvane::About_Menu_Click()

@@ -1,5 +1,7 @@
 #include "link/serial_port.h"
 
+#include "link/port_map.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QThread>
@@ -110,27 +112,20 @@ QString portTroubleText(const PortError &error)
     return {};
 }
 
-QString defaultPortName(int portNumber)
-{
-#ifdef Q_OS_WIN
-    return QStringLiteral("COM%1").arg(portNumber);
-#else
-    const QString alias = QStringLiteral("/dev/com%1").arg(portNumber);
-    if (QFileInfo::exists(alias))
-        return alias;
-    return QStringLiteral("/dev/ttyS%1").arg(portNumber - 1);
-#endif
-}
-
 void setPortNameResolver(PortNameResolver resolver)
 {
     resolverSlot() = std::move(resolver);
 }
 
-QString portNameFor(int portNumber)
+PortTarget portTargetFor(int portNumber)
 {
     const PortNameResolver &resolver = resolverSlot();
-    return resolver ? resolver(portNumber) : defaultPortName(portNumber);
+    return resolver ? resolver(portNumber) : PortMap::installed().resolve(portNumber);
+}
+
+QString portNameFor(int portNumber)
+{
+    return portTargetFor(portNumber).path;
 }
 
 SerialPort::SerialPort(QObject *parent) : QObject(parent)
@@ -149,8 +144,17 @@ bool SerialPort::open()
     if (port.isOpen())
         return true;
     last_error = {};
-    opened_path = portNameFor(port_number);
+    const PortTarget target = portTargetFor(port_number);
+    opened_path = target.path;
     port.setPortName(opened_path);
+    if (!target.error.isEmpty()) {
+        last_error = {QSerialPort::DeviceNotFoundError,
+                      target.error,
+                      opened_path,
+                      troubleAtOpen(QSerialPort::DeviceNotFoundError, opened_path),
+                      {}};
+        return false;
+    }
     port.setBaudRate(BaudRate);
     port.setDataBits(QSerialPort::Data8);
     port.setParity(QSerialPort::NoParity);

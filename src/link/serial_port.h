@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/port_map.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QDeadlineTimer>
@@ -32,14 +34,12 @@ struct PortError
 // for a cause the system does not tell apart.
 QString portTroubleText(const PortError &error);
 
-// The device path behind "Com N". Windows: "COMN". Elsewhere "/dev/comN" when
-// that path exists (an administrator's alias, such as a udev SYMLINK for a USB
-// adapter), otherwise "/dev/ttyS(N-1)".
-QString defaultPortName(int portNumber);
-
-// Tests and tools put their own mapping here; an empty function restores the default.
-using PortNameResolver = std::function<QString(int portNumber)>;
+// Tests and tools put their own mapping here; an empty function restores the
+// installed PortMap. A target with an error is not opened: open() fails with it.
+using PortNameResolver = std::function<PortTarget(int portNumber)>;
 void setPortNameResolver(PortNameResolver resolver);
+PortTarget portTargetFor(int portNumber);
+// The device path behind "Com N".
 QString portNameFor(int portNumber);
 
 // The one owner of the serial line: fixed line settings (19200 baud, 8 data

@@ -3,11 +3,14 @@
 
 #include "app/module1.h"
 #include "console/main_window_layout.h"
+#include "link/port_map.h"
 #include "link/serial_port.h"
 #include "pty_instrument.h"
 
 #include <QComboBox>
 #include <QPushButton>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QWindow>
 
@@ -32,6 +35,7 @@ private slots:
     void shouldOpenPortChosenInComSettingAtNextStartConfig_data();
     void shouldOpenPortChosenInComSettingAtNextStartConfig();
     void shouldKeepEarlierChoiceWhenLaterOpeningIsCancelled();
+    void shouldTellWhereEachPortLeadsAndOpenThat();
     void shouldShowCommunicationErrorInsteadOfGuardedAction_data();
     void shouldShowCommunicationErrorInsteadOfGuardedAction();
     void shouldKeepFillingReadingBoxesWhileAboutIsOpen();
@@ -69,6 +73,7 @@ void TestAuxiliaryIntegration::cleanup()
     messages.reset();
     instrument.reset();
     setPortNameResolver({});
+    PortMap().install();
     Module1::comm_port = 1;
     Module1::device_found = 0;
     for (QWidget *w : QApplication::topLevelWidgets())
@@ -91,6 +96,29 @@ void TestAuxiliaryIntegration::routePortTo(int portNumber)
     setPortNameResolver([portNumber, path](int n) {
         return n == portNumber ? path : QStringLiteral("/nonexistent/zelvor-com%1").arg(n);
     });
+}
+
+// The operator points at an entry and reads where it leads; what it says is
+// what Start Config. then opens.
+void TestAuxiliaryIntegration::shouldTellWhereEachPortLeadsAndOpenThat()
+{
+    setPortNameResolver({});
+    QTemporaryDir home;
+    const QSettings settings(home.filePath(QStringLiteral("zelvor-console.conf")),
+                             QSettings::IniFormat);
+    PortMap({{3, instrument->slavePath()}}, settings).install();
+
+    action(orvane.get(), "mnuSetting_com_setting")->trigger();
+    auto *combo = auxiliary("ComSetting")->findChild<QComboBox *>(QStringLiteral("port_combo"));
+    const QString where = combo->itemData(2, Qt::ToolTipRole).toString();
+    QVERIFY2(where.contains(instrument->slavePath()), qPrintable(where));
+    QVERIFY2(where.contains(instrument->deviceSlavePath()), qPrintable(where));
+    QCOMPARE(combo->itemData(2, Qt::AccessibleDescriptionRole).toString(), where);
+    QCOMPARE(combo->itemText(2), QStringLiteral("Com 3"));
+    combo->setCurrentIndex(2);
+    QTest::mouseClick(auxiliary("ComSetting")->findChild<QPushButton *>(QStringLiteral("OKButton")),
+                      Qt::LeftButton);
+    startConfig();
 }
 
 void TestAuxiliaryIntegration::startConfig()

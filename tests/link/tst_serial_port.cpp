@@ -220,8 +220,9 @@ void TestSerialPort::shouldMapPortNumbersToDevicePaths()
 #else
     for (int n = 1; n <= 8; ++n) {
         const QString alias = QStringLiteral("/dev/com%1").arg(n);
+        const QFileInfo info(alias);
         const QString expected =
-            QFileInfo::exists(alias) ? alias : QStringLiteral("/dev/ttyS%1").arg(n - 1);
+            info.exists() || info.isSymLink() ? alias : QStringLiteral("/dev/ttyS%1").arg(n - 1);
         QCOMPARE(portNameFor(n), expected);
     }
 #endif

@@ -24,7 +24,9 @@ private slots:
 
     void shouldLinkPathToLineAndRemoveItOnSignal_data();
     void shouldLinkPathToLineAndRemoveItOnSignal();
+    void shouldRefuseLinkOverExistingPath_data();
     void shouldRefuseLinkOverExistingPath();
+    void shouldReplaceItsOwnStaleLink();
     void shouldPlayInstrumentOnGivenPort();
     void shouldRejectBadNumbers_data();
     void shouldRejectBadNumbers();
@@ -37,6 +39,7 @@ private:
     QTemporaryDir dir;
     QProcess sim;
     QString output;
+    QProcess other; // a second simulator where a test needs one
 };
 
 void TestSimProgram::init()
@@ -48,10 +51,14 @@ void TestSimProgram::init()
 
 void TestSimProgram::cleanup()
 {
-    if (sim.state() != QProcess::NotRunning) {
-        sim.kill();
-        sim.waitForFinished();
+    for (QProcess *p : {&sim, &other}) {
+        if (p->state() != QProcess::NotRunning) {
+            p->kill();
+            p->waitForFinished();
+        }
     }
+    for (const char *name : {"com1", "com2"})
+        QFile::remove(dir.filePath(name));
 }
 
 QString TestSimProgram::waitForLine(const QString &pattern)
@@ -112,19 +119,80 @@ void TestSimProgram::shouldLinkPathToLineAndRemoveItOnSignal()
     QVERIFY(!QFileInfo(link).isSymLink());
 }
 
+void TestSimProgram::shouldRefuseLinkOverExistingPath_data()
+{
+    QTest::addColumn<QString>("taken");
+    QTest::newRow("file") << "file";
+    QTest::newRow("link of a running simulator") << "live";
+    QTest::newRow("link to a missing device that is no pseudo-terminal") << "device";
+}
+
 void TestSimProgram::shouldRefuseLinkOverExistingPath()
 {
-    const QString taken = dir.filePath("com1");
-    QFile f(taken);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write("keep me");
-    f.close();
-    sim.start(ZELVOR_INSTRUMENT_SIM, {"--link", taken});
+    QFETCH(QString, taken);
+    const QString path = dir.filePath("com1");
+    QString target;
+    if (taken == "file") {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("keep me");
+    } else if (taken == "live") {
+        other.setProcessChannelMode(QProcess::MergedChannels);
+        other.start(ZELVOR_INSTRUMENT_SIM, {"--link", path});
+        QVERIFY(other.waitForStarted());
+        QTRY_VERIFY(QFileInfo(path).isSymLink());
+        target = QFileInfo(path).symLinkTarget();
+    } else {
+        target = dir.filePath("ttyUSB0");
+        QVERIFY(QFile::link(target, path));
+    }
+
+    sim.start(ZELVOR_INSTRUMENT_SIM, {"--link", path});
     QVERIFY(sim.waitForFinished(5000));
     QCOMPARE(sim.exitCode(), 1);
-    QVERIFY(QString::fromLocal8Bit(sim.readAll()).contains("exists already"));
-    QVERIFY(f.open(QIODevice::ReadOnly));
-    QCOMPARE(f.readAll(), QByteArray("keep me"));
+    const QString said = QString::fromLocal8Bit(sim.readAll());
+    QVERIFY2(said.contains(path + " exists already"), qPrintable(said));
+    if (taken == "file") {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), QByteArray("keep me"));
+    } else {
+        QCOMPARE(QFileInfo(path).symLinkTarget(), target);
+    }
+}
+
+// What kill -9 leaves behind: the link, leading to a pseudo-terminal that is gone.
+void TestSimProgram::shouldReplaceItsOwnStaleLink()
+{
+    const QString link = dir.filePath("com2");
+    QString gone;
+    // The number of a pseudo-terminal just freed may be taken again at once by
+    // another program; its link is then rightly refused, so try another.
+    for (int attempt = 0; attempt < 5 && gone.isEmpty(); ++attempt) {
+        QFile::remove(link);
+        output.clear();
+        sim.start(ZELVOR_INSTRUMENT_SIM, {"--link", link});
+        const QString pty = waitForLine("^console port: (\\S+)$");
+        QVERIFY2(!waitForLine("^(ready)").isEmpty(), qPrintable(output));
+        sim.kill();
+        QVERIFY(sim.waitForFinished(5000));
+        QCOMPARE(QFileInfo(link).symLinkTarget(), pty);
+        if (!QFileInfo::exists(pty))
+            gone = pty;
+    }
+    QVERIFY(!gone.isEmpty());
+
+    output.clear();
+    sim.start(ZELVOR_INSTRUMENT_SIM, {"--link", link});
+    const QString pty = waitForLine("^console port: (\\S+)$");
+    QVERIFY2(!pty.isEmpty(), qPrintable(output));
+    QVERIFY2(output.contains(link + " led to " + gone + ", which is gone"), qPrintable(output));
+    QVERIFY2(!waitForLine("^(ready)").isEmpty(), qPrintable(output));
+    QCOMPARE(QFileInfo(link).symLinkTarget(), pty);
+    sim.terminate();
+    QVERIFY(sim.waitForFinished(5000));
+    QCOMPARE(sim.exitCode(), 0);
+    QVERIFY(!QFileInfo(link).isSymLink());
 }
 
 void TestSimProgram::shouldPlayInstrumentOnGivenPort()

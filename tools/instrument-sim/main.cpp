@@ -57,12 +57,41 @@ QString visible(const QByteArray &bytes)
     return out;
 }
 
+// A link left behind by a simulator that could not tidy up (kill -9, a crash)
+// leads to a pseudo-terminal that is gone, or that is our own now: numbers are
+// used again at once. Any other that exists belongs to someone else.
+bool isStaleLink(const QString &link, const QString &ours, QString *target)
+{
+    char buf[4096];
+    const ssize_t n = ::readlink(QFile::encodeName(link).constData(), buf, sizeof buf);
+    if (n <= 0 || size_t(n) == sizeof buf)
+        return false;
+    *target = QFile::decodeName(QByteArray(buf, n));
+    static const QRegularExpression pty(QStringLiteral("^/dev/pts/[0-9]+$"));
+    struct stat st;
+    if (!pty.match(*target).hasMatch())
+        return false;
+    return *target == ours ||
+           (::lstat(QFile::encodeName(*target).constData(), &st) != 0 && errno == ENOENT);
+}
+
 bool makeLink(const QString &link, const QString &target)
 {
     struct stat st;
     if (::lstat(QFile::encodeName(link).constData(), &st) == 0) {
-        say(QStringLiteral("%1 exists already; remove it or choose another --link").arg(link));
-        return false;
+        QString old_target;
+        if (!isStaleLink(link, target, &old_target)) {
+            say(QStringLiteral("%1 exists already; remove it or choose another --link").arg(link));
+            return false;
+        }
+        if (::unlink(QFile::encodeName(link).constData()) != 0) {
+            say(QStringLiteral("cannot remove the stale link %1: %2")
+                    .arg(link, QString::fromLocal8Bit(strerror(errno))));
+            return false;
+        }
+        say(QStringLiteral("%1 led to %2, which is gone (a simulator that could not tidy up); "
+                           "replacing it")
+                .arg(link, old_target));
     }
     if (::symlink(QFile::encodeName(target).constData(), QFile::encodeName(link).constData()) !=
         0) {

@@ -1,0 +1,163 @@
+#include "app/command_line.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QStringList>
+
+#include <cstdio>
+
+namespace {
+
+constexpr int FirstPort = 1;
+constexpr int LastPort = 8;
+constexpr int BadUsage = 2;
+constexpr int NoDesktop = 1;
+
+// The options that QGuiApplication, QApplication and the X11 platform take out
+// of the arguments themselves.
+struct QtOption
+{
+    const char *name;
+    bool takesValue;
+};
+constexpr QtOption QtOptions[] = {
+    {"platform", true},
+    {"platformpluginpath", true},
+    {"platformtheme", true},
+    {"plugin", true},
+    {"qwindowgeometry", true},
+    {"qwindowicon", true},
+    {"qwindowtitle", true},
+    {"reverse", false},
+    {"session", true},
+    {"testability", false},
+    {"qmljsdebugger", true},
+    {"display", true},
+    {"geometry", true},
+    {"title", true},
+    {"icon", true},
+    {"name", true},
+    {"visual", true},
+    {"sync", false},
+    {"nograb", false},
+    {"dograb", false},
+    {"style", true},
+    {"stylesheet", true},
+    {"widgetcount", false},
+};
+
+void print(std::FILE *stream, const QString &text)
+{
+    std::fputs(text.toLocal8Bit().constData(), stream);
+}
+
+int refuse(const QString &why)
+{
+    const QString name = QCoreApplication::applicationName();
+    print(stderr, QStringLiteral("%1: %2\nTry '%1 --help'.\n").arg(name, why));
+    return BadUsage;
+}
+
+// Empty when the value is good.
+QString readPort(const QString &value, QMap<int, QString> &ports)
+{
+    const qsizetype equals = value.indexOf(QLatin1Char('='));
+    if (equals < 0)
+        return QStringLiteral("--port %1: expected N=PATH, e.g. --port 1=/dev/ttyUSB0").arg(value);
+    bool number = false;
+    const int n = value.left(equals).trimmed().toInt(&number);
+    if (!number || n < FirstPort || n > LastPort)
+        return QStringLiteral("--port %1: the port number N must be %2 to %3")
+            .arg(value)
+            .arg(FirstPort)
+            .arg(LastPort);
+    const QString path = value.mid(equals + 1);
+    if (path.trimmed().isEmpty())
+        return QStringLiteral("--port %1: the path is empty").arg(value);
+    if (ports.contains(n))
+        return QStringLiteral("--port: Com %1 is given twice").arg(n);
+    ports.insert(n, path);
+    return QString();
+}
+
+} // namespace
+
+CommandLine readCommandLine(int argc, char *argv[])
+{
+    QCoreApplication::setOrganizationName(QStringLiteral("Zelvor"));
+    QCoreApplication::setApplicationName(QStringLiteral("zelvor-console"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(ZELVOR_VERSION));
+
+    QCommandLineParser parser;
+    // As QApplication reads them: "-platform offscreen", "-style=fusion".
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    parser.setApplicationDescription(
+        QStringLiteral("Configures and calibrates a Zelvor 4-20 mA field instrument over a serial "
+                       "line.\nQt's own options (-platform, -style, -reverse and the rest) work "
+                       "as in any Qt program."));
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
+    const QCommandLineOption port(
+        QStringLiteral("port"),
+        QStringLiteral("\"Com N\" (1 to 8) opens PATH, e.g. --port 1=/dev/ttyUSB0; may be "
+                       "given for several ports. Otherwise com1 to com8 in the [ports] group of "
+                       "the settings file name the device, then /dev/comN, then /dev/ttyS(N-1)."),
+        QStringLiteral("N=PATH"));
+    parser.addOption(port);
+    for (const QtOption &qt : QtOptions) {
+        QCommandLineOption option(QString::fromLatin1(qt.name));
+        if (qt.takesValue)
+            option.setValueName(QStringLiteral("value"));
+        option.setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.addOption(option);
+    }
+
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments += QString::fromLocal8Bit(argv[i]);
+
+    CommandLine line;
+    if (!parser.parse(arguments)) {
+        line.exitStatus = refuse(parser.errorText());
+        return line;
+    }
+    if (parser.isSet(help) || parser.isSet(QStringLiteral("help-all"))) {
+        // The help text names the program as it was started, which it takes
+        // from an application object.
+        int count = argc;
+        const QCoreApplication reader(count, argv);
+        print(stdout, parser.helpText());
+        line.exitStatus = 0;
+        return line;
+    }
+    if (parser.isSet(version)) {
+        print(stdout, QStringLiteral("%1 %2\n").arg(QCoreApplication::applicationName(),
+                                                    QCoreApplication::applicationVersion()));
+        line.exitStatus = 0;
+        return line;
+    }
+    for (const QString &value : parser.values(port)) {
+        const QString why = readPort(value, line.ports);
+        if (!why.isEmpty()) {
+            line.exitStatus = refuse(why);
+            return line;
+        }
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        line.exitStatus = refuse(QStringLiteral("unexpected argument '%1'")
+                                     .arg(parser.positionalArguments().constFirst()));
+        return line;
+    }
+#ifdef Q_OS_LINUX
+    // Without a display Qt would abort with advice to reinstall it.
+    if (!parser.isSet(QStringLiteral("platform")) && qEnvironmentVariableIsEmpty("DISPLAY") &&
+        qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+        qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        print(stderr, QStringLiteral("%1 needs a graphical desktop: start it from a desktop "
+                                     "session (neither DISPLAY nor WAYLAND_DISPLAY is set).\n")
+                          .arg(QCoreApplication::applicationName()));
+        line.exitStatus = NoDesktop;
+    }
+#endif
+    return line;
+}

@@ -1,0 +1,79 @@
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QRegularExpression>
+#include <QTest>
+
+// The built console started with options and no display at all: whatever it
+// answers must come before it needs one.
+class TestCommandLine : public QObject
+{
+    Q_OBJECT
+private slots:
+    void shouldAnswerWithoutWindow_data();
+    void shouldAnswerWithoutWindow();
+};
+
+void TestCommandLine::shouldAnswerWithoutWindow_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("out"); // pattern for all of standard output
+    QTest::addColumn<QString>("err"); // in standard error; "" when it must be empty
+
+    const QString version = "^zelvor-console 1\\.0\\.0\\.0\n$";
+    QTest::newRow("version") << QStringList{"--version"} << 0 << version << "";
+    QTest::newRow("version beside Qt's options")
+        << QStringList{"-platform", "offscreen",        "-style=fusion", "--style",  "fusion",
+                       "-reverse",  "-qwindowgeometry", "10x10+0+0",     "--version"}
+        << 0 << version << "";
+    QTest::newRow("help") << QStringList{"--help"} << 0
+                          << "^Usage: .*-platform.*--version.*--port <N=PATH> *\"Com N\""
+                          << "";
+    QTest::newRow("port number 9") << QStringList{"--port=9=/dev/ttyUSB0"} << 2 << "^$"
+                                   << "--port 9=/dev/ttyUSB0: the port number N must be 1 to 8";
+    QTest::newRow("empty path") << QStringList{"--port", "2="} << 2 << "^$"
+                                << "--port 2=: the path is empty";
+    QTest::newRow("no number") << QStringList{"--port", "/dev/ttyUSB0"} << 2 << "^$"
+                               << "--port /dev/ttyUSB0: expected N=PATH";
+    QTest::newRow("port given twice")
+        << QStringList{"--port", "1=/dev/ttyUSB0", "--port", "1=/dev/ttyUSB1"} << 2 << "^$"
+        << "Com 1 is given twice";
+    QTest::newRow("unknown option") << QStringList{"--baud", "9600"} << 2 << "^$"
+                                    << "Unknown option 'baud'";
+    QTest::newRow("stray argument") << QStringList{"/dev/ttyUSB0"} << 2 << "^$"
+                                    << "unexpected argument '/dev/ttyUSB0'";
+    // One line, not a platform plugin's advice to reinstall.
+    QTest::newRow("good options, no desktop")
+        << QStringList{"--port", "2=/dev/ttyUSB0", "-reverse"} << 1 << "^$"
+        << "^zelvor-console needs a graphical desktop[^\n]*\n$";
+}
+
+void TestCommandLine::shouldAnswerWithoutWindow()
+{
+    QFETCH(QStringList, args);
+    QFETCH(int, status);
+    QFETCH(QString, out);
+    QFETCH(QString, err);
+
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        env.remove(name);
+    QProcess console;
+    console.setProcessEnvironment(env);
+    console.start(ZELVOR_CONSOLE, args);
+    QVERIFY(console.waitForFinished(10000));
+    const QString stdOut = QString::fromLocal8Bit(console.readAllStandardOutput());
+    const QString stdErr = QString::fromLocal8Bit(console.readAllStandardError());
+    QCOMPARE(console.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(console.exitCode(), status);
+    const auto matches = [](const QString &pattern, const QString &text) {
+        return QRegularExpression(pattern, QRegularExpression::DotMatchesEverythingOption)
+            .match(text)
+            .hasMatch();
+    };
+    QVERIFY2(matches(out, stdOut), qPrintable(stdOut));
+    QVERIFY2(err.isEmpty() ? stdErr.isEmpty() : matches(err, stdErr), qPrintable(stdErr));
+}
+
+QTEST_GUILESS_MAIN(TestCommandLine)
+#include "tst_command_line.moc"
