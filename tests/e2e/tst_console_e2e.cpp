@@ -56,7 +56,7 @@ private:
     void drawReadings(const QList<QByteArray> &frames, QList<Readings> *drawn);
     // The reading boxes once they differ from `before` and two looks in a row
     // agree.
-    void settledReadings(const Readings &empty, Readings *shown);
+    void settledReadings(const Readings &before, Readings *shown);
     // File > Exit, and both programs gone.
     void exitConsole();
     // Start Config., and the instrument's answer on screen.
