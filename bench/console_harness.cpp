@@ -2,7 +2,7 @@
 
 #include "console/orvane.h"
 #include "link/serial_port.h"
-#include "raw_pty.h"
+#include "sim/raw_pty.h"
 
 #include <QAction>
 #include <QCoreApplication>

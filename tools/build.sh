@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing (Debian 12; through sudo when started by an ordinary
 # user, who then builds, runs and tests as themselves), builds, and then either
-# starts the console ("run") or runs every test ("test"): once in the normal build
+# starts the console with its simulated instrument ("run"), so that it shows
+# readings without hardware, or runs every test ("test"): once in the normal build
 # (with a bounded fuzz run of the framer when clang is present), and once more
 # built with AddressSanitizer and UndefinedBehaviorSanitizer, where any report
 # fails the run.
@@ -57,7 +58,10 @@ cmake --build build -j"$jobs"
 
 case "$mode" in
 run)
-    exec build/src/app/zelvor-console
+    echo "starting build/src/app/zelvor-console --simulate: Com 1 leads to a simulated instrument."
+    echo "Choose Operation > Start Config. and watch the readings."
+    echo "For a real instrument, start build/src/app/zelvor-console without --simulate."
+    exec build/src/app/zelvor-console --simulate
     ;;
 test)
     ctest --test-dir build --output-on-failure -j"$jobs"

@@ -9,6 +9,8 @@
 namespace {
 
 constexpr int FirstPort = 1;
+// Where --simulate puts its instrument.
+constexpr int SimulatedPort = 1;
 constexpr int LastPort = 8;
 constexpr int BadUsage = 2;
 constexpr int NoDesktop = 1;
@@ -104,6 +106,13 @@ CommandLine readCommandLine(int argc, char *argv[])
                        "the settings file name the device, then /dev/comN, then /dev/ttyS(N-1)."),
         QStringLiteral("N=PATH"));
     parser.addOption(port);
+    const QCommandLineOption simulate(
+        QStringLiteral("simulate"),
+        QStringLiteral("Try the console without hardware: \"Com 1\" leads to a simulated "
+                       "instrument, played by the program itself on a pseudo-terminal (settings "
+                       "4.00, 20.0, 0.00 and 10.0 at start). Choose Operation > Start Config. and "
+                       "watch the readings. Not together with --port 1=PATH."));
+    parser.addOption(simulate);
     for (const QtOption &qt : QtOptions) {
         QCommandLineOption option(QString::fromLatin1(qt.name));
         if (qt.takesValue)
@@ -142,6 +151,26 @@ CommandLine readCommandLine(int argc, char *argv[])
             line.exitStatus = refuse(why);
             return line;
         }
+    }
+    if (parser.isSet(simulate)) {
+#ifdef ZELVOR_SIMULATED_INSTRUMENT
+        const QString why =
+            line.ports.contains(SimulatedPort)
+                ? QStringLiteral("--simulate puts its instrument on Com %1, which --port %1=%2 "
+                                 "names as well; leave out one of them")
+                      .arg(SimulatedPort)
+                      .arg(line.ports.value(SimulatedPort))
+                : QString();
+#else
+        const QString why = QStringLiteral("--simulate is not available on Windows: the simulated "
+                                           "instrument runs on a pseudo-terminal, which Windows "
+                                           "does not have");
+#endif
+        if (!why.isEmpty()) {
+            line.exitStatus = refuse(why);
+            return line;
+        }
+        line.simulatedPort = SimulatedPort;
     }
     if (!parser.positionalArguments().isEmpty()) {
         line.exitStatus = refuse(QStringLiteral("unexpected argument '%1'")

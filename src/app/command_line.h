@@ -13,6 +13,9 @@ struct CommandLine
     std::optional<int> exitStatus;
     // --port N=PATH: "Com N" opens PATH.
     QMap<int, QString> ports;
+    // --simulate: the port that leads to an instrument the program plays itself
+    // (0: none).
+    int simulatedPort = 0;
 };
 
 // Reads the console's own options before any window exists, so that --help,

@@ -2,11 +2,15 @@
 #include "app/ending_signals.h"
 #include "console/orvane.h"
 #include "link/port_map.h"
+#ifdef ZELVOR_SIMULATED_INSTRUMENT
+#include "app/simulated_instrument.h"
+#endif
 
 #include <QApplication>
 #include <QSettings>
 
-// The command line and the settings file say which device each port opens;
+// The command line and the settings file say which device each port opens
+// (with --simulate, Com 1 leads to an instrument the program plays itself);
 // then the program shows its main window.
 int main(int argc, char *argv[])
 {
@@ -14,7 +18,14 @@ int main(int argc, char *argv[])
     if (options.exitStatus)
         return *options.exitStatus;
     QApplication app(argc, argv);
-    PortMap(options.ports, QSettings()).install();
+    PortMap ports(options.ports, QSettings());
+#ifdef ZELVOR_SIMULATED_INSTRUMENT
+    const auto simulated =
+        options.simulatedPort ? SimulatedInstrument::start(options.simulatedPort, ports) : nullptr;
+    if (options.simulatedPort && !simulated)
+        return 1;
+#endif
+    ports.install();
     Orvane window;
     // Logout, kill and service managers end the program as File > Exit does.
     EndingSignals ending;

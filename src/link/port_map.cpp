@@ -99,6 +99,8 @@ PortMap::PortMap(Paths commandLine, const QSettings &settings)
 
 PortMap::Located PortMap::locate(int portNumber) const
 {
+    if (const auto it = simulated.find(portNumber); it != simulated.end())
+        return {*it, Origin::Simulated};
     if (const auto it = command_line.find(portNumber); it != command_line.end())
         return {*it, Origin::CommandLine};
     if (const auto it = settings_entries.find(portNumber); it != settings_entries.end()) {
@@ -135,7 +137,9 @@ QString PortMap::problem(int portNumber, const Located &at) const
     if (end.isEmpty())
         return QString();
     QString from;
-    if (at.origin == Origin::CommandLine)
+    if (at.origin == Origin::Simulated)
+        from = QStringLiteral(", the simulated instrument's line,");
+    else if (at.origin == Origin::CommandLine)
         from = QStringLiteral(", given for Com %1 on the command line,").arg(portNumber);
     else if (at.origin == Origin::SettingsFile)
         from = QStringLiteral(", set for Com %1 in %2,").arg(portNumber).arg(settings_file);
@@ -156,6 +160,9 @@ QString PortMap::describe(int portNumber) const
     const Located at = locate(portNumber);
     QString origin;
     switch (at.origin) {
+    case Origin::Simulated:
+        origin = QStringLiteral("simulated instrument: --simulate on the command line");
+        break;
     case Origin::CommandLine:
         origin = QStringLiteral("--port on the command line");
         break;
@@ -180,7 +187,11 @@ QString PortMap::describe(int portNumber) const
     if (!device.isEmpty() && device != at.path)
         lines += QStringLiteral("It leads to %1.").arg(device);
 #endif
-    lines += whatIsThere(at.path);
+    if (at.origin == Origin::Simulated)
+        lines += QStringLiteral("A pseudo-terminal; this program plays the instrument at its "
+                                "other end.");
+    else
+        lines += whatIsThere(at.path);
     return lines.join(QLatin1Char('\n'));
 }
 

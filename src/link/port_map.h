@@ -21,7 +21,8 @@ struct PortTarget
     QString error;
 };
 
-// Which device "Com 1" to "Com 8" open, first match wins:
+// Which device "Com 1" to "Com 8" open, first match wins (after the line of an
+// instrument this program simulates, which comes before all):
 //   1. --port N=PATH on the command line;
 //   2. com1 to com8 in the [ports] group of the user's settings file;
 //   3. /dev/comN when that name exists (a link there that leads nowhere is an
@@ -43,6 +44,10 @@ public:
     // brings a folder of its own.
     void setDeviceDir(const QString &dir) { device_dir = dir; }
 
+    // "Com N" leads to `path`, the line of an instrument this program plays
+    // itself (--simulate), whatever else names the port.
+    void simulate(int portNumber, const QString &path) { simulated.insert(portNumber, path); }
+
     PortTarget resolve(int portNumber) const;
 
     // For Communication Settings' tooltips: the path "Com N" opens now, where
@@ -57,7 +62,7 @@ public:
     static const PortMap &installed();
 
 private:
-    enum class Origin { CommandLine, SettingsFile, Alias, Standard };
+    enum class Origin { Simulated, CommandLine, SettingsFile, Alias, Standard };
     struct Located
     {
         QString path;
@@ -67,6 +72,7 @@ private:
     Located locate(int portNumber) const;
     QString problem(int portNumber, const Located &at) const;
 
+    Paths simulated;
     Paths command_line;
     Paths settings_entries;
     QString settings_file;

@@ -27,7 +27,8 @@ void TestCommandLine::shouldAnswerWithoutWindow_data()
                        "-reverse",  "-qwindowgeometry", "10x10+0+0",     "--version"}
         << 0 << version << "";
     QTest::newRow("help") << QStringList{"--help"} << 0
-                          << "^Usage: .*-platform.*--version.*--port <N=PATH> *\"Com N\""
+                          << "^Usage: .*-platform.*--version.*--port <N=PATH> *\"Com N\".*"
+                             "--simulate +Try the console without hardware"
                           << "";
     QTest::newRow("port number 9") << QStringList{"--port=9=/dev/ttyUSB0"} << 2 << "^$"
                                    << "--port 9=/dev/ttyUSB0: the port number N must be 1 to 8";
@@ -42,9 +43,16 @@ void TestCommandLine::shouldAnswerWithoutWindow_data()
                                     << "Unknown option 'baud'";
     QTest::newRow("stray argument") << QStringList{"/dev/ttyUSB0"} << 2 << "^$"
                                     << "unexpected argument '/dev/ttyUSB0'";
+    QTest::newRow("simulated instrument where --port puts a device")
+        << QStringList{"--port", "1=/dev/ttyUSB0", "--simulate"} << 2 << "^$"
+        << "^zelvor-console: --simulate puts its instrument on Com 1, which --port "
+           "1=/dev/ttyUSB0 names as well";
     // One line, not a platform plugin's advice to reinstall.
     QTest::newRow("good options, no desktop")
         << QStringList{"--port", "2=/dev/ttyUSB0", "-reverse"} << 1 << "^$"
+        << "^zelvor-console needs a graphical desktop[^\n]*\n$";
+    QTest::newRow("simulated instrument beside other ports, no desktop")
+        << QStringList{"--simulate", "--port", "2=/dev/ttyUSB0"} << 1 << "^$"
         << "^zelvor-console needs a graphical desktop[^\n]*\n$";
 }
 

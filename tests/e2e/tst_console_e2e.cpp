@@ -1,3 +1,5 @@
+#include "pty_instrument.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -12,10 +14,13 @@
 #include <csignal>
 #include <memory>
 #include <sys/types.h>
+#include <utility>
 
 // The built console and the built simulator as separate processes, joined by
 // /dev/com1 in a mount namespace of their own, driven through the X server as
-// an operator would. What counts is what reaches the instrument.
+// an operator would. What counts is what reaches the instrument. The console
+// with its simulated instrument needs no namespace: it is checked by what its
+// window shows.
 class TestConsoleE2E : public QObject
 {
     Q_OBJECT
@@ -27,8 +32,13 @@ private slots:
     void shouldCarryWholeConfigurationRunToInstrument();
     void shouldOpenPortChosenInCommunicationSettings();
     void shouldStopFeedAndReleasePortWhenTerminated();
+    void shouldShowSimulatedReadingsAndTakeNewLowRange();
 
 private:
+    // The pixels of the four reading boxes, in the order Zero, Span, Low Range
+    // and High Range.
+    using Readings = QList<QByteArray>;
+
     QString run(const QString &program, const QStringList &args, int timeoutMs = 10000);
     void xdo(const QStringList &args);
     void click(const char *control);
@@ -37,6 +47,16 @@ private:
     // Starts the simulator with `link` and the console beside it, and finds
     // the console's window.
     void startPrograms(const QString &link);
+    // Starts the console alone, with `args`, and finds its window.
+    void startConsole(const QStringList &args);
+    // The console's main window: where it is and how large it is drawn.
+    void findWindow();
+    // What the reading boxes show after each of `frames`, sent by the test to
+    // a console of its own.
+    void drawReadings(const QList<QByteArray> &frames, QList<Readings> *drawn);
+    // The reading boxes once they differ from `before` and two looks in a row
+    // agree.
+    void settledReadings(const Readings &before, Readings *shown);
     // File > Exit, and both programs gone.
     void exitConsole();
     // Start Config., and the instrument's answer on screen.
@@ -47,6 +67,9 @@ private:
     void checkNoLockFileLeft();
     // The raw pixels of a control's inside, as the X server holds them.
     QByteArray pixelsOf(const char *control) const;
+    Readings readings() const;
+    // What the programs are started with: the leak checker's suppressions.
+    QProcessEnvironment programEnvironment() const;
 
     QStringList namespace_command;
     QProcess xserver;
@@ -63,6 +86,8 @@ private:
 
 namespace {
 
+const char NoPrivateDev[] = "this machine gives no private mount namespace with a /dev of its own";
+
 // Where the controls lie in the window's client area, in twips.
 struct Place
 {
@@ -70,13 +95,17 @@ struct Place
     int left, top, width, height;
 };
 constexpr Place Controls[] = {
-    {"Zero_real", 1200, 600, 1215, 615},        {"Feed_Zero", 2280, 1920, 2175, 615},
-    {"Stop_Feed_zero", 5040, 1920, 1815, 615},  {"Save_cmd", 7440, 1920, 1335, 495},
-    {"Feed_span", 2280, 2760, 2175, 615},       {"Stop_Feed_span", 5040, 2760, 1815, 615},
-    {"Low_range_cmd", 2640, 3600, 1815, 615},   {"Low_range_text", 5040, 3600, 1215, 615},
-    {"Enter_L", 6840, 3600, 1095, 615},         {"High_range_cmd", 2640, 4440, 1815, 615},
-    {"High_range_text", 5040, 4440, 1215, 615}, {"Enter_H", 6840, 4440, 1095, 615},
+    {"Zero_real", 1200, 600, 1215, 615},          {"Span_real", 2760, 600, 1215, 615},
+    {"Low_range_real_txt", 5520, 600, 1215, 615}, {"High_range_real_txt", 7080, 600, 1215, 615},
+    {"Feed_Zero", 2280, 1920, 2175, 615},         {"Stop_Feed_zero", 5040, 1920, 1815, 615},
+    {"Save_cmd", 7440, 1920, 1335, 495},          {"Feed_span", 2280, 2760, 2175, 615},
+    {"Stop_Feed_span", 5040, 2760, 1815, 615},    {"Low_range_cmd", 2640, 3600, 1815, 615},
+    {"Low_range_text", 5040, 3600, 1215, 615},    {"Enter_L", 6840, 3600, 1095, 615},
+    {"High_range_cmd", 2640, 4440, 1815, 615},    {"High_range_text", 5040, 4440, 1215, 615},
+    {"Enter_H", 6840, 4440, 1095, 615},
 };
+constexpr const char *ReadingBoxes[] = {"Zero_real", "Span_real", "Low_range_real_txt",
+                                        "High_range_real_txt"};
 constexpr int ClientWidthTwips = 9675;
 constexpr int ClientHeightTwips = 5850;
 constexpr double TwipsPerPixel = 15.0;
@@ -122,8 +151,6 @@ void TestConsoleE2E::initTestCase()
             break;
         }
     }
-    if (namespace_command.isEmpty())
-        QSKIP("this machine gives no private mount namespace with a /dev of its own");
 
     // The screen in a file, to see what the window shows.
     QVERIFY(framebuffer.isValid());
@@ -196,6 +223,46 @@ void TestConsoleE2E::cleanup()
     work.reset();
 }
 
+TestConsoleE2E::Readings TestConsoleE2E::readings() const
+{
+    Readings boxes;
+    for (const char *box : ReadingBoxes)
+        boxes += pixelsOf(box);
+    return boxes;
+}
+
+void TestConsoleE2E::settledReadings(const Readings &before, Readings *shown)
+{
+    // A look taken while the window is drawn is not seen twice.
+    Readings last;
+    QTRY_VERIFY_WITH_TIMEOUT(
+        (std::exchange(last, *shown = readings()) == *shown) && *shown != before, 10000);
+}
+
+void TestConsoleE2E::drawReadings(const QList<QByteArray> &frames, QList<Readings> *drawn)
+{
+    PtyInstrument instrument;
+    QVERIFY(instrument.isValid());
+    startConsole({"--port", "1=" + instrument.slavePath()});
+    if (QTest::currentTestFailed())
+        return;
+    Readings before = readings();
+    xdo({"key", "alt+o", "s"}); // Operation > Start Config.
+    QCOMPARE(instrument.receive(3, 10000), QByteArray("#1$"));
+    for (const QByteArray &frame : frames) {
+        QVERIFY(instrument.send(frame));
+        Readings shown;
+        settledReadings(before, &shown);
+        if (QTest::currentTestFailed())
+            return;
+        *drawn += shown;
+        before = shown;
+    }
+    xdo({"key", "alt+f", "x"}); // File > Exit
+    QVERIFY(programs->waitForFinished(15000));
+    QCOMPARE(programs->exitCode(), 0);
+}
+
 QByteArray TestConsoleE2E::pixelsOf(const char *control) const
 {
     QFile file(framebuffer.filePath("Xvfb_screen0"));
@@ -243,11 +310,7 @@ void TestConsoleE2E::startPrograms(const QString &link)
                 "kill -TERM $sim; wait $sim; exit $rc");
     programs = std::make_unique<QProcess>();
     programs->setProcessChannelMode(QProcess::ForwardedChannels);
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    const QString lsan = env.value("LSAN_OPTIONS");
-    env.insert("LSAN_OPTIONS", (lsan.isEmpty() ? QString() : lsan + ':') +
-                                   "print_suppressions=0:suppressions=" ZELVOR_LEAK_SUPPRESSIONS);
-    programs->setProcessEnvironment(env);
+    programs->setProcessEnvironment(programEnvironment());
     programs->start("unshare",
                     namespace_command + QStringList{"bash", ZELVOR_PRIVATE_DEV, "bash", "-c", pair,
                                                     "pair", ZELVOR_INSTRUMENT_SIM, ZELVOR_CONSOLE,
@@ -261,6 +324,33 @@ void TestConsoleE2E::startPrograms(const QString &link)
     // The link lives in the namespace only.
     QVERIFY(QFileInfo(link).symLinkTarget() != pty.captured(1));
 
+    findWindow();
+}
+
+QProcessEnvironment TestConsoleE2E::programEnvironment() const
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    const QString lsan = env.value("LSAN_OPTIONS");
+    env.insert("LSAN_OPTIONS", (lsan.isEmpty() ? QString() : lsan + ':') +
+                                   "print_suppressions=0:suppressions=" ZELVOR_LEAK_SUPPRESSIONS);
+    return env;
+}
+
+void TestConsoleE2E::startConsole(const QStringList &args)
+{
+    programs = std::make_unique<QProcess>();
+    QProcessEnvironment env = programEnvironment();
+    env.insert("QT_QPA_PLATFORM", "xcb");
+    programs->setProcessEnvironment(env);
+    programs->setStandardOutputFile(work->filePath("console.out"));
+    programs->setStandardErrorFile(work->filePath("console.err"));
+    programs->start(ZELVOR_CONSOLE, args);
+    QVERIFY(programs->waitForStarted());
+    findWindow();
+}
+
+void TestConsoleE2E::findWindow()
+{
     window = run("xdotool", {"search", "--sync", "--onlyvisible", "--name",
                              "^Zelvor Electronics Pvt\\. Ltd\\.$"});
     QVERIFY2(!window.isEmpty(), "the console's main window did not appear");
@@ -334,6 +424,8 @@ qint64 TestConsoleE2E::consolePid() const
 
 void TestConsoleE2E::shouldCarryWholeConfigurationRunToInstrument()
 {
+    if (namespace_command.isEmpty())
+        QSKIP(NoPrivateDev);
     startPrograms("/dev/com1");
     if (QTest::currentTestFailed())
         return;
@@ -384,6 +476,8 @@ void TestConsoleE2E::shouldCarryWholeConfigurationRunToInstrument()
 
 void TestConsoleE2E::shouldOpenPortChosenInCommunicationSettings()
 {
+    if (namespace_command.isEmpty())
+        QSKIP(NoPrivateDev);
     startPrograms("/dev/com2");
     if (QTest::currentTestFailed())
         return;
@@ -411,6 +505,8 @@ void TestConsoleE2E::shouldOpenPortChosenInCommunicationSettings()
 // no lock file is left to refuse the next console.
 void TestConsoleE2E::shouldStopFeedAndReleasePortWhenTerminated()
 {
+    if (namespace_command.isEmpty())
+        QSKIP(NoPrivateDev);
     startPrograms("/dev/com1");
     if (QTest::currentTestFailed())
         return;
@@ -434,6 +530,48 @@ void TestConsoleE2E::shouldStopFeedAndReleasePortWhenTerminated()
     QCOMPARE(programs->exitCode(), 0);
     QCOMPARE(received(), QByteArray("#1$#2$#3$"));
     checkNoLockFileLeft();
+}
+
+// --simulate alone: Com 1 leads to the instrument that the program plays, and
+// Start Config. shows its settings at start; a low range entered and saved comes
+// back from it. What the window shows is compared with what the same console
+// draws for the expected status frames, sent by the test itself.
+void TestConsoleE2E::shouldShowSimulatedReadingsAndTakeNewLowRange()
+{
+    QList<Readings> drawn;
+    drawReadings({"#4.0020.00.0010.0$", "#4.0020.00.5010.0$"}, &drawn);
+    if (QTest::currentTestFailed())
+        return;
+    QCOMPARE(drawn.size(), 2);
+    // Only the low range differs between the two.
+    for (int box : {0, 1, 3})
+        QCOMPARE(drawn[1][box], drawn[0][box]);
+
+    startConsole({"--simulate"});
+    if (QTest::currentTestFailed())
+        return;
+    QFile err(work->filePath("console.err"));
+    QVERIFY(err.open(QIODevice::ReadOnly));
+    QVERIFY2(QRegularExpression("zelvor-console: the instrument is simulated: Com 1 leads to "
+                                "/dev/pts/[0-9]+,")
+                 .match(QString::fromLocal8Bit(err.readAll()))
+                 .hasMatch(),
+             "standard error does not say that the instrument is simulated");
+
+    xdo({"key", "alt+o", "s"}); // Operation > Start Config.
+    QTRY_COMPARE_WITH_TIMEOUT(readings(), drawn[0], 10000);
+
+    click("Low_range_cmd");
+    click("Low_range_text");
+    xdo({"type", "--delay", "30", "0.50"});
+    click("Enter_L");
+    click("Save_cmd");
+    QTRY_COMPARE_WITH_TIMEOUT(readings(), drawn[1], 10000);
+
+    xdo({"key", "alt+f", "x"}); // File > Exit
+    QVERIFY(programs->waitForFinished(15000));
+    QCOMPARE(programs->exitStatus(), QProcess::NormalExit);
+    QCOMPARE(programs->exitCode(), 0);
 }
 
 QTEST_GUILESS_MAIN(TestConsoleE2E)

@@ -26,7 +26,7 @@ private slots:
     void shouldDescribeWhereEntriesLead();
 
 private:
-    enum Place { CommandLine, SettingsFile, Alias, Standard, Nowhere };
+    enum Place { Simulated, CommandLine, SettingsFile, Alias, Standard, Nowhere };
 
     QString expand(QString text) const;
 
@@ -58,7 +58,7 @@ void TestPortMap::cleanup()
 
 QString TestPortMap::expand(QString text) const
 {
-    const char *names[Nowhere] = {"CLI", "SET", "ALIAS", "TTYS"};
+    const char *names[Nowhere] = {"SIM", "CLI", "SET", "ALIAS", "TTYS"};
     for (int i = 0; i < Nowhere; ++i)
         text.replace(QStringLiteral("%%1%").arg(names[i]), pty[i]->slavePath());
     return text.replace("%DEV%", dev.path()).replace("%TMP%", tmp.path()).replace("%CONF%", conf);
@@ -66,6 +66,7 @@ QString TestPortMap::expand(QString text) const
 
 void TestPortMap::shouldOpenFirstPlaceThatNamesPort_data()
 {
+    QTest::addColumn<bool>("simulated"); // --simulate plays the instrument on Com 3
     QTest::addColumn<QString>("commandLine");
     QTest::addColumn<QString>("settings");
     QTest::addColumn<QString>("alias"); // where dev/com3 leads
@@ -73,31 +74,34 @@ void TestPortMap::shouldOpenFirstPlaceThatNamesPort_data()
     QTest::addColumn<int>("reached");
     QTest::addColumn<QString>("error");
 
-    QTest::newRow("command line first") << "%CLI%"
+    QTest::newRow("simulated instrument before all") << true << "%CLI%"
+                                                     << "%SET%"
+                                                     << "%ALIAS%" << true << int(Simulated) << "";
+    QTest::newRow("command line first") << false << "%CLI%"
                                         << "%SET%"
                                         << "%ALIAS%" << true << int(CommandLine) << "";
     QTest::newRow("then settings file, a bare name being a device")
-        << ""
+        << false << ""
         << "ttyUSB7"
         << "%ALIAS%" << true << int(SettingsFile) << "";
-    QTest::newRow("then com3, a blank setting being none") << ""
+    QTest::newRow("then com3, a blank setting being none") << false << ""
                                                            << " "
                                                            << "%ALIAS%" << true << int(Alias) << "";
-    QTest::newRow("then ttyS2") << ""
+    QTest::newRow("then ttyS2") << false << ""
                                 << ""
                                 << "" << true << int(Standard) << "";
     QTest::newRow("dangling com3 as udev leaves it, never ttyS2")
-        << ""
+        << false << ""
         << ""
         << "ttyUSB0" << true << int(Nowhere)
         << "%DEV%/com3 leads to %DEV%/ttyUSB0, which is not present";
     QTest::newRow("missing path on command line, never settings")
-        << "%TMP%/unplugged"
+        << false << "%TMP%/unplugged"
         << "%SET%"
         << "" << true << int(Nowhere)
         << "%TMP%/unplugged, given for Com 3 on the command line, is not present";
     QTest::newRow("dangling link in settings, never com3")
-        << ""
+        << false << ""
         << "%TMP%/gone"
         << "%ALIAS%" << true << int(Nowhere)
         << "%TMP%/gone, set for Com 3 in %CONF%, leads to %TMP%/ttyUSB9, which is not present";
@@ -105,6 +109,7 @@ void TestPortMap::shouldOpenFirstPlaceThatNamesPort_data()
 
 void TestPortMap::shouldOpenFirstPlaceThatNamesPort()
 {
+    QFETCH(bool, simulated);
     QFETCH(QString, commandLine);
     QFETCH(QString, settings);
     QFETCH(QString, alias);
@@ -131,6 +136,9 @@ void TestPortMap::shouldOpenFirstPlaceThatNamesPort()
         QFile::link(pty[Standard]->slavePath(), dev.filePath("ttyS2"));
     PortMap map(cli, QSettings(conf, QSettings::IniFormat));
     map.setDeviceDir(dev.path());
+    map.simulate(2, pty[Alias]->slavePath()); // nor does this
+    if (simulated)
+        map.simulate(3, pty[Simulated]->slavePath());
     QCOMPARE(map.resolve(3).error, expand(error));
 
     map.install();
@@ -156,6 +164,13 @@ void TestPortMap::shouldDescribeWhereEntriesLead()
     QCOMPARE(map.describe(2),
              expand("Com 2 opens %DEV%/com2 (an alias made on this computer).\nNothing is there: "
                     "%DEV%/com2 leads to %DEV%/ttyUSB0, which is not present."));
+    map.simulate(4, pty[Simulated]->slavePath());
+    QCOMPARE(map.describe(4), "Com 4 opens " + pty[Simulated]->slavePath() +
+                                  " (simulated instrument: --simulate on the command line).\nIt "
+                                  "leads to " +
+                                  pty[Simulated]->deviceSlavePath() +
+                                  ".\nA pseudo-terminal; this program plays the instrument at its "
+                                  "other end.");
     QCOMPARE(map.describe(3), "Com 3 opens " + pty[CommandLine]->slavePath() +
                                   " (--port on the command line).\nIt leads to " +
                                   pty[CommandLine]->deviceSlavePath() +

@@ -1,8 +1,8 @@
-#include "instrument.h"
-#include "line.h"
 #include "link/device_link.h"
 #include "link/protocol.h"
 #include "link/receive_framer.h"
+#include "sim/instrument.h"
+#include "sim/line.h"
 
 #include <QSignalSpy>
 #include <QTest>

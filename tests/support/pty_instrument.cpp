@@ -1,6 +1,6 @@
 #include "pty_instrument.h"
 
-#include "raw_pty.h"
+#include "sim/raw_pty.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>

@@ -1,7 +1,7 @@
 // zelvor-instrument-sim: plays the instrument on a serial line so that the
 // console can be tried, shown and tested without one.
-#include "instrument.h"
-#include "line.h"
+#include "sim/instrument.h"
+#include "sim/line.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

@@ -1,6 +1,6 @@
-#include "line.h"
+#include "sim/line.h"
 
-#include "raw_pty.h"
+#include "sim/raw_pty.h"
 
 #include <cerrno>
 #include <fcntl.h>

@@ -2,8 +2,8 @@
 
 #include <QString>
 
-// The instrument's end of a pseudo-terminal, for the simulator, the tests and
-// the benchmarks alike.
+// The instrument's end of a pseudo-terminal, for the simulated instrument, the
+// tests and the benchmarks alike.
 struct RawPty
 {
     int master = -1; // -1 when opening failed

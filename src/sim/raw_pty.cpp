@@ -1,4 +1,4 @@
-#include "raw_pty.h"
+#include "sim/raw_pty.h"
 
 #include <cerrno>
 #include <cstring>
