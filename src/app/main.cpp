@@ -7,6 +7,9 @@
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
+    // They name the folder of the run records.
+    QCoreApplication::setOrganizationName(QStringLiteral("Zelvor"));
+    QCoreApplication::setApplicationName(QStringLiteral("zelvor-console"));
     Orvane window;
     // Logout, kill and service managers end the program as File > Exit does.
     EndingSignals ending;
