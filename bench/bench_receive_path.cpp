@@ -1,6 +1,8 @@
 // Status frames from a pseudo-terminal into a running main window, first as
 // fast as the kernel takes them, then at the line's own rate: wall time and the
 // console process's CPU from the first byte to the last frame in the reading boxes.
+// Last, the cost of the run record: the same frames at the line rate with the
+// run recorded and not, in alternating rounds.
 
 #include "bench_machine.h"
 #include "console_harness.h"
@@ -11,6 +13,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QLineEdit>
+#include <QStringList>
 #include <QTextStream>
 #include <QTimer>
 
@@ -18,6 +21,10 @@ namespace {
 
 constexpr qint64 FloodFrames = 1000000;
 constexpr double PacedSeconds = 5.0;
+// Recording on and off alternate, so that a slow spell of a shared machine
+// falls on both alike.
+constexpr int RecordingRounds = 8;
+constexpr double RecordingTarget = 1.10;
 
 // Every update of the reading boxes must show a whole frame whose number is
 // higher than the one before: a lost or reordered byte breaks one of the two.
@@ -127,17 +134,79 @@ Phase linkOnlyAtLineRate(qint64 count)
 }
 
 // An instrument that reports the same readings over and over, as a steady one
-// does, at the line rate; one last, different frame marks the end.
-Phase steadyAtLineRate(bench::Instrument &instrument, bench::RunningConsole &console, qint64 count)
+// does; one last, different frame marks the end.
+QByteArray steadyFrames(qint64 count)
 {
-    const QByteArray steadyBody("0004002000001000");
-    const QByteArray lastBody("0004002000001001");
     QByteArray frames;
     for (qint64 i = 0; i < count - 1; ++i)
-        frames += bench::statusFrame(steadyBody);
-    frames += bench::statusFrame(lastBody);
+        frames += bench::statusFrame("0004002000001000");
+    return frames + bench::statusFrame("0004002000001001");
+}
+
+// Frames at the line rate until the boxes show the body of the last one.
+Phase atLineRate(bench::Instrument &instrument, bench::RunningConsole &console,
+                 const QByteArray &frames)
+{
+    const QString last = QString::fromLatin1(frames.sliced(frames.size() - 17, 16));
     return measure(instrument, frames, bench::LineFramesPerSecond,
-                   [&] { return console.waitForReadings(QString::fromLatin1(lastBody), 120000); });
+                   [&] { return console.waitForReadings(last, 120000); });
+}
+
+struct RecordingCost
+{
+    double cpuSeconds[2] = {}; // off, on
+    qint64 frames[2] = {};
+    qint64 lines = 0; // recorded while on
+    bool complete = true;
+    QStringList roundRatios; // how far one round's figures stray
+
+    double microsPerFrame(int on) const { return cpuSeconds[on] / double(frames[on]) * 1e6; }
+    double ratio() const { return microsPerFrame(1) / microsPerFrame(0); }
+};
+
+// The same frames with the run recorded and not, each round a fresh run of
+// each; `frames` gives a round's frames from the number of its first one.
+template <typename Frames>
+RecordingCost recordingCost(bench::Instrument &instrument, bench::RunningConsole &console,
+                            qint64 count, Frames frames)
+{
+    RecordingCost cost;
+    qint64 first = 0;
+    for (int round = 0; round < RecordingRounds; ++round) {
+        double roundCpu[2] = {};
+        // Off first in one round, on first in the next: a drift favours neither.
+        for (int step : {0, 1}) {
+            const int on = (round + step) % 2;
+            const QByteArray bytes = frames(first);
+            first += count;
+            if (!console.restart(on == 1)) {
+                cost.complete = false;
+                return cost;
+            }
+            const Phase phase = atLineRate(instrument, console, bytes);
+            cost.cpuSeconds[on] += phase.cpuSeconds;
+            cost.frames[on] += count;
+            cost.complete = cost.complete && phase.complete;
+            cost.lines += console.recordedLines();
+            roundCpu[on] = phase.cpuSeconds;
+        }
+        cost.roundRatios << QString::number(roundCpu[1] / roundCpu[0], 'f', 2);
+    }
+    return cost;
+}
+
+QString recordingLine(const char *name, const RecordingCost &cost)
+{
+    return QStringLiteral("  %1: off %2 us/frame, on %3 us/frame (%4 lines recorded), "
+                          "ratio %5 (target at most %6; rounds %7)%8\n")
+        .arg(QLatin1String(name))
+        .arg(cost.microsPerFrame(0), 0, 'f', 1)
+        .arg(cost.microsPerFrame(1), 0, 'f', 1)
+        .arg(cost.lines)
+        .arg(cost.ratio(), 0, 'f', 3)
+        .arg(RecordingTarget, 0, 'f', 2)
+        .arg(cost.roundRatios.join(u' '))
+        .arg(cost.complete ? QString() : QStringLiteral(", INCOMPLETE"));
 }
 
 double idleShare(double seconds)
@@ -213,7 +282,7 @@ int main(int argc, char *argv[])
                .arg(line.order.faults == 0 ? "yes" : "NO")
                .arg(line.complete ? "yes" : "NO");
 
-    const Phase steady = steadyAtLineRate(instrument, console, paced);
+    const Phase steady = atLineRate(instrument, console, steadyFrames(paced));
     out << QStringLiteral("line rate, steady readings: %1 frames in %2 s, CPU %3 s = %4 "
                           "us/frame, %5 % of one core; last frame shown: %6\n")
                .arg(paced)
@@ -229,7 +298,24 @@ int main(int argc, char *argv[])
                .arg(linkOnly.cpuSeconds, 0, 'f', 3)
                .arg(linkOnly.cpuSeconds / double(paced) * 1e6, 0, 'f', 1)
                .arg(linkOnly.cpuSeconds / linkOnly.seconds * 100, 0, 'f', 3);
+    out << QStringLiteral("run record at the line rate, %1 rounds of %2 frames each way:\n")
+               .arg(RecordingRounds)
+               .arg(paced);
+    out.flush();
+    const RecordingCost steadyCost =
+        recordingCost(instrument, console, paced, [paced](qint64) { return steadyFrames(paced); });
+    out << recordingLine("steady readings", steadyCost);
+    out.flush();
+    // Past every number of the earlier phases, so that the first frame is news.
+    const qint64 changingFrom = FloodFrames + paced;
+    const RecordingCost changingCost =
+        recordingCost(instrument, console, paced, [paced, changingFrom](qint64 first) {
+            return numberedFrames(changingFrom + first, paced);
+        });
+    out << recordingLine("readings changing in every frame", changingCost);
+
     const bool ok = linkOnly.complete && flood.complete && line.complete && steady.complete &&
-                    flood.order.faults == 0 && line.order.faults == 0;
+                    flood.order.faults == 0 && line.order.faults == 0 && steadyCost.complete &&
+                    changingCost.complete;
     return ok ? 0 : 1;
 }

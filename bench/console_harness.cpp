@@ -7,7 +7,9 @@
 #include <QAction>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QEventLoop>
+#include <QFile>
 #include <QLineEdit>
 #include <QTimer>
 
@@ -137,20 +139,51 @@ bool Instrument::finishWriting()
     return done > 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-RunningConsole::RunningConsole(Instrument &instrument)
+RunningConsole::RunningConsole(Instrument &instrument) : instrument(instrument)
 {
-    const QString path = instrument.slavePath();
-    setPortNameResolver([path](int) { return path; });
     window = new Orvane;
+    window->setRunRecordFolder(records.path());
     window->show();
     const char *names[4] = {"Zero_real", "Span_real", "Low_range_real_txt", "High_range_real_txt"};
     for (int i = 0; i < 4; ++i)
         boxes[i] = window->findChild<QLineEdit *>(QLatin1String(names[i]));
+    running = records.isValid() && boxes[0] && boxes[3] && start();
+}
+
+bool RunningConsole::start()
+{
+    // Other measurements may have opened a port of their own meanwhile.
+    const QString path = instrument.slavePath();
+    setPortNameResolver([path](int) { return path; });
     auto *start = window->findChild<QAction *>(QStringLiteral("mnuOperation_start_capture"));
-    if (!start || !boxes[0] || !boxes[3])
-        return;
+    if (!start)
+        return false;
     start->trigger();
-    running = instrument.receive(3, 5000) == "#1$";
+    return instrument.receive(3, 5000) == "#1$";
+}
+
+bool RunningConsole::restart(bool recordRun)
+{
+    auto *stop = window->findChild<QAction *>(QStringLiteral("mnuOperation_stop_capture"));
+    if (!stop)
+        return false;
+    stop->trigger();
+    recording = recordRun;
+    window->setRunRecordFolder(recording ? records.path() : QString());
+    running = start();
+    return running;
+}
+
+qint64 RunningConsole::recordedLines() const
+{
+    if (!recording)
+        return 0;
+    // A run started in the same second as the last one gets a longer name, so
+    // the current run's record is the last name in order.
+    const QDir dir(records.path());
+    const QStringList names = dir.entryList(QDir::Files, QDir::Name);
+    QFile file(names.isEmpty() ? QString() : dir.filePath(names.last()));
+    return file.open(QIODevice::ReadOnly) ? file.readAll().count('\n') : 0;
 }
 
 RunningConsole::~RunningConsole()

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QTemporaryDir>
 
 #include <sys/types.h>
 
@@ -47,7 +48,8 @@ private:
     pid_t writer = -1;
 };
 
-// A shown Orvane in a configuration run on the instrument's port.
+// A shown Orvane in a configuration run on the instrument's port, recording
+// the run as the program does, into a folder of its own.
 class RunningConsole
 {
 public:
@@ -55,6 +57,10 @@ public:
     ~RunningConsole();
 
     bool isRunning() const { return running; }
+    // Stop Config., then Start Config. again with the run recorded or not.
+    bool restart(bool recording);
+    // Lines in the record of the current run; 0 when it is not recorded.
+    qint64 recordedLines() const;
     // zero, span, low range, high range, as the reading boxes show them.
     QString readings() const;
     QLineEdit *highRangeBox() const { return boxes[3]; }
@@ -63,6 +69,11 @@ public:
     bool waitForReadings(const QString &expected, int timeoutMs);
 
 private:
+    bool start();
+
+    Instrument &instrument;
+    QTemporaryDir records;
+    bool recording = true;
     Orvane *window = nullptr;
     QLineEdit *boxes[4] = {};
     bool running = false;

@@ -3,6 +3,7 @@
 #include "app/module1.h"
 #include "console/main_window_layout.h"
 #include "link/port_map.h"
+#include "records/run_record.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -63,11 +64,39 @@ QIcon programIcon()
     return icon;
 }
 
+// Shown after the action that met the trouble has returned, so that an action
+// triggered through assistive technology does not wait for the operator to
+// close it.
+void showMessageLater(QWidget *window, QMessageBox::Icon icon, const QString &text)
+{
+    QMetaObject::invokeMethod(
+        window,
+        [window, icon, text] {
+            // While an auxiliary window locks the main window, a message owned
+            // by it would be disabled too and could not be dismissed.
+            auto *box = new QMessageBox(icon, window->windowTitle(), text, QMessageBox::Ok,
+                                        window->isEnabled() ? window : nullptr);
+            box->setAttribute(Qt::WA_DeleteOnClose);
+            box->setWindowModality(Qt::ApplicationModal);
+            box->show();
+        },
+        Qt::QueuedConnection);
+}
+
+// What the technician reads on the button, without the design's padding blank
+// ("Save "), which a spreadsheet would trim anyway.
+QString actionName(const QPushButton *button)
+{
+    QString caption = button->text();
+    return caption.remove(u'&').trimmed();
+}
+
 } // namespace
 
 using console::CalibrationControl;
 
-Orvane::Orvane(QWidget *parent) : QMainWindow(parent), MSComm1(this), aux(this)
+Orvane::Orvane(QWidget *parent)
+    : QMainWindow(parent), MSComm1(this), aux(this), record(std::make_unique<RunRecord>(QString()))
 {
     buildWindow();
     connectHandlers();
@@ -310,6 +339,9 @@ void Orvane::connectHandlers()
             [](qint16 port) { Module1::comm_port = port; });
 
     connect(&MSComm1, &DeviceLink::statusReceived, this, &Orvane::MSComm1_OnComm);
+    connect(&MSComm1, &DeviceLink::frameWritten, record.get(),
+            [this](const QByteArray &frame) { record->sent(frame); });
+    connect(record.get(), &RunRecord::failed, this, &Orvane::showRecordFailure);
     // Queued: the message box's event loop must not run inside the serial
     // port's own error notification.
     connect(&MSComm1, &DeviceLink::portFailed, this, &Orvane::MSComm1_OnFailure,
@@ -365,11 +397,12 @@ void Orvane::applyRunMenus(bool runOpen)
     mnuOperation_stop_capture->setEnabled(flags.stopConfig);
 }
 
-bool Orvane::deviceCheck()
+bool Orvane::deviceCheck(CalibrationControl action)
 {
     if (Module1::device_found != 0)
         return true;
     aux.showCommunicationError();
+    record->refused(actionName(button(action)));
     return false;
 }
 
@@ -387,19 +420,19 @@ void Orvane::showPortError(const QString &what, const PortError &error, const QS
     if (!note.isEmpty())
         paragraphs << note;
     paragraphs << QStringLiteral("Error %1: %2").arg(error.number).arg(error.description);
-    const QString text = paragraphs.join(QStringLiteral("\n\n"));
-    QMetaObject::invokeMethod(
-        this,
-        [this, text] {
-            // While an auxiliary window locks this window, a message owned by
-            // it would be disabled too and could not be dismissed.
-            auto *box = new QMessageBox(QMessageBox::Critical, windowTitle(), text, QMessageBox::Ok,
-                                        isEnabled() ? this : nullptr);
-            box->setAttribute(Qt::WA_DeleteOnClose);
-            box->setWindowModality(Qt::ApplicationModal);
-            box->show();
-        },
-        Qt::QueuedConnection);
+    showMessageLater(this, QMessageBox::Critical, paragraphs.join(QStringLiteral("\n\n")));
+}
+
+void Orvane::showRecordFailure(const QString &message)
+{
+    showMessageLater(this, QMessageBox::Warning,
+                     message + QStringLiteral("\n\nThe configuration run goes on without a "
+                                              "record."));
+}
+
+void Orvane::setRunRecordFolder(const QString &folder)
+{
+    record_folder = folder;
 }
 
 void Orvane::clearReadings()
@@ -431,8 +464,13 @@ QString Orvane::feedLeftRunningNote() const
 
 void Orvane::endInOrder()
 {
+    endProgram(QStringLiteral("signal"));
+}
+
+void Orvane::endProgram(const QString &endDetail)
+{
     if (mnuOperation_stop_capture->isEnabled())
-        mnuOperation_stop_capture_Click();
+        stopRun(endDetail);
     QCoreApplication::exit(0);
 }
 
@@ -446,7 +484,7 @@ void Orvane::closeEvent(QCloseEvent *event)
         return;
     }
     event->accept();
-    endInOrder();
+    endProgram(QStringLiteral("window closed"));
 }
 
 // Load: the start-up state, port 1.
@@ -474,6 +512,7 @@ void Orvane::MSComm1_OnComm(const protocol::StatusFields &fields)
     show(readings[1], fields.span);
     show(readings[2], fields.lowRange);
     show(readings[3], fields.highRange);
+    record->reading(fields);
 }
 
 // The port failed during a run (adapter pulled, line gone); it is closed
@@ -486,14 +525,14 @@ void Orvane::MSComm1_OnFailure(const PortError &error)
     showPortError(QStringLiteral("stopped working during the configuration run; the port is "
                                  "closed."),
                   error, feedLeftRunningNote());
-    mnuOperation_stop_capture_Click();
+    stopRun(QStringLiteral("port lost: ") + error.description);
 }
 
 // Ends the program in any state, nothing asked; a run still open is stopped
 // first as Stop Config. stops it.
 void Orvane::mnuFile_Exit_Click()
 {
-    endInOrder();
+    endProgram(QStringLiteral("exit"));
 }
 
 void Orvane::mnuSetting_com_setting_Click()
@@ -525,6 +564,13 @@ void Orvane::mnuOperation_start_capture_Click()
     Module1::device_found = 0;
     clearReadings();
     applyRunMenus(true);
+    // Resolved now, not at construction: the application names its data
+    // folder once it is running.
+    const QString folder = record_folder.value_or(RunRecord::defaultFolder());
+    if (!record_folder || !folder.isEmpty()) {
+        record->setFolder(folder);
+        record->begin(Module1::comm_port, MSComm1.port().openedPath());
+    }
     // Parity replacement off: QSerialPort delivers every byte as received.
     MSComm1.send(protocol::Command::StartConfig);
     applyState(console::ConsoleState::Ready);
@@ -534,17 +580,23 @@ void Orvane::mnuOperation_start_capture_Click()
 // once that frame has left; the reading boxes keep the last readings.
 void Orvane::mnuOperation_stop_capture_Click()
 {
+    stopRun(QStringLiteral("stop"));
+}
+
+void Orvane::stopRun(const QString &endDetail)
+{
     stopFeedBeforeClosing();
     mnuSetting_com_setting->setEnabled(true);
     mnuOperation_start_capture->setEnabled(true);
     MSComm1.close();
     mnuOperation_stop_capture->setEnabled(false);
     applyState(console::ConsoleState::Idle);
+    record->end(endDetail);
 }
 
 void Orvane::Feed_Zero_Click(int)
 {
-    if (!deviceCheck())
+    if (!deviceCheck(CalibrationControl::Feed_Zero))
         return;
     MSComm1.send(protocol::Command::FeedZero);
     applyState(console::ConsoleState::FeedingZero);
@@ -558,7 +610,7 @@ void Orvane::Stop_Feed_zero_Click(int)
 
 void Orvane::Feed_span_Click(int)
 {
-    if (!deviceCheck())
+    if (!deviceCheck(CalibrationControl::Feed_span))
         return;
     MSComm1.send(protocol::Command::FeedSpan);
     applyState(console::ConsoleState::FeedingSpan);
@@ -572,14 +624,14 @@ void Orvane::Stop_Feed_span_Click(int)
 
 void Orvane::Low_range_cmd_Click(int)
 {
-    if (!deviceCheck())
+    if (!deviceCheck(CalibrationControl::Low_range_cmd))
         return;
     applyState(console::ConsoleState::LowRangeEntry);
 }
 
 void Orvane::High_range_cmd_Click(int)
 {
-    if (!deviceCheck())
+    if (!deviceCheck(CalibrationControl::High_range_cmd))
         return;
     applyState(console::ConsoleState::HighRangeEntry);
 }
@@ -602,7 +654,7 @@ void Orvane::Enter_H_Click()
 // Writes "#8$" and changes no control.
 void Orvane::Save_cmd_Click()
 {
-    if (!deviceCheck())
+    if (!deviceCheck(CalibrationControl::Save_cmd))
         return;
     MSComm1.send(protocol::Command::Save);
 }

@@ -7,6 +7,7 @@
 #include <QMainWindow>
 
 #include <array>
+#include <memory>
 #include <optional>
 
 class QAction;
@@ -14,6 +15,7 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 class QPushButton;
+class RunRecord;
 
 // The console's main window: the reading boxes, the
 // calibration controls and the menus, built from the layout table of
@@ -24,6 +26,10 @@ class QPushButton;
 // is the Enabled flags of the eleven calibration controls, and every action
 // writes all eleven (applyState()). A handler that writes to the port writes
 // first and changes controls afterwards.
+//
+// Every configuration run is recorded (RunRecord): what the instrument read,
+// each frame written, each refusal and how the run ended. The record only
+// watches; a record that cannot be written is reported once and the run goes on.
 class Orvane : public QMainWindow
 {
     Q_OBJECT
@@ -36,8 +42,14 @@ public:
 
     // Ends the program in order, as File > Exit does: a feed still running is
     // stopped, the port closed and its lock released, the event loop left
-    // with status 0. For the ending signals (logout, kill, service managers).
+    // with status 0. For the ending signals (logout, kill, service managers):
+    // the run's record ends with "signal".
     void endInOrder();
+
+    // Where the records of the runs started from now on go, instead of the
+    // application's data folder as it is at each Start Config.; an empty
+    // folder keeps no records.
+    void setRunRecordFolder(const QString &folder);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -63,8 +75,9 @@ private:
     void applyRunMenus(bool runOpen);
 
     // The device check of the five guarded actions: false (after showing the
-    // Communication Error dialog) while no instrument has answered.
-    bool deviceCheck();
+    // Communication Error dialog and recording the refusal of `action`) while
+    // no instrument has answered.
+    bool deviceCheck(console::CalibrationControl action);
     // "Com N (path) <what>", the cause in words a technician can act on, the
     // note if any, then the error's number and the system's own text; shown
     // after the action has returned, so that an action triggered through
@@ -77,6 +90,13 @@ private:
     void stopFeedBeforeClosing();
     // For a port that failed while an output was fed.
     QString feedLeftRunningNote() const;
+    // What Stop Config. does, the record ending with `endDetail`.
+    void stopRun(const QString &endDetail);
+    // The run stopped if one is open, then the event loop left with status 0.
+    void endProgram(const QString &endDetail);
+    // Once per run at most (the record stops at its first failure), after the
+    // action that met it has returned.
+    void showRecordFailure(const QString &message);
 
     // Handlers, one per handled event, named after the control and the event.
     // The six control-array buttons get their element index and ignore it.
@@ -101,6 +121,9 @@ private:
     // The serial communications control: port, command frames, receive framer.
     DeviceLink MSComm1;
     AuxiliaryWindows aux;
+    std::unique_ptr<RunRecord> record;
+    // Unset: the application's data folder.
+    std::optional<QString> record_folder;
 
     // Controls from the layout table: the eleven calibration controls in
     // their fixed order, the four reading boxes in the order of the fields.

@@ -27,13 +27,21 @@ void DeviceLink::close()
 
 void DeviceLink::send(protocol::Command command)
 {
-    serial.write(protocol::commandFrame(command));
+    if (!serial.isOpen())
+        return;
+    const QByteArray frame = protocol::commandFrame(command);
+    serial.write(frame);
+    emit frameWritten(frame);
 }
 
 void DeviceLink::sendValue(protocol::ValueTarget target, const QString &text)
 {
-    for (const QByteArray &part : protocol::valueFrameWrites(target, text))
+    if (!serial.isOpen())
+        return;
+    const std::array<QByteArray, 3> parts = protocol::valueFrameWrites(target, text);
+    for (const QByteArray &part : parts)
         serial.write(part);
+    emit frameWritten(parts[0] + parts[1] + parts[2]);
 }
 
 void DeviceLink::onReceived()

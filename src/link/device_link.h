@@ -22,6 +22,7 @@ public:
     bool isOpen() const { return serial.isOpen(); }
     const PortError &lastError() const { return serial.lastError(); }
 
+    // Both write to an open port only, and then announce the whole frame.
     void send(protocol::Command command);
     void sendValue(protocol::ValueTarget target, const QString &text);
 
@@ -34,6 +35,9 @@ signals:
     void statusReceived(const protocol::StatusFields &fields);
     // The port failed during a run; it is closed and the open frame dropped.
     void portFailed(const PortError &error);
+    // A whole command frame went to the port, as written (a value frame once,
+    // after its three writes).
+    void frameWritten(const QByteArray &frame);
 
 private:
     void onReceived();

@@ -32,6 +32,9 @@ public:
                        QObject *parent = nullptr);
     ~RunRecord() override;
 
+    // For the runs begun from now on.
+    void setFolder(const QString &newFolder) { folder = newFolder; }
+
     // Opens <started>_com<N>.csv (then _2, _3 ... when taken; an existing file
     // is never written) and writes the header and the start line. A run still
     // open is closed first, without an end line.

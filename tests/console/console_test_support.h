@@ -1,12 +1,15 @@
 #pragma once
 
 // Shared by the console tests: controls by object name, a snapshot of all that
-// an action may change, and an operator who closes every message box.
+// an action may change, an operator who closes every message box, and the
+// run records as a CSV reader sees them.
 #include "console/console_state.h"
 #include "console/orvane.h"
+#include "csv_reader.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QDir>
 #include <QLineEdit>
 #include <QMap>
 #include <QMessageBox>
@@ -84,5 +87,28 @@ public:
 private:
     QTimer timer;
 };
+
+// Every record in the folder, oldest name first, each without its header and
+// its time column: what happened, in order.
+inline QList<CsvRows> recordedRuns(const QString &folder)
+{
+    QList<CsvRows> runs;
+    const QDir dir(folder);
+    for (const QString &name : dir.entryList({QStringLiteral("*.csv")}, QDir::Files, QDir::Name)) {
+        CsvRows events;
+        const CsvRows rows = readCsv(dir.filePath(name));
+        for (qsizetype i = 1; i < rows.size(); ++i)
+            events << rows.at(i).mid(1);
+        runs << events;
+    }
+    return runs;
+}
+
+// The last run's events; empty when there is none.
+inline CsvRows lastRecordedRun(const QString &folder)
+{
+    const QList<CsvRows> runs = recordedRuns(folder);
+    return runs.isEmpty() ? CsvRows() : runs.last();
+}
 
 } // namespace consoletest

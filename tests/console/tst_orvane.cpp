@@ -17,6 +17,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <csignal>
@@ -66,6 +67,7 @@ private:
     bool portIsFree();          // nobody holds the instrument's line
 
     std::unique_ptr<PtyInstrument> instrument;
+    std::unique_ptr<QTemporaryDir> records;
     std::unique_ptr<Orvane> orvane;
     QList<int> openedPorts;
 };
@@ -81,7 +83,10 @@ void TestOrvane::init()
         openedPorts << port;
         return instrument->slavePath();
     });
+    records = std::make_unique<QTemporaryDir>();
+    QVERIFY(records->isValid());
     orvane = std::make_unique<Orvane>();
+    orvane->setRunRecordFolder(records->path());
     orvane->show();
     QVERIFY(QTest::qWaitForWindowActive(orvane.get()));
 }
@@ -90,6 +95,7 @@ void TestOrvane::cleanup()
 {
     closeAuxiliaryWindows(orvane.get());
     orvane.reset();
+    records.reset();
     instrument.reset();
     setPortNameResolver({});
 }
@@ -474,19 +480,27 @@ void TestOrvane::guardedClickWithoutDevice()
 
 // Every way of ending a run or the program first stops a feed, once, and
 // closes the port after that frame has left; the program itself ends with
-// status 0.
+// status 0. The record ends with that frame, then the way the run ended.
 void TestOrvane::endingWhileFeedingSendsItsStopFrameOnce_data()
 {
     QTest::addColumn<QByteArray>("ending");
     QTest::addColumn<QByteArray>("feed"); // none: Ready
     QTest::addColumn<QByteArray>("stopFrame");
-    for (const char *ending : {"Stop Config.", "Exit", "close box", "SIGTERM"}) {
-        QTest::addRow("%s in Feeding zero", ending)
-            << QByteArray(ending) << QByteArray("Feed_Zero") << QByteArray("#3$");
-        QTest::addRow("%s in Feeding span", ending)
-            << QByteArray(ending) << QByteArray("Feed_span") << QByteArray("#5$");
+    QTest::addColumn<QString>("endDetail");
+    const std::pair<const char *, const char *> endings[] = {
+        {"Stop Config.", "stop"},
+        {"Exit", "exit"},
+        {"close box", "window closed"},
+        {"SIGTERM", "signal"},
+    };
+    for (const auto &[ending, detail] : endings) {
+        QTest::addRow("%s in Feeding zero", ending) << QByteArray(ending) << QByteArray("Feed_Zero")
+                                                    << QByteArray("#3$") << QString(detail);
+        QTest::addRow("%s in Feeding span", ending) << QByteArray(ending) << QByteArray("Feed_span")
+                                                    << QByteArray("#5$") << QString(detail);
     }
-    QTest::newRow("Exit in Ready") << QByteArray("Exit") << QByteArray() << QByteArray();
+    QTest::newRow("Exit in Ready")
+        << QByteArray("Exit") << QByteArray() << QByteArray() << QStringLiteral("exit");
 }
 
 void TestOrvane::endingWhileFeedingSendsItsStopFrameOnce()
@@ -494,6 +508,7 @@ void TestOrvane::endingWhileFeedingSendsItsStopFrameOnce()
     QFETCH(QByteArray, ending);
     QFETCH(QByteArray, feed);
     QFETCH(QByteArray, stopFrame);
+    QFETCH(QString, endDetail);
     EndingSignals endingSignals;
     connect(&endingSignals, &EndingSignals::received, orvane.get(), &Orvane::endInOrder);
     startRun(true);
@@ -521,6 +536,14 @@ void TestOrvane::endingWhileFeedingSendsItsStopFrameOnce()
     QCOMPARE(instrument->receiveFor(100), QByteArray()); // once
     QCOMPARE(orvane->consoleState(), ConsoleState::Idle);
     QVERIFY(portIsFree()); // closed, its lock released
+
+    CsvRows tail = {{"end", endDetail, "", "", "", ""}};
+    if (!stopFrame.isEmpty())
+        tail.prepend({"sent", QString::fromLatin1(stopFrame), "", "", "", ""});
+    const CsvRows run = lastRecordedRun(records->path());
+    QCOMPARE(run.mid(run.size() - tail.size()), tail);
+    // Nothing else was sent after the feed.
+    QCOMPARE(run.at(run.size() - tail.size() - 1).at(0), feed.isEmpty() ? "reading" : "sent");
 }
 
 void TestOrvane::focusGoesWhereTheOperatorWorksNext_data()

@@ -51,6 +51,7 @@ private:
 
     std::unique_ptr<PtyInstrument> instrument;
     std::unique_ptr<MessageCloser> messages;
+    QTemporaryDir records;
     std::unique_ptr<Orvane> orvane;
 };
 
@@ -62,6 +63,7 @@ void TestAuxiliaryIntegration::init()
     routePortTo(1);
     messages = std::make_unique<MessageCloser>();
     orvane = std::make_unique<Orvane>();
+    orvane->setRunRecordFolder(records.path());
     orvane->show();
     QVERIFY(QTest::qWaitForWindowActive(orvane.get()));
 }

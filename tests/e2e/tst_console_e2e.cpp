@@ -1,3 +1,4 @@
+#include "csv_reader.h"
 #include "pty_instrument.h"
 
 #include <QDir>
@@ -33,6 +34,7 @@ private slots:
     void shouldOpenPortChosenInCommunicationSettings();
     void shouldStopFeedAndReleasePortWhenTerminated();
     void shouldShowSimulatedReadingsAndTakeNewLowRange();
+    void shouldKeepRecordUpToKill();
 
 private:
     // The pixels of the four reading boxes, in the order Zero, Span, Low Range
@@ -70,6 +72,8 @@ private:
     Readings readings() const;
     // What the programs are started with: the leak checker's suppressions.
     QProcessEnvironment programEnvironment() const;
+    // The console's run records, where the program puts them for this user.
+    QStringList recordFiles() const;
 
     QStringList namespace_command;
     QProcess xserver;
@@ -333,6 +337,8 @@ QProcessEnvironment TestConsoleE2E::programEnvironment() const
     const QString lsan = env.value("LSAN_OPTIONS");
     env.insert("LSAN_OPTIONS", (lsan.isEmpty() ? QString() : lsan + ':') +
                                    "print_suppressions=0:suppressions=" ZELVOR_LEAK_SUPPRESSIONS);
+    // The user's data folder, for the run records: this test's own.
+    env.insert("XDG_DATA_HOME", work->filePath("data"));
     return env;
 }
 
@@ -394,6 +400,15 @@ void TestConsoleE2E::startConfig()
     // The answer is on screen, so the console has taken it: its device check passes.
     QTRY_VERIFY_WITH_TIMEOUT(simOutput().contains("-> #4.0020.00.0010.0$"), 5000);
     QTRY_VERIFY_WITH_TIMEOUT(pixelsOf("Zero_real") != emptyZero, 5000);
+}
+
+QStringList TestConsoleE2E::recordFiles() const
+{
+    const QDir runs(work->filePath("data/Zelvor/zelvor-console/runs"));
+    QStringList files;
+    for (const QString &name : runs.entryList(QDir::Files))
+        files << runs.filePath(name);
+    return files;
 }
 
 qint64 TestConsoleE2E::consolePid() const
@@ -472,6 +487,28 @@ void TestConsoleE2E::shouldCarryWholeConfigurationRunToInstrument()
         return;
     // Stop Config. and Exit wrote nothing more.
     QCOMPARE(received(), QByteArray("#1$#2$#3$#4$#5$#60.50$#712.5$#8$"));
+
+    // The run's record, in the user's data folder. Each value frame is answered
+    // by the instrument; when that reading is taken among the clicks is the
+    // programs' own business, so sent frames and readings are compared apart.
+    const QStringList files = recordFiles();
+    QCOMPARE(files.size(), 1);
+    const CsvRows rows = readCsv(files.first());
+    QVERIFY(rows.size() > 3);
+    QCOMPARE(rows.at(1).mid(1, 2), QStringList({"start", "Com 1 (/dev/com1)"}));
+    QCOMPARE(rows.last().mid(1, 2), QStringList({"end", "stop"}));
+    QStringList sent;
+    QList<QStringList> readings;
+    for (const QStringList &row : rows.mid(2, rows.size() - 3)) {
+        if (row.at(1) == "sent")
+            sent << row.at(2);
+        else if (row.at(1) == "reading")
+            readings << row.mid(3);
+    }
+    QCOMPARE(sent, QStringList({"#1$", "#2$", "#3$", "#4$", "#5$", "#60.50$", "#712.5$", "#8$"}));
+    QCOMPARE(readings, QList<QStringList>({{"4.00", "20.0", "0.00", "10.0"},
+                                           {"4.00", "20.0", "0.50", "10.0"},
+                                           {"4.00", "20.0", "0.50", "12.5"}}));
 }
 
 void TestConsoleE2E::shouldOpenPortChosenInCommunicationSettings()
@@ -530,6 +567,40 @@ void TestConsoleE2E::shouldStopFeedAndReleasePortWhenTerminated()
     QCOMPARE(programs->exitCode(), 0);
     QCOMPARE(received(), QByteArray("#1$#2$#3$"));
     checkNoLockFileLeft();
+    const QStringList files = recordFiles();
+    QCOMPARE(files.size(), 1);
+    const CsvRows rows = readCsv(files.first());
+    QVERIFY(rows.size() > 2);
+    QCOMPARE(rows.at(rows.size() - 2).mid(1, 2), QStringList({"sent", "#3$"}));
+    QCOMPARE(rows.last().mid(1, 2), QStringList({"end", "signal"}));
+}
+
+// Killed without a chance to end in order: the record holds every line up to
+// the kill, and no end line.
+void TestConsoleE2E::shouldKeepRecordUpToKill()
+{
+    startPrograms("/dev/com1");
+    if (QTest::currentTestFailed())
+        return;
+    startConfig();
+    if (QTest::currentTestFailed())
+        return;
+    click("Feed_Zero");
+    QTRY_COMPARE_WITH_TIMEOUT(received(), QByteArray("#1$#2$"), 5000);
+    qint64 pid = 0;
+    QTRY_VERIFY_WITH_TIMEOUT((pid = consolePid()) > 0, 5000);
+    QCOMPARE(::kill(pid_t(pid), SIGKILL), 0);
+    QVERIFY(programs->waitForFinished(15000));
+
+    const QStringList files = recordFiles();
+    QCOMPARE(files.size(), 1);
+    CsvRows events;
+    for (const QStringList &row : readCsv(files.first()).mid(1))
+        events << row.mid(1);
+    QCOMPARE(events, CsvRows({{"start", "Com 1 (/dev/com1)", "", "", "", ""},
+                              {"sent", "#1$", "", "", "", ""},
+                              {"reading", "", "4.00", "20.0", "0.00", "10.0"},
+                              {"sent", "#2$", "", "", "", ""}}));
 }
 
 // --simulate alone: Com 1 leads to the instrument that the program plays, and

@@ -66,6 +66,7 @@ void TestSerialPort::shouldWriteFramesByteExactInCallOrder_data()
     QTest::newRow("start config") << 0 << QByteArray("#1$");
     QTest::newRow("empty low-range value") << 1 << QByteArray("#6$");
     QTest::newRow("one run of commands") << 2 << QByteArray("#1$#2$#3$#4$#5$#6-1.5$#7 20 $#8$");
+    QTest::newRow("closed again") << 3 << QByteArray();
 }
 
 void TestSerialPort::shouldWriteFramesByteExactInCallOrder()
@@ -76,12 +77,18 @@ void TestSerialPort::shouldWriteFramesByteExactInCallOrder()
 
     DeviceLink link;
     QVERIFY2(link.open(1), qPrintable(link.lastError().description));
+    QSignalSpy announced(&link, &DeviceLink::frameWritten);
     switch (scenario) {
     case 0:
         link.send(Command::StartConfig);
         break;
     case 1:
         link.sendValue(ValueTarget::LowRange, QString());
+        break;
+    case 3:
+        link.close();
+        link.send(Command::StopFeedZero);
+        link.sendValue(ValueTarget::HighRange, "1");
         break;
     default:
         for (Command c : {Command::StartConfig, Command::FeedZero, Command::StopFeedZero,
@@ -93,6 +100,14 @@ void TestSerialPort::shouldWriteFramesByteExactInCallOrder()
     }
     QCOMPARE(instrument->receive(onTheLine.size()), onTheLine);
     QCOMPARE(instrument->receiveFor(100), QByteArray());
+    // Announced once per frame, whole, as it went out: a value frame too.
+    QByteArray frames;
+    for (const QList<QVariant> &frame : announced) {
+        const QByteArray bytes = frame.at(0).toByteArray();
+        QVERIFY2(bytes.startsWith('#') && bytes.indexOf('$') == bytes.size() - 1, bytes);
+        frames += bytes;
+    }
+    QCOMPARE(frames, onTheLine);
 }
 
 // Raw line: no byte is translated, swallowed (XON/XOFF, ^C, CR) or replaced.

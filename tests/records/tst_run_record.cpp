@@ -1,8 +1,7 @@
+#include "csv_reader.h"
 #include "records/run_record.h"
 
 #include <QDir>
-#include <QJsonArray>
-#include <QJsonDocument>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -16,32 +15,10 @@
 #include <cstdio>
 #include <cstring>
 
-using Rows = QList<QStringList>;
-
 namespace {
 
 const QString ChildMode = QStringLiteral("ZELVOR_RECORD_CHILD");
 const QDateTime Started(QDate(2026, 12, 7), QTime(14, 3, 27, 123), QTimeZone(3600));
-
-// The rows as a real CSV reader sees them; it refuses stray quotes.
-Rows parseCsv(const QString &path)
-{
-    QProcess python;
-    python.start(QStringLiteral("python3"),
-                 {QStringLiteral("-c"),
-                  QStringLiteral("import csv, json, sys\n"
-                                 "with open(sys.argv[1], newline='', encoding='utf-8') as f:\n"
-                                 "    json.dump(list(csv.reader(f, strict=True)), sys.stdout)\n"),
-                  path});
-    if (!python.waitForFinished(30000) || python.exitCode() != 0) {
-        qWarning() << "python3:" << python.errorString() << python.readAllStandardError();
-        return {};
-    }
-    Rows rows;
-    for (const QJsonValue &row : QJsonDocument::fromJson(python.readAllStandardOutput()).array())
-        rows.append(row.toVariant().toStringList());
-    return rows;
-}
 
 QByteArray contents(const QString &path)
 {
@@ -139,7 +116,7 @@ void TestRunRecord::shouldRecordWholeRunAsCsvRows()
     const auto at = [](const char *time) {
         return QStringLiteral("2026-12-07T14:03:%1+01:00").arg(time);
     };
-    const Rows expected = {
+    const CsvRows expected = {
         {"time", "event", "detail", "zero", "span", "low_range", "high_range"},
         {at("27.123"), "start", "Com 1 (/dev/ttyS0)", "", "", "", ""},
         {at("27.373"), "refused", "Feed Zero", "", "", "", ""},
@@ -150,7 +127,7 @@ void TestRunRecord::shouldRecordWholeRunAsCsvRows()
         {at("28.623"), "sent", "#8$", "", "", "", ""},
         {at("28.873"), "end", "port lost: Input/output error", "", "", "", ""},
     };
-    QCOMPARE(parseCsv(record.filePath()), expected);
+    QCOMPARE(readCsv(record.filePath()), expected);
     const QByteArray raw = contents(record.filePath());
     QCOMPARE(raw.count("\r\n"), expected.size());
     QCOMPARE(raw.count('\n'), expected.size());
@@ -188,7 +165,7 @@ void TestRunRecord::shouldQuoteOnlyWhatReaderWouldChange()
 
     QVERIFY(contents(record.filePath())
                 .contains("\r\n2026-12-07T14:03:27.123+01:00,refused," + written + ",,,,\r\n"));
-    const Rows rows = parseCsv(record.filePath());
+    const CsvRows rows = readCsv(record.filePath());
     QCOMPARE(rows.size(), 4);
     QCOMPARE(rows.at(2).at(2), detail);
 }
@@ -215,7 +192,7 @@ void TestRunRecord::shouldNeverOverwriteAndRecordEachRunAsFound()
                                  "2026-12-07_14-03-27_com8.csv"}));
     QCOMPARE(contents(first), QByteArray("earlier run\n"));
     for (const QString &name : names) {
-        const Rows rows = parseCsv(dir.filePath(name));
+        const CsvRows rows = readCsv(dir.filePath(name));
         QVERIFY2(rows.size() >= 3 &&
                      rows.at(2).mid(1) == QStringList({"reading", "", "1", "2", "", ""}),
                  qPrintable(name));
@@ -250,7 +227,7 @@ void TestRunRecord::shouldStampLocalTimeWithOffset()
     record.end(QStringLiteral("signal"));
 
     QCOMPARE(QFileInfo(record.filePath()).fileName(), name);
-    const Rows rows = parseCsv(record.filePath());
+    const CsvRows rows = readCsv(record.filePath());
     QCOMPARE(rows.size(), 3);
     QCOMPARE(rows.at(1).at(0), time);
     QCOMPARE(rows.at(2).at(0), time);
@@ -277,7 +254,7 @@ void TestRunRecord::shouldKeepEveryLineWhenKilled()
 
     const QStringList files = QDir(dir.path()).entryList({QStringLiteral("*.csv")});
     QCOMPARE(files.size(), 1);
-    const Rows rows = parseCsv(dir.filePath(files.first()));
+    const CsvRows rows = readCsv(dir.filePath(files.first()));
     QCOMPARE(rows.size(), 103);
     const QString started = rows.at(1).at(0);
     QVERIFY2(started.endsWith(QStringLiteral("+05:45")), qPrintable(started));
@@ -342,7 +319,7 @@ void TestRunRecord::shouldFailOncePerRunAndTryAgainNextRun()
     }
     std::signal(SIGXFSZ, onTooLarge);
     if (fault == FullAfterStart)
-        QCOMPARE(parseCsv(record.filePath()).size(), 2);
+        QCOMPARE(readCsv(record.filePath()).size(), 2);
     if (fault == NameTooLong)
         return;
 
@@ -351,7 +328,7 @@ void TestRunRecord::shouldFailOncePerRunAndTryAgainNextRun()
     record.begin(1, QStringLiteral("/dev/ttyS0"));
     record.end(QStringLiteral("stop"));
     QCOMPARE(failures.count(), 2);
-    QCOMPARE(parseCsv(record.filePath()).size(), 3);
+    QCOMPARE(readCsv(record.filePath()).size(), 3);
 }
 
 int main(int argc, char *argv[])

@@ -11,6 +11,7 @@
 #include "reference_framer.h"
 
 #include <QRandomGenerator>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <memory>
@@ -45,6 +46,7 @@ private slots:
     void shouldShowOnlyWhatTheReferenceShows();
 
 private:
+    QTemporaryDir records;
     std::unique_ptr<Orvane> window;
     MessageBoxCloser boxes;
     QString slavePath;
@@ -55,6 +57,7 @@ void TestBadInput::initTestCase()
     setPortNameResolver([this](int) { return slavePath; });
     qApp->installEventFilter(&boxes);
     window = std::make_unique<Orvane>();
+    window->setRunRecordFolder(records.path());
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window.get()));
 }

@@ -13,6 +13,7 @@
 #include <QEventLoop>
 #include <QPushButton>
 #include <QRandomGenerator>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <memory>
@@ -83,6 +84,7 @@ private:
     // One run: Start Config., some traffic, the hang-up at `moment`.
     void runOnce(int run, Moment moment, QRandomGenerator &rng, bool watchCpu);
 
+    QTemporaryDir records;
     std::unique_ptr<Orvane> window;
     MessageBoxCloser boxes;
     QString slavePath;
@@ -94,6 +96,7 @@ void TestPortLossSoak::initTestCase()
     setPortNameResolver([this](int) { return slavePath; });
     qApp->installEventFilter(&boxes);
     window = std::make_unique<Orvane>();
+    window->setRunRecordFolder(records.path());
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window.get()));
     QVERIFY(isIdle(window.get()));
