@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The start-up benchmark's reference: a bare Qt Widgets main window with one
 // button, started the same way as the console.
 

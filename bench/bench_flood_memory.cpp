@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Resident memory of a running main window before and after 100 MiB without
 // any "$" (one "#" early, so a frame stays open throughout) and after 100 MiB
 // of valid status frames, all through a pseudo-terminal.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Bytes a second through the receive framer and the field split, for valid
 // frames, for noise between frames and for a body that never ends; each against
 // the line's own rate.

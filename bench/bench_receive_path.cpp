@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Status frames from a pseudo-terminal into a running main window, first as
 // fast as the kernel takes them, then at the line's own rate: wall time and the
 // console process's CPU from the first byte to the last frame in the reading boxes.

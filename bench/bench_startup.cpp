@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Process start to the first paint of the main window, and resident memory
 // then, for the console and for a bare main window with one button, started
 // the same way in alternation. The first paint is seen by a probe loaded into

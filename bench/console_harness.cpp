@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "console_harness.h"
 
 #include "console/orvane.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Loaded into a program by the start-up benchmark (LD_PRELOAD), so the program
 // itself prints nothing: when its first window has been painted and flushed,
 // writes "<CLOCK_MONOTONIC ns> <resident KiB>" to the descriptor named by

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Installation in the standard places, the Debian package, and the version
 # record and icon of the Windows program file.
 include(GNUInstallDirs)

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs what is missing (Debian 12; through sudo when started by an ordinary
 # user, who then builds, runs and tests as themselves), builds, and then either
 # starts the console with its simulated instrument ("run"), so that it shows

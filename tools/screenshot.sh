@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Remakes the picture of the main window during a configuration run, with the
 # simulated instrument's readings shown. Runs both programs on a virtual X
 # server, the simulator on "Com 1" in a /dev of their own, so nothing of the

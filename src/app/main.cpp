@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/command_line.h"
 #include "app/ending_signals.h"
 #include "console/orvane.h"
@@ -18,6 +19,8 @@ int main(int argc, char *argv[])
     if (options.exitStatus)
         return *options.exitStatus;
     QApplication app(argc, argv);
+    // Lets a Wayland desktop match the window to its menu entry and icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("io.zelvor.CalibrationConsole"));
     PortMap ports(options.ports, QSettings());
 #ifdef ZELVOR_SIMULATED_INSTRUMENT
     const auto simulated =

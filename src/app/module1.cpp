@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/module1.h"
 
 namespace Module1 {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/simulated_instrument.h"
 
 #include "link/port_map.h"

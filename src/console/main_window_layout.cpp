@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "console/main_window_layout.h"
 
 namespace layout {

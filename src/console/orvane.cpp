@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "console/orvane.h"
 
 #include "app/module1.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "design/design.h"
 
 #include <cmath>

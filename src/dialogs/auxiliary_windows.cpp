@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "dialogs/auxiliary_windows.h"
 
 #include "dialogs/com_setting.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "dialogs/com_setting.h"
 
 #include "dialogs/dialog_layout.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "dialogs/information_window.h"
 
 #include "dialogs/dialog_layout.h"

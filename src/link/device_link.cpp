@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "link/device_link.h"
 
 DeviceLink::DeviceLink(QObject *parent) : QObject(parent)

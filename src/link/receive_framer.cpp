@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "link/receive_framer.h"
 
 #include "link/protocol.h"

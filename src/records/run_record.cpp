@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "records/run_record.h"
 
 #include <QFileInfo>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "sim/line.h"
 
 #include "sim/raw_pty.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "sim/raw_pty.h"
 
 #include <cerrno>

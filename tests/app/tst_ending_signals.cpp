@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/ending_signals.h"
 
 #include <QSignalSpy>

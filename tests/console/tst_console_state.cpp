@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The console state table, row by row, against console::stateRow(): no window.
 #include "console/console_state.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The main window Orvane: its layout against the table, start-up
 // state and menus, the entry boxes' refusals, and, over a real
 // pseudo-terminal with the test playing the instrument, Start Config., Stop

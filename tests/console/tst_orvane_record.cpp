@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The record of each configuration run as the main window keeps it, over a
 // real pseudo-terminal with the test playing the instrument: every line read
 // back by a real CSV reader.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // What the auxiliary-window tests share: a stand-in main window to lock, the

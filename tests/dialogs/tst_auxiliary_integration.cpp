@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "../console/console_test_support.h"
 #include "auxiliary_test_support.h"
 

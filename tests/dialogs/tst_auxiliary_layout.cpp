@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "auxiliary_test_support.h"
 
 #include "design/design.h"

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Runs a command with a /dev of its own, so that the /dev/comN links made in it
 # stay out of sight of the rest of the machine. Start it in a mount namespace
 # of its own: `unshare --mount --propagation private` as root, or with

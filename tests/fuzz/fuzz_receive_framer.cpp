@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Arbitrary bytes, cut into arbitrary receive notifications, through the
 // console's framer and field split, both one character at a time and one
 // notification at a time (the reading boxes then show only the last frame).

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # run_fuzz.sh FUZZER SECONDS SEED_DIR WORK_DIR
 # New inputs go to WORK_DIR, so the seed corpus in the source tree stays as it is.
 set -eu

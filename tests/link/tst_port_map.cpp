@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "link/port_map.h"
 #include "link/serial_port.h"
 #include "pty_instrument.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "link/device_link.h"
 #include "link/serial_port.h"
 #include "pty_instrument.h"

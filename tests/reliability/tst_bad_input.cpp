@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A mebibyte of random bytes (NUL and 0x80..0xFF among them) from the
 // instrument's side through the real port into the main window. Whenever the
 // reading boxes change, they must show what the plain reference shows after

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Two hundred configuration runs, each ended by the instrument's side hanging
 // up at a random moment: idle, in the middle of a frame, or in the middle of a
 // burst while the console itself is writing. After each, the console must have

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "link/device_link.h"
 #include "link/protocol.h"
 #include "link/receive_framer.h"

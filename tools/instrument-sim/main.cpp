@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // zelvor-instrument-sim: plays the instrument on a serial line so that the
 // console can be tried, shown and tested without one.
 #include "sim/instrument.h"
