@@ -64,6 +64,8 @@ private:
     void exitConsole();
     // Start Config., and the instrument's answer on screen.
     void startConfig();
+    // Both programs, then Start Config.; false when either failed.
+    bool runStarted(const QString &link);
     // The console's process id here, outside its namespace; 0 if not (yet) found.
     qint64 consolePid() const;
     // What the serial ports' lock directory held once the console had ended.
@@ -438,16 +440,20 @@ qint64 TestConsoleE2E::consolePid() const
     return 0;
 }
 
+bool TestConsoleE2E::runStarted(const QString &link)
+{
+    startPrograms(link);
+    if (QTest::currentTestFailed())
+        return false;
+    startConfig();
+    return !QTest::currentTestFailed();
+}
+
 void TestConsoleE2E::shouldCarryWholeConfigurationRunToInstrument()
 {
     if (namespace_command.isEmpty())
         QSKIP(NoPrivateDev);
-    startPrograms("/dev/com1");
-    if (QTest::currentTestFailed())
-        return;
-
-    startConfig();
-    if (QTest::currentTestFailed())
+    if (!runStarted("/dev/com1"))
         return;
     QByteArray expected = "#1$";
 
@@ -545,11 +551,7 @@ void TestConsoleE2E::shouldStopFeedAndReleasePortWhenTerminated()
 {
     if (namespace_command.isEmpty())
         QSKIP(NoPrivateDev);
-    startPrograms("/dev/com1");
-    if (QTest::currentTestFailed())
-        return;
-    startConfig();
-    if (QTest::currentTestFailed())
+    if (!runStarted("/dev/com1"))
         return;
     click("Feed_Zero");
     QTRY_COMPARE_WITH_TIMEOUT(received(), QByteArray("#1$#2$"), 5000);
@@ -580,11 +582,7 @@ void TestConsoleE2E::shouldStopFeedAndReleasePortWhenTerminated()
 // the kill, and no end line.
 void TestConsoleE2E::shouldKeepRecordUpToKill()
 {
-    startPrograms("/dev/com1");
-    if (QTest::currentTestFailed())
-        return;
-    startConfig();
-    if (QTest::currentTestFailed())
+    if (!runStarted("/dev/com1"))
         return;
     click("Feed_Zero");
     QTRY_COMPARE_WITH_TIMEOUT(received(), QByteArray("#1$#2$"), 5000);
