@@ -66,6 +66,9 @@ private:
     void startConfig();
     // Both programs, then Start Config.; false when either failed.
     bool runStarted(const QString &link);
+    // A run on /dev/com1 feeding its zero output: the console's process id
+    // here, 0 when it could not be had.
+    qint64 feedingConsole();
     // The console's process id here, outside its namespace; 0 if not (yet) found.
     qint64 consolePid() const;
     // What the serial ports' lock directory held once the console had ended.
@@ -449,6 +452,17 @@ bool TestConsoleE2E::runStarted(const QString &link)
     return !QTest::currentTestFailed();
 }
 
+qint64 TestConsoleE2E::feedingConsole()
+{
+    if (!runStarted("/dev/com1"))
+        return 0;
+    click("Feed_Zero");
+    [&] { QTRY_COMPARE_WITH_TIMEOUT(received(), QByteArray("#1$#2$"), 5000); }();
+    qint64 pid = 0;
+    [&] { QTRY_VERIFY_WITH_TIMEOUT((pid = consolePid()) > 0, 5000); }();
+    return QTest::currentTestFailed() ? 0 : pid;
+}
+
 void TestConsoleE2E::shouldCarryWholeConfigurationRunToInstrument()
 {
     if (namespace_command.isEmpty())
@@ -551,13 +565,9 @@ void TestConsoleE2E::shouldStopFeedAndReleasePortWhenTerminated()
 {
     if (namespace_command.isEmpty())
         QSKIP(NoPrivateDev);
-    if (!runStarted("/dev/com1"))
+    const qint64 pid = feedingConsole();
+    if (pid == 0)
         return;
-    click("Feed_Zero");
-    QTRY_COMPARE_WITH_TIMEOUT(received(), QByteArray("#1$#2$"), 5000);
-
-    qint64 pid = 0;
-    QTRY_VERIFY_WITH_TIMEOUT((pid = consolePid()) > 0, 5000);
     // The lock directory as the console sees it, in its own mount namespace.
     const QString lock = QStringLiteral("/proc/%1/root%2/LCK..com1")
                              .arg(pid)
@@ -582,12 +592,11 @@ void TestConsoleE2E::shouldStopFeedAndReleasePortWhenTerminated()
 // the kill, and no end line.
 void TestConsoleE2E::shouldKeepRecordUpToKill()
 {
-    if (!runStarted("/dev/com1"))
+    if (namespace_command.isEmpty())
+        QSKIP(NoPrivateDev);
+    const qint64 pid = feedingConsole();
+    if (pid == 0)
         return;
-    click("Feed_Zero");
-    QTRY_COMPARE_WITH_TIMEOUT(received(), QByteArray("#1$#2$"), 5000);
-    qint64 pid = 0;
-    QTRY_VERIFY_WITH_TIMEOUT((pid = consolePid()) > 0, 5000);
     QCOMPARE(::kill(pid_t(pid), SIGKILL), 0);
     QVERIFY(programs->waitForFinished(15000));
 
