@@ -342,6 +342,8 @@ void Orvane::connectHandlers()
     connect(&MSComm1, &DeviceLink::statusReceived, this, &Orvane::MSComm1_OnComm);
     connect(&MSComm1, &DeviceLink::frameWritten, record.get(),
             [this](const QByteArray &frame) { record->sent(frame); });
+    connect(&MSComm1, &DeviceLink::frameEnded, record.get(),
+            [this](const protocol::StatusFields &fields) { record->reading(fields); });
     connect(record.get(), &RunRecord::failed, this, &Orvane::showRecordFailure);
     // Queued: the message box's event loop must not run inside the serial
     // port's own error notification.
@@ -513,7 +515,6 @@ void Orvane::MSComm1_OnComm(const protocol::StatusFields &fields)
     show(readings[1], fields.span);
     show(readings[2], fields.lowRange);
     show(readings[3], fields.highRange);
-    record->reading(fields);
 }
 
 // The port failed during a run (adapter pulled, line gone); it is closed

@@ -48,6 +48,15 @@ void DeviceLink::sendValue(protocol::ValueTarget target, const QString &text)
 void DeviceLink::onReceived()
 {
     const QByteArray bytes = serial.read();
-    if (receive_framer.feed(bytes) > 0)
-        emit statusReceived(protocol::splitStatusBody(receive_framer.shownBody()));
+    protocol::StatusFields last;
+    bool ended = false;
+    for (char c : bytes) {
+        if (receive_framer.step(c)) {
+            last = protocol::splitStatusBody(receive_framer.shownBody());
+            ended = true;
+            emit frameEnded(last);
+        }
+    }
+    if (ended)
+        emit statusReceived(last);
 }

@@ -15,9 +15,9 @@ class DeviceLink : public QObject
 public:
     explicit DeviceLink(QObject *parent = nullptr);
 
-    // Start Config. in two halves, so the console can set its menus between
-    // them: open() uses the port number given, start() writes "#1$". A run
-    // that opens starts with a framer that has seen nothing.
+    // Opens the port with the number given; a run that opens starts with a
+    // framer that has seen nothing. Start Config. then sends "#1$" itself,
+    // after setting its menus.
     bool open(qint16 portNumber);
     void close();
     bool isOpen() const { return serial.isOpen(); }
@@ -34,6 +34,9 @@ signals:
     // A status frame ended: the instrument has answered. When one notification
     // ends several, only the last is announced: the boxes would show it anyway.
     void statusReceived(const protocol::StatusFields &fields);
+    // Every status frame that ended, one by one and in order, for a record
+    // that must not miss a reading that the boxes skipped.
+    void frameEnded(const protocol::StatusFields &fields);
     // The port failed during a run; it is closed and the open frame dropped.
     void portFailed(const PortError &error);
     // A whole command frame went to the port, as written (a value frame once,

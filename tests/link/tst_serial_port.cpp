@@ -144,6 +144,7 @@ void TestSerialPort::shouldShowLastFrameOfEachNotification()
     DeviceLink link;
     QVERIFY(link.open(1));
     QSignalSpy shown(&link, &DeviceLink::statusReceived);
+    QSignalSpy every(&link, &DeviceLink::frameEnded);
 
     QVERIFY(instrument->send("noise#0001"));
     QVERIFY(instrument->send("0002000300"));
@@ -159,6 +160,11 @@ void TestSerialPort::shouldShowLastFrameOfEachNotification()
     QVERIFY(instrument->send(flood));
     QTRY_VERIFY(!shown.isEmpty() &&
                 shown.last().at(0).value<protocol::StatusFields>().zero == QLatin1String("1499"));
+    // The record hears of every one of them, in order.
+    QTRY_COMPARE(every.size(), 501);
+    for (int i = 0; i < 500; ++i)
+        QCOMPARE(every.at(i + 1).at(0).value<protocol::StatusFields>().span,
+                 QString::number(1000 + i));
 }
 
 void TestSerialPort::shouldSendQueuedBytesBeforeClosing()
