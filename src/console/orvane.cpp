@@ -345,6 +345,12 @@ void Orvane::connectHandlers()
     connect(&MSComm1, &DeviceLink::frameEnded, record.get(),
             [this](const protocol::StatusFields &fields) { record->reading(fields); });
     connect(record.get(), &RunRecord::failed, this, &Orvane::showRecordFailure);
+    // Whatever else ends the event loop (a session manager, say) still ends
+    // the run in order: no output left fed, the port closed.
+    connect(qApp, &QCoreApplication::aboutToQuit, this, [this] {
+        if (mnuOperation_stop_capture->isEnabled())
+            stopRun(QStringLiteral("exit"));
+    });
     // Queued: the message box's event loop must not run inside the serial
     // port's own error notification.
     connect(&MSComm1, &DeviceLink::portFailed, this, &Orvane::MSComm1_OnFailure,

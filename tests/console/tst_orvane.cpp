@@ -493,6 +493,8 @@ void TestOrvane::endingWhileFeedingSendsItsStopFrameOnce_data()
         {"Exit", "exit"},
         {"close box", "window closed"},
         {"SIGTERM", "signal"},
+        {"quit from elsewhere", "window closed"}, // it closes the windows first
+        {"event loop ended elsewhere", "exit"},
     };
     for (const auto &[ending, detail] : endings) {
         QTest::addRow("%s in Feeding zero", ending) << QByteArray(ending) << QByteArray("Feed_Zero")
@@ -525,6 +527,10 @@ void TestOrvane::endingWhileFeedingSendsItsStopFrameOnce()
                 trigger("mnuFile_Exit");
             else if (ending == "close box")
                 orvane->close();
+            else if (ending == "quit from elsewhere")
+                QCoreApplication::quit();
+            else if (ending == "event loop ended elsewhere")
+                QCoreApplication::exit(0);
             else
                 std::raise(SIGTERM);
         });
