@@ -180,8 +180,8 @@ CommandLine readCommandLine(int argc, char *argv[])
     }
 #ifdef Q_OS_LINUX
     // Without a display Qt would abort with advice to reinstall it.
-    if (!parser.isSet(QStringLiteral("platform")) && qEnvironmentVariableIsEmpty("DISPLAY") &&
-        qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+    if (!parser.isSet(QStringLiteral("platform")) && !parser.isSet(QStringLiteral("display")) &&
+        qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
         qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         print(stderr, QStringLiteral("%1 needs a graphical desktop: start it from a desktop "
                                      "session (neither DISPLAY nor WAYLAND_DISPLAY is set).\n")

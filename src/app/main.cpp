@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "app/command_line.h"
-#include "app/ending_signals.h"
 #include "console/orvane.h"
 #include "link/port_map.h"
+#ifdef ZELVOR_ENDING_SIGNALS
+#include "app/ending_signals.h"
+#endif
 #ifdef ZELVOR_SIMULATED_INSTRUMENT
 #include "app/simulated_instrument.h"
 #endif
@@ -30,9 +32,11 @@ int main(int argc, char *argv[])
 #endif
     ports.install();
     Orvane window;
+#ifdef ZELVOR_ENDING_SIGNALS
     // Logout, kill and service managers end the program as File > Exit does.
     EndingSignals ending;
     QObject::connect(&ending, &EndingSignals::received, &window, &Orvane::endInOrder);
+#endif
     window.show();
     return app.exec();
 }

@@ -3,15 +3,6 @@
 
 namespace layout {
 
-const ControlSpec *findControl(QStringView name)
-{
-    for (const ControlSpec &control : MainWindowControls) {
-        if (name == QLatin1String(control.name))
-            return &control;
-    }
-    return nullptr;
-}
-
 const char *objectName(console::CalibrationControl control)
 {
     for (const ControlSpec &row : MainWindowControls) {

@@ -4,8 +4,6 @@
 #include "console/console_state.h"
 #include "design/design.h"
 
-#include <QStringView>
-
 #include <array>
 
 // The fixed design of the main window Orvane, declared as data: the window,
@@ -111,9 +109,6 @@ inline constexpr std::array<ControlSpec, 21> MainWindowControls = {{
                                                                                 { 240, 5400, 3615, 255},  4, F::Dialog,     S::InactiveBorder,    S::Default,  0, nullptr,          None},
 }};
 // clang-format on
-
-// The row of the control with this object name, or nullptr.
-const ControlSpec *findControl(QStringView name);
 
 // Every calibration control and every reading box has exactly one row.
 constexpr bool everyRoleOnce(ControlRole::Kind kind, int count)

@@ -539,6 +539,7 @@ void TestConsoleE2E::shouldOpenPortChosenInCommunicationSettings()
     startPrograms("/dev/com2");
     if (QTest::currentTestFailed())
         return;
+    xdo({"windowfocus", "--sync", window});
     xdo({"key", "alt+s", "c"}); // Setting > Communication Settings
     const QString dialog =
         run("xdotool", {"search", "--sync", "--onlyvisible", "--name", "^Communication Settings$"})
