@@ -49,6 +49,45 @@ QString owningGroup(const QString &path)
 }
 #endif
 
+#ifdef Q_OS_UNIX
+// A descriptor of the device of our own, held while QSerialPort opens its
+// own: another program's lock is seen before the port applies our line
+// settings to a line that program uses, and the device sees no last close
+// (which may drop its modem lines) in between.
+class LockProbe
+{
+public:
+    explicit LockProbe(const QString &path)
+        : fd(::open(QFile::encodeName(path).constData(),
+                    O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC))
+    {
+    }
+    ~LockProbe()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
+    LockProbe(const LockProbe &) = delete;
+    LockProbe &operator=(const LockProbe &) = delete;
+
+    // A device that cannot be opened or locked here is left to the port's own
+    // open, which tells why.
+    bool heldElsewhere() const
+    {
+        if (fd < 0)
+            return false;
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+            ::flock(fd, LOCK_UN);
+            return false;
+        }
+        return errno == EWOULDBLOCK;
+    }
+
+private:
+    int fd;
+};
+#endif
+
 QString userName()
 {
 #ifdef Q_OS_UNIX
@@ -156,6 +195,13 @@ bool SerialPort::open()
                       {}};
         return false;
     }
+#ifdef Q_OS_UNIX
+    const LockProbe probe(opened_path);
+    if (probe.heldElsewhere()) {
+        last_error = heldByAnotherProgram();
+        return false;
+    }
+#endif
     port.setBaudRate(BaudRate);
     port.setDataBits(QSerialPort::Data8);
     port.setParity(QSerialPort::NoParity);
@@ -182,9 +228,8 @@ bool SerialPort::takeExclusiveLock()
 #ifdef Q_OS_UNIX
     if (::flock(port.handle(), LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK)
         return true; // a device that cannot be locked is not shared for that
-    const QString description = QString::fromLocal8Bit(std::strerror(errno));
+    last_error = heldByAnotherProgram();
     port.close();
-    last_error = {QSerialPort::PermissionError, description, opened_path, PortTrouble::InUse, {}};
     return false;
 #else
     return true;
@@ -250,6 +295,15 @@ void SerialPort::onError(QSerialPort::SerialPortError error)
     port.clearError();
     port.close();
     emit failed(last_error);
+}
+
+PortError SerialPort::heldByAnotherProgram() const
+{
+    return {QSerialPort::PermissionError,
+            QString::fromLocal8Bit(std::strerror(EWOULDBLOCK)),
+            opened_path,
+            PortTrouble::InUse,
+            {}};
 }
 
 PortError SerialPort::errorNow(int number) const

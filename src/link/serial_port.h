@@ -87,6 +87,8 @@ signals:
 private:
     void onError(QSerialPort::SerialPortError error);
     PortError errorNow(int number) const;
+    // Another program holds the device's lock (flock()).
+    PortError heldByAnotherProgram() const;
     bool takeExclusiveLock();
     void waitUntilSent(const QDeadlineTimer &deadline);
 
