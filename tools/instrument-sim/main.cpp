@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // zelvor-instrument-sim: plays the instrument on a serial line so that the
 // console can be tried, shown and tested without one.
+#include "app/ending_signals.h"
 #include "sim/instrument.h"
 #include "sim/line.h"
 
@@ -8,26 +9,15 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QRegularExpression>
-#include <QSocketNotifier>
 #include <QTime>
 
 #include <cerrno>
-#include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
-
-int signal_pipe[2] = {-1, -1};
-
-void onSignal(int)
-{
-    const char c = 1;
-    [[maybe_unused]] const ssize_t n = ::write(signal_pipe[1], &c, 1);
-}
 
 void say(const QString &text)
 {
@@ -207,26 +197,16 @@ int main(int argc, char *argv[])
         return 1;
     }
 
+    // Before the link exists: an ending signal must always find it to remove.
+    EndingSignals ending;
+    QObject::connect(&ending, &EndingSignals::received, &app, &QCoreApplication::quit);
+
     QString link;
     if (parser.isSet(link_opt)) {
         link = parser.value(link_opt);
         if (!makeLink(link, line->consolePath()))
             return 1;
     }
-
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signal_pipe) != 0)
-        return 1;
-    QSocketNotifier signal_notifier(signal_pipe[0], QSocketNotifier::Read);
-    QObject::connect(&signal_notifier, &QSocketNotifier::activated, &app, [] {
-        char c;
-        [[maybe_unused]] const ssize_t n = ::read(signal_pipe[0], &c, 1);
-        QCoreApplication::quit();
-    });
-    struct sigaction action = {};
-    action.sa_handler = onSignal;
-    sigemptyset(&action.sa_mask);
-    for (int sig : {SIGINT, SIGTERM, SIGHUP})
-        sigaction(sig, &action, nullptr);
 
     QObject::connect(line.get(), &Line::received, &app, [&](const QByteArray &bytes) {
         if (rx_log.isOpen())
