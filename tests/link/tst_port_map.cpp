@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -169,14 +170,15 @@ void TestPortMap::shouldDescribeWhereEntriesLead()
     QCOMPARE(map.describe(4), "Com 4 opens " + pty[Simulated]->slavePath() +
                                   " (simulated instrument: --simulate on the command line).\nIt "
                                   "leads to " +
-                                  pty[Simulated]->deviceSlavePath() +
+                                  QFileInfo(pty[Simulated]->deviceSlavePath()).canonicalFilePath() +
                                   ".\nA pseudo-terminal; this program plays the instrument at its "
                                   "other end.");
-    QCOMPARE(map.describe(3), "Com 3 opens " + pty[CommandLine]->slavePath() +
-                                  " (--port on the command line).\nIt leads to " +
-                                  pty[CommandLine]->deviceSlavePath() +
-                                  ".\nPresent, but not a serial port this computer lists (a "
-                                  "pseudo-terminal, for example).");
+    QCOMPARE(map.describe(3),
+             "Com 3 opens " + pty[CommandLine]->slavePath() +
+                 " (--port on the command line).\nIt leads to " +
+                 QFileInfo(pty[CommandLine]->deviceSlavePath()).canonicalFilePath() +
+                 ".\nPresent, but not a serial port this computer lists (a "
+                 "pseudo-terminal, for example).");
 }
 
 QTEST_GUILESS_MAIN(TestPortMap)
