@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "app/command_line.h"
 
+#include "link/port_map.h"
+
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QStringList>
@@ -9,10 +11,10 @@
 
 namespace {
 
-constexpr int FirstPort = 1;
+constexpr int FirstPort = PortMap::FirstPort;
+constexpr int LastPort = PortMap::LastPort;
 // Where --simulate puts its instrument.
 constexpr int SimulatedPort = 1;
-constexpr int LastPort = 8;
 constexpr int BadUsage = 2;
 constexpr int NoDesktop = 1;
 

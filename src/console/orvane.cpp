@@ -48,9 +48,6 @@ public:
 // window (its title bar is what moves the window off the centre).
 constexpr int FramingWaitMs = 2000;
 
-// "Com 1" to "Com 8".
-constexpr int PortCount = 8;
-
 // The element index of a one-element control array.
 constexpr const char *IndexProperty = "controlArrayIndex";
 
@@ -548,7 +545,7 @@ void Orvane::mnuSetting_com_setting_Click()
     // Where each entry leads now: the map may name an adapter that has been
     // plugged in or pulled since the last opening.
     QStringList where;
-    for (int port = 1; port <= PortCount; ++port)
+    for (int port = PortMap::FirstPort; port <= PortMap::LastPort; ++port)
         where << PortMap::installed().describe(port);
     aux.showComSetting(Module1::comm_port, where);
 }

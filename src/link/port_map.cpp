@@ -14,9 +14,6 @@
 
 namespace {
 
-constexpr int FirstPort = 1;
-constexpr int LastPort = 8;
-
 PortMap &installedSlot()
 {
     static PortMap map;

@@ -36,6 +36,10 @@ class PortMap
 public:
     using Paths = QMap<int, QString>; // port number -> device path
 
+    // "Com 1" to "Com 8".
+    static constexpr int FirstPort = 1;
+    static constexpr int LastPort = 8;
+
     // The machine's own device names only.
     PortMap() = default;
     // `settings` is read now; only its [ports] group counts.
