@@ -5,6 +5,9 @@
 #ifdef ZELVOR_ENDING_SIGNALS
 #include "app/ending_signals.h"
 #endif
+#ifdef ZELVOR_PROCESS_GUARDS
+#include "app/process_guards.h"
+#endif
 #ifdef ZELVOR_SIMULATED_INSTRUMENT
 #include "app/simulated_instrument.h"
 #endif
@@ -20,7 +23,15 @@ int main(int argc, char *argv[])
     const CommandLine options = readCommandLine(argc, argv);
     if (options.exitStatus)
         return *options.exitStatus;
+#ifdef ZELVOR_PROCESS_GUARDS
+    // A display or platform plugin that is not there is one line, not an abort.
+    guardStartUp(argc, argv);
+#endif
     QApplication app(argc, argv);
+#ifdef ZELVOR_PROCESS_GUARDS
+    // However the process ends from now on, a feed is stopped and the record ended.
+    startUpDone();
+#endif
     // Lets a Wayland desktop match the window to its menu entry and icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("io.zelvor.CalibrationConsole"));
     PortMap ports(options.ports, QSettings());

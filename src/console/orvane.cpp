@@ -3,6 +3,7 @@
 
 #include "app/module1.h"
 #include "console/main_window_layout.h"
+#include "link/emergency_stop.h"
 #include "link/port_map.h"
 #include "records/run_record.h"
 
@@ -10,6 +11,7 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
@@ -17,6 +19,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QStyle>
 #include <QTimer>
@@ -62,18 +65,49 @@ QIcon programIcon()
     return icon;
 }
 
+// Paths and system texts may be of any length: a very long word (in practice
+// a path) keeps its two ends, and so does a paragraph that would still not
+// fit on a screen.
+QString shortenedInTheMiddle(const QString &text)
+{
+    constexpr int LongestWord = 80;
+    constexpr int LongestParagraph = 1000;
+    const auto middleOut = [](const QString &s, int longest) {
+        const int keep = (longest - 1) / 2;
+        return s.left(keep) + QChar(0x2026) + s.right(keep);
+    };
+    static const QRegularExpression word(QStringLiteral("\\S{%1,}").arg(LongestWord + 1));
+    QString shortened;
+    qsizetype from = 0;
+    for (auto words = word.globalMatch(text); words.hasNext();) {
+        const QRegularExpressionMatch match = words.next();
+        shortened += QStringView(text).mid(from, match.capturedStart() - from);
+        shortened += middleOut(match.captured(), LongestWord);
+        from = match.capturedEnd();
+    }
+    shortened += QStringView(text).mid(from);
+    QStringList paragraphs = shortened.split(u'\n');
+    for (QString &paragraph : paragraphs) {
+        if (paragraph.size() > LongestParagraph)
+            paragraph = middleOut(paragraph, LongestParagraph);
+    }
+    return paragraphs.join(u'\n');
+}
+
 // Shown after the action that met the trouble has returned, so that an action
 // triggered through assistive technology does not wait for the operator to
-// close it.
+// close it. Plain text: a path may hold anything, markup included.
 void showMessageLater(QWidget *window, QMessageBox::Icon icon, const QString &text)
 {
     QMetaObject::invokeMethod(
         window,
-        [window, icon, text] {
+        [window, icon, text = shortenedInTheMiddle(text)] {
             // While an auxiliary window locks the main window, a message owned
             // by it would be disabled too and could not be dismissed.
-            auto *box = new QMessageBox(icon, window->windowTitle(), text, QMessageBox::Ok,
+            auto *box = new QMessageBox(icon, window->windowTitle(), QString(), QMessageBox::Ok,
                                         window->isEnabled() ? window : nullptr);
+            box->setTextFormat(Qt::PlainText);
+            box->setText(text);
             box->setAttribute(Qt::WA_DeleteOnClose);
             box->setWindowModality(Qt::ApplicationModal);
             box->show();
@@ -186,6 +220,7 @@ void Orvane::buildControls(QWidget *client)
             if (row.maxLength > 0) {
                 box->setMaxLength(row.maxLength);
                 box->setValidator(new EntryValidator(box));
+                box->installEventFilter(this);
             }
             control = box;
             break;
@@ -195,6 +230,7 @@ void Orvane::buildControls(QWidget *client)
             // Enter presses the focused button, as on the platform the design
             // came from (Space does anyway).
             button->setAutoDefault(true);
+            button->installEventFilter(this);
             if (row.index >= 0)
                 button->setProperty(IndexProperty, row.index);
             control = button;
@@ -354,6 +390,27 @@ void Orvane::connectHandlers()
             Qt::QueuedConnection);
 }
 
+// A held key presses once: Return or Enter held on a button would otherwise
+// walk the focus through the instrument's commands, one per repeat.
+bool Orvane::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        switch (key->key()) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+        case Qt::Key_Space:
+        case Qt::Key_Select:
+            if (key->isAutoRepeat())
+                return true;
+            break;
+        default:
+            break;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
 std::optional<console::ConsoleState> Orvane::consoleState() const
 {
     console::EnabledFlags enabled{};
@@ -365,6 +422,14 @@ std::optional<console::ConsoleState> Orvane::consoleState() const
 void Orvane::applyState(console::ConsoleState state)
 {
     const console::StateRow row = console::stateRow(state);
+    // What must still reach the instrument if the process ends without its
+    // closing steps.
+    if (state == console::ConsoleState::FeedingZero)
+        emergency::setStopFrame(protocol::commandFrame(protocol::Command::StopFeedZero));
+    else if (state == console::ConsoleState::FeedingSpan)
+        emergency::setStopFrame(protocol::commandFrame(protocol::Command::StopFeedSpan));
+    else
+        emergency::setStopFrame({});
     QWidget *focused = focusWidget();
     for (int i = 0; i < console::CalibrationControlCount; ++i) {
         calibration[i]->setEnabled(row.enabled[i]);
@@ -641,9 +706,22 @@ void Orvane::High_range_cmd_Click(int)
     applyState(console::ConsoleState::HighRangeEntry);
 }
 
+// An empty value would blank the instrument's range: nothing is written, and
+// the box stays open with the focus in it.
+bool Orvane::valueTyped(CalibrationControl entry)
+{
+    QLineEdit *box = entryBox(entry);
+    if (!box->text().isEmpty())
+        return true;
+    box->setFocus(Qt::OtherFocusReason);
+    return false;
+}
+
 // "#6", the text as typed, "$": three writes.
 void Orvane::Enter_L_Click()
 {
+    if (!valueTyped(CalibrationControl::Low_range_text))
+        return;
     MSComm1.sendValue(protocol::ValueTarget::LowRange,
                       entryBox(CalibrationControl::Low_range_text)->text());
     applyState(console::ConsoleState::Ready);
@@ -651,6 +729,8 @@ void Orvane::Enter_L_Click()
 
 void Orvane::Enter_H_Click()
 {
+    if (!valueTyped(CalibrationControl::High_range_text))
+        return;
     MSComm1.sendValue(protocol::ValueTarget::HighRange,
                       entryBox(CalibrationControl::High_range_text)->text());
     applyState(console::ConsoleState::Ready);

@@ -53,6 +53,7 @@ public:
     void setRunRecordFolder(const QString &folder);
 
 protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     void changeEvent(QEvent *event) override;
     void showEvent(QShowEvent *event) override;
@@ -85,6 +86,8 @@ private:
     // assistive technology does not wait for the operator to close it.
     void showPortError(const QString &what, const PortError &error,
                        const QString &note = QString());
+    // False, with the focus put in the box, while `entry` is empty.
+    bool valueTyped(console::CalibrationControl entry);
     // The four reading boxes emptied, as at start-up.
     void clearReadings();
     // Before the port closes: the stop frame of a feed still running.

@@ -1,13 +1,22 @@
 // SPDX-License-Identifier: MIT
 #include "link/device_link.h"
 
+#include "link/emergency_stop.h"
+
 DeviceLink::DeviceLink(QObject *parent) : QObject(parent)
 {
     connect(&serial, &SerialPort::received, this, &DeviceLink::onReceived);
     connect(&serial, &SerialPort::failed, this, [this](const PortError &error) {
+        emergency::clearLine(line_fd);
+        line_fd = -1;
         receive_framer.dropOpenFrame();
         emit portFailed(error);
     });
+}
+
+DeviceLink::~DeviceLink()
+{
+    emergency::clearLine(line_fd);
 }
 
 bool DeviceLink::open(qint16 portNumber)
@@ -17,11 +26,15 @@ bool DeviceLink::open(qint16 portNumber)
         return false;
     // Nothing received in an earlier run stands for the instrument on this one.
     receive_framer.reset();
+    line_fd = serial.handle();
+    emergency::setLine(line_fd, emergency::ownLockFile(serial.openedPath()));
     return true;
 }
 
 void DeviceLink::close()
 {
+    emergency::clearLine(line_fd);
+    line_fd = -1;
     serial.close();
     receive_framer.dropOpenFrame();
 }

@@ -14,6 +14,7 @@ class DeviceLink : public QObject
     Q_OBJECT
 public:
     explicit DeviceLink(QObject *parent = nullptr);
+    ~DeviceLink() override;
 
     // Opens the port with the number given; a run that opens starts with a
     // framer that has seen nothing. Start Config. then sends "#1$" itself,
@@ -48,4 +49,6 @@ private:
 
     SerialPort serial;
     ReceiveFramer receive_framer;
+    // As registered for an ending without the closing steps.
+    int line_fd = -1;
 };

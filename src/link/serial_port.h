@@ -75,6 +75,9 @@ public:
     // Every byte waiting, in order of arrival.
     QByteArray read() { return port.readAll(); }
 
+    // The open line's descriptor; -1 while closed.
+    int handle() const { return port.isOpen() ? int(port.handle()) : -1; }
+
     // The path given at the last open(), whatever "Com N" leads to now.
     QString openedPath() const { return opened_path; }
 

@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "records/run_record.h"
 
+#include "link/emergency_stop.h"
+
+#include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
 
@@ -69,6 +72,27 @@ QDateTime localNow()
 #endif
 }
 
+// A NUL ends the line for common CSV readers and other control characters
+// garble it; a reading is shown, not parsed, so each becomes U+FFFD.
+QString printable(QString text)
+{
+    for (QChar &c : text) {
+        if (c.category() == QChar::Other_Control)
+            c = QChar::ReplacementCharacter;
+    }
+    return text;
+}
+
+// A link (a by-id name, an alias) with the device it leads to now, so that
+// two runs through one name to different adapters can be told apart.
+QString withDevice(const QString &path)
+{
+    const QString device = QFileInfo(path).canonicalFilePath();
+    if (device.isEmpty() || device == QDir::cleanPath(path))
+        return path;
+    return path + QStringLiteral(" -> ") + device;
+}
+
 bool syncToDisk(int handle)
 {
 #ifdef Q_OS_WIN
@@ -82,7 +106,14 @@ bool syncToDisk(int handle)
 
 QString RunRecord::defaultFolder()
 {
-    const QString data = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
+    QString data = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
+#if defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN)
+    // The XDG rules ignore a relative XDG_DATA_HOME; Qt would put the records
+    // in whatever folder the program was started from.
+    const QString home = qEnvironmentVariable("XDG_DATA_HOME");
+    if (!home.isEmpty() && QDir::isRelativePath(home) && data.startsWith(home))
+        data = QDir::homePath() + QStringLiteral("/.local/share") + data.mid(home.size());
+#endif
     return data.isEmpty() ? QString() : data + QStringLiteral("/runs");
 }
 
@@ -107,17 +138,24 @@ void RunRecord::begin(int comPort, const QString &openedPath)
     const QDateTime started = clock();
     const QString baseName = started.toString(QStringLiteral("yyyy-MM-dd_HH-mm-ss")) +
                              QStringLiteral("_com%1").arg(comPort);
+    made_here = false;
     if (const auto error = openNew(file, baseName)) {
         fail(*error);
         return;
     }
     path = file.fileName();
-    if (file.write(Header) != Header.size()) {
-        fail(writeFailure(file.errorString()));
+    if (const auto reason = append(Header)) {
+        // A file without its header is no record: it goes again.
+        closeFile(false);
+        if (made_here)
+            QFile::remove(path);
+        emit failed(writeFailure(*reason));
         return;
     }
     writeLine(started, QStringLiteral("start"),
-              QStringLiteral("Com %1 (%2)").arg(comPort).arg(openedPath));
+              QStringLiteral("Com %1 (%2)").arg(comPort).arg(withDevice(openedPath)));
+    if (isRecording())
+        emergency::setRecord(file.handle(), started.offsetFromUtc());
 }
 
 void RunRecord::reading(const protocol::StatusFields &fields)
@@ -125,7 +163,9 @@ void RunRecord::reading(const protocol::StatusFields &fields)
     if (!isRecording() || lastReading == fields)
         return;
     lastReading = fields;
-    writeLine(clock(), QStringLiteral("reading"), QString(), fields);
+    writeLine(clock(), QStringLiteral("reading"), QString(),
+              {printable(fields.zero), printable(fields.span), printable(fields.lowRange),
+               printable(fields.highRange)});
 }
 
 void RunRecord::sent(QByteArrayView frame)
@@ -163,9 +203,13 @@ std::optional<QString> RunRecord::openNew(QFile &newFile, const QString &baseNam
     for (int n = 1; n <= MaxNameSuffix; ++n) {
         const QString suffix = n == 1 ? QString() : QStringLiteral("_%1").arg(n);
         newFile.setFileName(folder + u'/' + baseName + suffix + QStringLiteral(".csv"));
-        if (newFile.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered))
+        if (newFile.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered)) {
+            made_here = true;
             return std::nullopt;
-        if (!QFileInfo::exists(newFile.fileName()))
+        }
+        // A dangling link takes the name as much as a file does.
+        const QFileInfo taken(newFile.fileName());
+        if (!taken.exists() && !taken.isSymLink())
             return tr("Cannot create the run record %1: %2")
                 .arg(newFile.fileName(), newFile.errorString());
     }
@@ -186,10 +230,41 @@ void RunRecord::writeLine(const QDateTime &at, const QString &event, const QStri
         appendField(line, *field);
     }
     line += QStringLiteral("\r\n");
-    const QByteArray bytes = line.toUtf8();
-    // Unbuffered: this is one write to the kernel, so the line survives a kill.
-    if (file.write(bytes) != bytes.size())
-        fail(writeFailure(file.errorString()));
+    if (const auto reason = append(line.toUtf8()))
+        fail(writeFailure(*reason));
+}
+
+// One write to the kernel, so that a line survives a kill and is in the file
+// whole or not at all: a short write is cut back to the last whole line. The
+// reason is the system's.
+std::optional<QString> RunRecord::append(const QByteArray &bytes)
+{
+#ifdef Q_OS_WIN
+    const qint64 before = file.pos();
+    if (file.write(bytes) == bytes.size())
+        return std::nullopt;
+    const QString reason = file.errorString();
+    file.resize(before);
+    return reason;
+#else
+    const int fd = file.handle();
+    const off_t before = ::lseek(fd, 0, SEEK_CUR);
+    const ssize_t written = ::write(fd, bytes.constData(), std::size_t(bytes.size()));
+    if (written == bytes.size())
+        return std::nullopt;
+    int cause = errno;
+    if (written >= 0) {
+        // A short count carries no reason: the rest, once, tells it.
+        const std::size_t rest = std::size_t(bytes.size() - written);
+        const ssize_t more = ::write(fd, bytes.constData() + written, rest);
+        if (more == ssize_t(rest))
+            return std::nullopt;
+        cause = more < 0 ? errno : ENOSPC;
+    }
+    if (before >= 0 && ::ftruncate(fd, before) == 0)
+        ::lseek(fd, before, SEEK_SET);
+    return QString::fromLocal8Bit(std::strerror(cause));
+#endif
 }
 
 void RunRecord::fail(const QString &message)
@@ -200,6 +275,8 @@ void RunRecord::fail(const QString &message)
 
 std::optional<QString> RunRecord::closeFile(bool sync)
 {
+    if (file.isOpen())
+        emergency::clearRecord(file.handle());
     if (!file.isOpen() || !sync || syncToDisk(file.handle())) {
         file.close();
         return std::nullopt;

@@ -36,11 +36,13 @@ public:
     // For the runs begun from now on.
     void setFolder(const QString &newFolder) { folder = newFolder; }
 
-    // Opens <started>_com<N>.csv (then _2, _3 ... when taken; an existing file
-    // is never written) and writes the header and the start line. A run still
-    // open is closed first, without an end line.
+    // Opens <started>_com<N>.csv (then _2, _3 ... when taken, by a file or a
+    // link, dangling or not; an existing file is never written) and writes the
+    // header and the start line, which adds the device that a link leads to. A
+    // run still open is closed first, without an end line.
     void begin(int comPort, const QString &openedPath);
-    // Recorded only when it differs from the last reading of this run.
+    // Recorded only when it differs from the last reading of this run; control
+    // characters as U+FFFD.
     void reading(const protocol::StatusFields &fields);
     // One whole frame as it went out, Latin-1 bytes.
     void sent(QByteArrayView frame);
@@ -64,6 +66,8 @@ protected:
 private:
     void writeLine(const QDateTime &at, const QString &event, const QString &detail,
                    const protocol::StatusFields &fields = {});
+    // Writes one line (or the header); the reason when it is not all in the file.
+    std::optional<QString> append(const QByteArray &bytes);
     void fail(const QString &message);
     QString writeFailure(const QString &reason) const;
     // The file is closed in any case; the message says why its data may not be on disk.
@@ -74,4 +78,6 @@ private:
     QFile file;
     QString path;
     std::optional<protocol::StatusFields> lastReading;
+    // The base openNew() made the file: one that fails at its header goes again.
+    bool made_here = false;
 };

@@ -76,6 +76,7 @@ public:
         connect(&timer, &QTimer::timeout, this, [this] {
             if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
                 texts << box->text();
+                formats << box->textFormat();
                 usable << box->isEnabled();
                 box->done(QMessageBox::Ok);
             }
@@ -83,6 +84,7 @@ public:
         timer.start(20);
     }
     QStringList texts;
+    QList<Qt::TextFormat> formats;
     QList<bool> usable;
 
 private:

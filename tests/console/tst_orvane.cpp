@@ -13,6 +13,7 @@
 #include "pty_instrument.h"
 
 #include <QClipboard>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -45,6 +46,8 @@ private slots:
     void newRunWaitsForItsOwnInstrument();
     void openFailureKeepsTheProgramUsable_data();
     void openFailureKeepsTheProgramUsable();
+    void messagesShowPathsAsPlainText_data();
+    void messagesShowPathsAsPlainText();
     void hangUpReturnsToIdleWithOneMessage();
     void calibrationButtons_data();
     void calibrationButtons();
@@ -56,6 +59,10 @@ private slots:
     void focusGoesWhereTheOperatorWorksNext();
     void returnInEntryBoxPressesItsEnter_data();
     void returnInEntryBoxPressesItsEnter();
+    void heldKeyPressesOnce_data();
+    void heldKeyPressesOnce();
+    void emptyEnterWritesNothing_data();
+    void emptyEnterWritesNothing();
     void actionReturnsBeforeItsMessageIsClosed();
 
 private:
@@ -379,6 +386,35 @@ void TestOrvane::openFailureKeepsTheProgramUsable()
     startRun(false); // the program goes on
 }
 
+void TestOrvane::messagesShowPathsAsPlainText_data()
+{
+    QTest::addColumn<QString>("path");
+    const QString missing =
+        QStringLiteral("/nonexistent/zelvor-%1-").arg(QCoreApplication::applicationPid());
+    QTest::newRow("markup") << missing + "<h1>BIG</h1>";
+    QTest::newRow("130000 characters") << missing + QString(130000, u'd') + "/tty-end";
+}
+
+// A path may hold markup or be of any length: the message shows it as it is,
+// a very long one with its two ends kept, in a box that fits on a screen.
+void TestOrvane::messagesShowPathsAsPlainText()
+{
+    QFETCH(QString, path);
+    setPortNameResolver([path](int) { return path; });
+    MessageCloser operatorCloses;
+    trigger("mnuOperation_start_capture");
+    QTRY_COMPARE(operatorCloses.texts.size(), 1);
+    QCOMPARE(operatorCloses.formats, QList<Qt::TextFormat>({Qt::PlainText}));
+    const QString text = operatorCloses.texts[0];
+    if (path.size() < 100) {
+        QVERIFY2(text.startsWith("Com 1 (" + path + ") cannot be opened."), qPrintable(text));
+        return;
+    }
+    QVERIFY2(text.size() < 1000, qPrintable(text.left(1000)));
+    QVERIFY2(text.startsWith("Com 1 (" + path.left(30)), qPrintable(text));
+    QVERIFY2(text.contains(path.right(30) + ") cannot be opened."), qPrintable(text));
+}
+
 // The line goes during a run, here while an auxiliary window locks the main
 // window: one message that takes the operator's click, then Idle.
 void TestOrvane::hangUpReturnsToIdleWithOneMessage()
@@ -428,7 +464,8 @@ void TestOrvane::calibrationButtons_data()
     row("", "", "Low_range_cmd", "", ConsoleState::LowRangeEntry);
     row("", "", "High_range_cmd", "", ConsoleState::HighRangeEntry);
     row("Low_range_cmd", "12.5", "Enter_L", "#612.5$", ConsoleState::Ready);
-    row("Low_range_cmd", "", "Enter_L", "#6$", ConsoleState::Ready);
+    // An empty value is not sent: the box stays open.
+    row("Low_range_cmd", "", "Enter_L", "", ConsoleState::LowRangeEntry);
     row("High_range_cmd", " 9 ", "Enter_H", "#7 9 $", ConsoleState::Ready);
     row("", "", "Save_cmd", "#8$", ConsoleState::Ready);
 }
@@ -580,6 +617,10 @@ void TestOrvane::focusGoesWhereTheOperatorWorksNext()
     startRun(true);
     if (!before.isEmpty())
         click(before.constData());
+    for (QLineEdit *entry : orvane->findChildren<QLineEdit *>()) {
+        if (entry->isEnabled()) // an Enter needs a value
+            QTest::keyClicks(entry, "9");
+    }
     w(pressed.constData())->setFocus();
     QTRY_COMPARE(QApplication::focusWidget(), w(pressed.constData()));
     QTest::keyClick(w(pressed.constData()), Qt::Key_Space);
@@ -626,6 +667,82 @@ void TestOrvane::returnInEntryBoxPressesItsEnter()
     // Return again in the now disabled box sends nothing more.
     QTest::keyClick(w(entry.constData()), Qt::Key(key), modifiers);
     QCOMPARE(instrument->receiveFor(100), QByteArray());
+}
+
+void TestOrvane::heldKeyPressesOnce_data()
+{
+    QTest::addColumn<QByteArray>("command"); // clicked first, if any
+    QTest::addColumn<QByteArray>("focused");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<QByteArray>("written");
+    QTest::newRow("Return on Feed Zero")
+        << QByteArray() << QByteArray("Feed_Zero") << int(Qt::Key_Return) << QByteArray("#2$");
+    QTest::newRow("keypad Enter on Feed span")
+        << QByteArray() << QByteArray("Feed_span") << int(Qt::Key_Enter) << QByteArray("#4$");
+    QTest::newRow("Return in the low-range box")
+        << QByteArray("Low_range_cmd") << QByteArray("Low_range_text") << int(Qt::Key_Return)
+        << QByteArray("#612.5$");
+}
+
+// A key held down repeats: only its first press acts, wherever the focus
+// moves meanwhile; the repeats reach the next control and press nothing.
+void TestOrvane::heldKeyPressesOnce()
+{
+    QFETCH(QByteArray, command);
+    QFETCH(QByteArray, focused);
+    QFETCH(int, key);
+    QFETCH(QByteArray, written);
+    startRun(true);
+    if (!command.isEmpty())
+        click(command.constData());
+    if (auto *entry = qobject_cast<QLineEdit *>(w(focused.constData())))
+        QTest::keyClicks(entry, "12.5");
+    w(focused.constData())->setFocus();
+    QTRY_COMPARE(QApplication::focusWidget(), w(focused.constData()));
+    for (int i = 0; i < 6; ++i) {
+        const bool repeat = i > 0;
+        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, "\r", repeat);
+        QApplication::sendEvent(QApplication::focusWidget(), &press);
+        QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, "\r", repeat);
+        QApplication::sendEvent(QApplication::focusWidget(), &release);
+    }
+    QCOMPARE(instrument->receive(written.size(), 2000), written);
+    QCOMPARE(instrument->receiveFor(100), QByteArray());
+}
+
+void TestOrvane::emptyEnterWritesNothing_data()
+{
+    QTest::addColumn<QByteArray>("command");
+    QTest::addColumn<QByteArray>("entry");
+    QTest::addColumn<QByteArray>("enter"); // the button, or empty for Return in the box
+    QTest::addColumn<ConsoleState>("state");
+    QTest::newRow("Enter_L") << QByteArray("Low_range_cmd") << QByteArray("Low_range_text")
+                             << QByteArray("Enter_L") << ConsoleState::LowRangeEntry;
+    QTest::newRow("Return, low") << QByteArray("Low_range_cmd") << QByteArray("Low_range_text")
+                                 << QByteArray() << ConsoleState::LowRangeEntry;
+    QTest::newRow("Enter_H") << QByteArray("High_range_cmd") << QByteArray("High_range_text")
+                             << QByteArray("Enter_H") << ConsoleState::HighRangeEntry;
+    QTest::newRow("Return, high") << QByteArray("High_range_cmd") << QByteArray("High_range_text")
+                                  << QByteArray() << ConsoleState::HighRangeEntry;
+}
+
+// An empty value would blank the instrument's range: nothing is written, and
+// the box stays open with the focus in it for the value.
+void TestOrvane::emptyEnterWritesNothing()
+{
+    QFETCH(QByteArray, command);
+    QFETCH(QByteArray, entry);
+    QFETCH(QByteArray, enter);
+    QFETCH(ConsoleState, state);
+    startRun(true);
+    click(command.constData());
+    if (enter.isEmpty())
+        QTest::keyClick(w(entry.constData()), Qt::Key_Return);
+    else
+        click(enter.constData());
+    QCOMPARE(instrument->receiveFor(100), QByteArray());
+    QCOMPARE(orvane->consoleState(), state);
+    QTRY_COMPARE(QApplication::focusWidget(), w(entry.constData()));
 }
 
 // Assistive technology presses a menu item and waits for the call to return;

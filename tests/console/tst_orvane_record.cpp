@@ -168,7 +168,8 @@ void TestOrvaneRecord::shouldRecordWholeRunAsItHappened()
              qPrintable(files.first()));
     const CsvRows rows = readCsv(QDir(folder).filePath(files.first()));
     const CsvRows expected = {
-        row("start", "Com 2 (" + instrument->slavePath() + ")"),
+        row("start",
+            "Com 2 (" + instrument->slavePath() + " -> " + instrument->deviceSlavePath() + ")"),
         row("sent", "#1$"),
         reading(found),
         row("sent", "#2$"),
@@ -213,7 +214,8 @@ void TestOrvaneRecord::shouldRecordRefusalsBeforeFirstFrame()
     QCOMPARE(instrument->receive(3), QByteArray("#3$"));
 
     const CsvRows expected = {
-        row("start", "Com 1 (" + instrument->slavePath() + ")"),
+        row("start",
+            "Com 1 (" + instrument->slavePath() + " -> " + instrument->deviceSlavePath() + ")"),
         row("sent", "#1$"),
         row("refused", "Feed Zero For Calibration"),
         row("refused", "Feed span For Calibration"),
