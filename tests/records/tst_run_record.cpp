@@ -84,6 +84,9 @@ private slots:
     void shouldKeepEveryLineWhenKilled();
     void shouldFailOncePerRunAndTryAgainNextRun_data();
     void shouldFailOncePerRunAndTryAgainNextRun();
+    void shouldWriteControlCharactersInReadingsAsReplacement();
+    void shouldIgnoreRelativeDataHome_data();
+    void shouldIgnoreRelativeDataHome();
 };
 
 void TestRunRecord::shouldRecordWholeRunAsCsvRows()
@@ -192,6 +195,14 @@ void TestRunRecord::shouldNeverOverwriteAndRecordEachRunAsFound()
     QCOMPARE(names, QStringList({"2026-12-07_14-03-27_com1_2.csv", "2026-12-07_14-03-27_com1_3.csv",
                                  "2026-12-07_14-03-27_com8.csv"}));
     QCOMPARE(contents(first), QByteArray("earlier run\n"));
+    // A dangling link takes its name as a file does.
+    const QString link = dir.filePath(QStringLiteral("2026-12-07_14-03-27_com2.csv"));
+    QVERIFY(QFile::link(dir.filePath(QStringLiteral("nowhere")), link));
+    record.begin(2, QStringLiteral("/dev/x"));
+    record.end(QStringLiteral("stop"));
+    QCOMPARE(QFileInfo(record.filePath()).fileName(),
+             QStringLiteral("2026-12-07_14-03-27_com2_2.csv"));
+    QVERIFY(!QFileInfo::exists(link));
     for (const QString &name : names) {
         const CsvRows rows = readCsv(dir.filePath(name));
         QVERIFY2(rows.size() >= 3 &&
@@ -265,7 +276,15 @@ void TestRunRecord::shouldKeepEveryLineWhenKilled()
     QCOMPARE(rows.last().mid(1, 2), QStringList({"sent", "#8$"}));
 }
 
-enum Fault { FolderIsFile, FolderInsideFile, NoSpace, NameTooLong, FullAfterStart };
+enum Fault {
+    FolderIsFile,
+    FolderInsideFile,
+    NoSpace,
+    NameTooLong,
+    FullAfterStart,
+    FullBeforeHeader,
+    FullInLine
+};
 
 void TestRunRecord::shouldFailOncePerRunAndTryAgainNextRun_data()
 {
@@ -276,6 +295,8 @@ void TestRunRecord::shouldFailOncePerRunAndTryAgainNextRun_data()
     QTest::newRow("no space") << int(NoSpace) << ENOSPC;
     QTest::newRow("file name too long") << int(NameTooLong) << ENAMETOOLONG;
     QTest::newRow("full after the start line") << int(FullAfterStart) << EFBIG;
+    QTest::newRow("full before the header") << int(FullBeforeHeader) << EFBIG;
+    QTest::newRow("full in mid-line") << int(FullInLine) << EFBIG;
 }
 
 void TestRunRecord::shouldFailOncePerRunAndTryAgainNextRun()
@@ -302,10 +323,14 @@ void TestRunRecord::shouldFailOncePerRunAndTryAgainNextRun()
     const auto onTooLarge = std::signal(SIGXFSZ, SIG_IGN);
 
     for (int run = 1; run <= 2; ++run) {
-        record.begin(1, QStringLiteral("/dev/ttyS0"));
         rlimit full = unlimited;
-        full.rlim_cur = QFileInfo(record.filePath()).size();
-        QVERIFY(fault != FullAfterStart || setrlimit(RLIMIT_FSIZE, &full) == 0);
+        full.rlim_cur = 0;
+        QVERIFY(fault != FullBeforeHeader || setrlimit(RLIMIT_FSIZE, &full) == 0);
+        record.begin(1, QStringLiteral("/dev/ttyS0"));
+        // Room for part of the next line only, or none.
+        full.rlim_cur = QFileInfo(record.filePath()).size() + (fault == FullInLine ? 10 : 0);
+        QVERIFY((fault != FullAfterStart && fault != FullInLine) ||
+                setrlimit(RLIMIT_FSIZE, &full) == 0);
         record.reading({QStringLiteral("1"), {}, {}, {}});
         record.sent("#2$");
         record.refused(QStringLiteral("Save"));
@@ -319,17 +344,65 @@ void TestRunRecord::shouldFailOncePerRunAndTryAgainNextRun()
         QVERIFY(!record.isRecording());
     }
     std::signal(SIGXFSZ, onTooLarge);
-    if (fault == FullAfterStart)
+    if (fault == FullAfterStart || fault == FullInLine) {
         QCOMPARE(readCsv(record.filePath()).size(), 2);
+        QVERIFY(contents(record.filePath()).endsWith("\r\n")); // whole lines only
+    }
+    if (fault == FullBeforeHeader) // no empty file left behind
+        QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList());
     if (fault == NameTooLong)
         return;
 
-    QVERIFY(fault == NoSpace || fault == FullAfterStart || QFile::remove(blocker));
+    QVERIFY(fault == NoSpace || fault == FullAfterStart || fault == FullBeforeHeader ||
+            fault == FullInLine || QFile::remove(blocker));
     record.target.clear();
     record.begin(1, QStringLiteral("/dev/ttyS0"));
     record.end(QStringLiteral("stop"));
     QCOMPARE(failures.count(), 2);
     QCOMPARE(readCsv(record.filePath()).size(), 3);
+}
+
+// A NUL stops common CSV readers; no control character from the line reaches the file.
+void TestRunRecord::shouldWriteControlCharactersInReadingsAsReplacement()
+{
+    QTemporaryDir dir;
+    RunRecord record(dir.path(), clockFrom(Started));
+    record.begin(1, QStringLiteral("/dev/ttyS0"));
+    record.reading({QString::fromLatin1("1\0002", 3), QStringLiteral("\x1b[2J"),
+                    QStringLiteral("\x7f\u0085"), QStringLiteral("\r\n\t")});
+    record.end(QStringLiteral("stop"));
+    const CsvRows rows = readCsv(record.filePath());
+    QCOMPARE(rows.size(), 4);
+    QCOMPARE(rows.at(2).mid(3),
+             QStringList({"1\ufffd2", "\ufffd[2J", "\ufffd\ufffd", "\ufffd\ufffd\ufffd"}));
+    QVERIFY(!contents(record.filePath()).contains('\0'));
+}
+
+void TestRunRecord::shouldIgnoreRelativeDataHome_data()
+{
+    QTest::addColumn<QString>("dataHome");
+    QTest::addColumn<QString>("folder"); // where the records go
+    const QString suffix = u'/' + QCoreApplication::applicationName() + QStringLiteral("/runs");
+    QTest::newRow("relative") << QStringLiteral("records/here")
+                              << QDir::homePath() + QStringLiteral("/.local/share") + suffix;
+    QTest::newRow("absolute") << QStringLiteral("/srv/data")
+                              << QStringLiteral("/srv/data") + suffix;
+}
+
+// The XDG rules ignore a relative XDG_DATA_HOME: records must not land in
+// whatever folder the program was started from.
+void TestRunRecord::shouldIgnoreRelativeDataHome()
+{
+    QFETCH(QString, dataHome);
+    QFETCH(QString, folder);
+    const QByteArray before = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", dataHome.toLocal8Bit());
+    const QString found = RunRecord::defaultFolder();
+    if (before.isNull())
+        qunsetenv("XDG_DATA_HOME");
+    else
+        qputenv("XDG_DATA_HOME", before);
+    QCOMPARE(found, folder);
 }
 
 int main(int argc, char *argv[])
