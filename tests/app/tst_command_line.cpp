@@ -12,7 +12,44 @@ class TestCommandLine : public QObject
 private slots:
     void shouldAnswerWithoutWindow_data();
     void shouldAnswerWithoutWindow();
+    void shouldSayWhatIsWrongWithWindowSystem_data();
+    void shouldSayWhatIsWrongWithWindowSystem();
+
+private:
+    // Standard output and standard error of the console started with `args`
+    // and no display but `display`; fails unless it ended with `status`.
+    void runConsole(const QStringList &args, const QString &display, int status, QString *out,
+                    QString *err);
 };
+
+namespace {
+
+bool matches(const QString &pattern, const QString &text)
+{
+    return QRegularExpression(pattern, QRegularExpression::DotMatchesEverythingOption)
+        .match(text)
+        .hasMatch();
+}
+
+} // namespace
+
+void TestCommandLine::runConsole(const QStringList &args, const QString &display, int status,
+                                 QString *out, QString *err)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        env.remove(name);
+    if (!display.isEmpty())
+        env.insert("DISPLAY", display);
+    QProcess console;
+    console.setProcessEnvironment(env);
+    console.start(ZELVOR_CONSOLE, args);
+    QVERIFY(console.waitForFinished(10000));
+    *out = QString::fromLocal8Bit(console.readAllStandardOutput());
+    *err = QString::fromLocal8Bit(console.readAllStandardError());
+    QCOMPARE(console.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(console.exitCode(), status);
+}
 
 void TestCommandLine::shouldAnswerWithoutWindow_data()
 {
@@ -64,24 +101,44 @@ void TestCommandLine::shouldAnswerWithoutWindow()
     QFETCH(QString, out);
     QFETCH(QString, err);
 
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-        env.remove(name);
-    QProcess console;
-    console.setProcessEnvironment(env);
-    console.start(ZELVOR_CONSOLE, args);
-    QVERIFY(console.waitForFinished(10000));
-    const QString stdOut = QString::fromLocal8Bit(console.readAllStandardOutput());
-    const QString stdErr = QString::fromLocal8Bit(console.readAllStandardError());
-    QCOMPARE(console.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(console.exitCode(), status);
-    const auto matches = [](const QString &pattern, const QString &text) {
-        return QRegularExpression(pattern, QRegularExpression::DotMatchesEverythingOption)
-            .match(text)
-            .hasMatch();
-    };
+    QString stdOut, stdErr;
+    runConsole(args, QString(), status, &stdOut, &stdErr);
+    if (QTest::currentTestFailed())
+        return;
     QVERIFY2(matches(out, stdOut), qPrintable(stdOut));
     QVERIFY2(err.isEmpty() ? stdErr.isEmpty() : matches(err, stdErr), qPrintable(stdErr));
+}
+
+void TestCommandLine::shouldSayWhatIsWrongWithWindowSystem_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("display");
+    QTest::addColumn<QString>("err"); // all of standard error
+    QTest::newRow("display that is not there")
+        << QStringList() << ":97531"
+        << "^zelvor-console: no such display: \":97531\"[^\n]*\n$";
+    QTest::newRow("-platform=offscreen without DISPLAY")
+        << QStringList{"-platform=offscreen"} << ""
+        << "^zelvor-console: no display: DISPLAY is not set[^\n]*-platform offscreen[^\n]*\n$";
+    QTest::newRow("-platform bogus")
+        << QStringList{"-platform", "bogus"} << ""
+        << "^zelvor-console: no such platform plugin: \"bogus\" \\(there are: [^\n]*offscreen"
+           "[^\n]*\\)\n$";
+}
+
+// One line that says what is wrong and status 1, not Qt's abort with advice
+// to reinstall the program.
+void TestCommandLine::shouldSayWhatIsWrongWithWindowSystem()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QString, display);
+    QFETCH(QString, err);
+    QString stdOut, stdErr;
+    runConsole(args, display, 1, &stdOut, &stdErr);
+    if (QTest::currentTestFailed())
+        return;
+    QVERIFY2(matches(err, stdErr), qPrintable(stdErr));
+    QCOMPARE(stdOut, QString());
 }
 
 QTEST_GUILESS_MAIN(TestCommandLine)
