@@ -80,6 +80,19 @@ if(WIN32)
     configure_file(${PROJECT_SOURCE_DIR}/packaging/windows/zelvor-console.rc.in
                    ${PROJECT_BINARY_DIR}/zelvor-console.rc @ONLY)
     target_sources(zelvor-console PRIVATE ${PROJECT_BINARY_DIR}/zelvor-console.rc)
+
+    # Windows finds a program's DLLs in its own folder, and Qt finds its
+    # plugins in folders beside them: what is installed runs where it is.
+    install(FILES $<TARGET_FILE:Qt6::Core> $<TARGET_FILE:Qt6::Gui> $<TARGET_FILE:Qt6::Widgets>
+            ${zelvor_runtime_dlls}
+            DESTINATION ${CMAKE_INSTALL_BINDIR})
+    # The offscreen platform makes sheets with --sheet, where no window is shown.
+    install(FILES $<TARGET_FILE:Qt6::QWindowsIntegrationPlugin>
+                  $<TARGET_FILE:Qt6::QOffscreenIntegrationPlugin>
+            DESTINATION ${CMAKE_INSTALL_BINDIR}/platforms)
+    install(FILES $<TARGET_FILE:Qt6::QWindowsVistaStylePlugin>
+            DESTINATION ${CMAKE_INSTALL_BINDIR}/styles)
+    install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION .)
 endif()
 
 set(CPACK_PACKAGE_NAME zelvor-console)
@@ -87,7 +100,25 @@ set(CPACK_PACKAGE_VENDOR "Zelvor Electronics Pvt. Ltd.")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY ${PROJECT_DESCRIPTION})
 set(CPACK_PACKAGE_CONTACT "Zelvor console maintainers <maintainers@zelvor.invalid>")
-set(CPACK_GENERATOR DEB)
+if(WIN32)
+    # An installer with a Start menu entry and an uninstaller, and a zip that
+    # runs where it is unpacked.
+    set(CPACK_GENERATOR NSIS ZIP)
+    set(CPACK_SYSTEM_NAME win64)
+    set(CPACK_PACKAGE_INSTALL_DIRECTORY "Zelvor Calibration Console")
+    set(CPACK_PACKAGE_EXECUTABLES zelvor-console "Zelvor Calibration Console")
+    set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
+    set(CPACK_NSIS_DISPLAY_NAME "Zelvor Calibration Console")
+    set(CPACK_NSIS_PACKAGE_NAME "Zelvor Calibration Console")
+    set(CPACK_NSIS_MUI_ICON ${PROJECT_SOURCE_DIR}/packaging/windows/zelvor-console.ico)
+    set(CPACK_NSIS_MUI_UNIICON ${PROJECT_SOURCE_DIR}/packaging/windows/zelvor-console.ico)
+    set(CPACK_NSIS_INSTALLED_ICON_NAME "bin\\zelvor-console.exe")
+    # 64-bit programs belong in "Program Files", not "Program Files (x86)".
+    set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
+    set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
+else()
+    set(CPACK_GENERATOR DEB)
+endif()
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 # The summary above is the synopsis; this is the rest, which must not repeat it.

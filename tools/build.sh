@@ -6,7 +6,9 @@
 # readings without hardware, or runs every test ("test"): once in the normal build
 # (with a bounded fuzz run of the framer when clang is present), and once more
 # built with AddressSanitizer and UndefinedBehaviorSanitizer, where any report
-# fails the run.
+# fails the run. "windows" builds the Windows console with MinGW-w64 (Qt for
+# Windows is built from Debian's source once, into a cache), runs its tests
+# under Wine and makes the installer and the zip.
 set -euo pipefail
 mode=${1:-}
 cd "$(dirname "$0")/.."
@@ -21,13 +23,26 @@ runtime_packages=(cmake make g++ qt6-base-dev qt6-serialport-dev fonts-liberatio
 test_packages=(clang libclang-rt-14-dev xvfb xdotool qt6-qpa-plugins
     dpkg-dev file lintian appstream desktop-file-utils python3)
 
+# The cross compiler, Wine to run the tests, NSIS and zip for the packages, and
+# what building Qt from Debian's source takes (dpkg-dev for apt-get source).
+windows_packages=(cmake make g++ qt6-base-dev dpkg-dev ninja-build g++-mingw-w64-x86-64-posix
+    binutils-mingw-w64-x86-64 wine wine64 nsis zip xvfb xdotool python3)
+
 need=()
 wanted=("${runtime_packages[@]}")
 [ "$mode" = test ] && wanted+=("${test_packages[@]}")
+[ "$mode" = windows ] && wanted+=("${windows_packages[@]}")
 for p in "${wanted[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || need+=("$p")
 done
-if [ ${#need[@]} -gt 0 ]; then
+# Qt for Windows is built from Debian's source of the Qt installed here,
+# which apt-get source fetches through a deb-src entry.
+need_source_entry=false
+if [ "$mode" = windows ] &&
+    ! grep -rqsE '^(deb-src|Types:.*deb-src)' /etc/apt/sources.list /etc/apt/sources.list.d/; then
+    need_source_entry=true
+fi
+if [ ${#need[@]} -gt 0 ] || $need_source_entry; then
     # Only the installation needs root: a desktop program started as root
     # through sudo often cannot reach the user's display.
     as_root=()
@@ -37,15 +52,22 @@ if [ ${#need[@]} -gt 0 ]; then
             echo "sudo is not installed; as root, run: apt-get install -y ${need[*]}" >&2
             exit 1
         fi
-        echo "installing the missing Debian packages with sudo: ${need[*]}"
+        echo "installing the missing Debian packages with sudo: ${need[*]:-(none)}"
         as_root=(sudo)
     fi
+    if $need_source_entry; then
+        echo "adding a deb-src entry for bookworm main (/etc/apt/sources.list.d/zelvor-deb-src.sources), for Qt's source"
+        printf '%s\n' "Types: deb-src" "URIs: http://deb.debian.org/debian" "Suites: bookworm" \
+            "Components: main" "Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg" |
+            "${as_root[@]}" tee /etc/apt/sources.list.d/zelvor-deb-src.sources >/dev/null
+    fi
     "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq
-    "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${need[@]}"
+    [ ${#need[@]} -eq 0 ] ||
+        "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${need[@]}"
 fi
 
 # A build folder made by root earlier cannot be written by anyone else.
-for dir in build build-asan; do
+for dir in build build-asan build-windows; do
     if [ -e "$dir" ] && [ ! -w "$dir" ]; then
         echo "$PWD/$dir belongs to another user (made as root?); remove it first:" >&2
         echo "    sudo rm -rf $PWD/$dir" >&2
@@ -54,6 +76,9 @@ for dir in build build-asan; do
 done
 
 jobs=$(nproc)
+if [ "$mode" = windows ]; then
+    exec bash tools/windows/build.sh
+fi
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j"$jobs"
 
@@ -90,7 +115,7 @@ test)
     exit "$status"
     ;;
 *)
-    echo "usage: $0 run|test" >&2
+    echo "usage: $0 run|test|windows" >&2
     exit 2
     ;;
 esac

@@ -9,6 +9,10 @@
 
 #include <cstdio>
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
 namespace {
 
 constexpr int FirstPort = PortMap::FirstPort;
@@ -53,6 +57,14 @@ constexpr QtOption QtOptions[] = {
 
 void print(std::FILE *stream, const QString &text)
 {
+#ifdef Q_OS_WIN
+    // A program without a console window of its own writes to the console of
+    // the command prompt that started it, unless its output goes elsewhere.
+    const DWORD handle = stream == stdout ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE;
+    if (GetFileType(GetStdHandle(handle)) == FILE_TYPE_UNKNOWN &&
+        (AttachConsole(ATTACH_PARENT_PROCESS) || GetLastError() == ERROR_ACCESS_DENIED))
+        std::freopen("CONOUT$", "w", stream);
+#endif
     std::fputs(text.toLocal8Bit().constData(), stream);
 }
 
@@ -156,7 +168,6 @@ CommandLine readCommandLine(int argc, char *argv[])
         }
     }
     if (parser.isSet(simulate)) {
-#ifdef ZELVOR_SIMULATED_INSTRUMENT
         const QString why =
             line.ports.contains(SimulatedPort)
                 ? QStringLiteral("--simulate puts its instrument on Com %1, which --port %1=%2 "
@@ -164,11 +175,6 @@ CommandLine readCommandLine(int argc, char *argv[])
                       .arg(SimulatedPort)
                       .arg(line.ports.value(SimulatedPort))
                 : QString();
-#else
-        const QString why = QStringLiteral("--simulate is not available on Windows: the simulated "
-                                           "instrument runs on a pseudo-terminal, which Windows "
-                                           "does not have");
-#endif
         if (!why.isEmpty()) {
             line.exitStatus = refuse(why);
             return line;

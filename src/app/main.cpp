@@ -8,9 +8,7 @@
 #ifdef ZELVOR_PROCESS_GUARDS
 #include "app/process_guards.h"
 #endif
-#ifdef ZELVOR_SIMULATED_INSTRUMENT
 #include "app/simulated_instrument.h"
-#endif
 
 #include <QApplication>
 #include <QSettings>
@@ -34,19 +32,25 @@ int main(int argc, char *argv[])
 #endif
     // Lets a Wayland desktop match the window to its menu entry and icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("io.zelvor.CalibrationConsole"));
+    // An INI file everywhere, also where the system's own store is another
+    // (the registry on Windows): %APPDATA%\Zelvor\zelvor-console.ini there.
+    QSettings::setDefaultFormat(QSettings::IniFormat);
     PortMap ports(options.ports, QSettings());
-#ifdef ZELVOR_SIMULATED_INSTRUMENT
     const auto simulated =
         options.simulatedPort ? SimulatedInstrument::start(options.simulatedPort, ports) : nullptr;
     if (options.simulatedPort && !simulated)
         return 1;
-#endif
     ports.install();
     Orvane window;
 #ifdef ZELVOR_ENDING_SIGNALS
     // Logout, kill and service managers end the program as File > Exit does.
     EndingSignals ending;
     QObject::connect(&ending, &EndingSignals::received, &window, &Orvane::endInOrder);
+#endif
+#ifdef Q_OS_WIN
+    // Log off and shut down: Windows ends the process as soon as the session's
+    // end has been announced, so the run ends in order right then.
+    QObject::connect(&app, &QGuiApplication::aboutToQuit, &window, &Orvane::endSession);
 #endif
     window.show();
     return app.exec();

@@ -11,7 +11,9 @@ class PortMap;
 // --simulate: the instrument that zelvor-instrument-sim plays, played in this
 // process on a pseudo-terminal of its own. Only the port map knows: the console
 // opens the terminal's device through its serial port as it would any other, so
-// frames still cross the kernel's line, the framer and the readings.
+// frames still cross the kernel's line, the framer and the readings. Windows has
+// no pseudo-terminals: there the line is one inside this process, which the
+// serial port opens by its name.
 class SimulatedInstrument
 {
 public:
@@ -22,6 +24,10 @@ public:
 private:
     SimulatedInstrument();
 
+#ifdef Q_OS_WIN
+    InProcessInstrumentLine line{QStringLiteral("simulated instrument")};
+#else
     PtyLine line;
+#endif
     Instrument instrument;
 };

@@ -538,6 +538,11 @@ void Orvane::endInOrder()
     endProgram(QStringLiteral("signal"));
 }
 
+void Orvane::endSession()
+{
+    endProgram(QStringLiteral("session ended"));
+}
+
 void Orvane::endProgram(const QString &endDetail)
 {
     if (mnuOperation_stop_capture->isEnabled())

@@ -46,6 +46,8 @@ public:
     // with status 0. For the ending signals (logout, kill, service managers):
     // the run's record ends with "signal".
     void endInOrder();
+    // The desktop session ends (Windows: log off, shut down): as endInOrder().
+    void endSession();
 
     // Where the records of the runs started from now on go, instead of the
     // application's data folder as it is at each Start Config.; an empty

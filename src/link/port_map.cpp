@@ -4,7 +4,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#ifdef Q_OS_WIN
+#include "link/port_info_win.h"
+#else
 #include <QSerialPortInfo>
+#endif
 #include <QSettings>
 #include <QStringList>
 
@@ -47,9 +51,15 @@ QString missingEnd(const QString &path)
 QString whatIsThere(const QString &path)
 {
 #ifdef Q_OS_WIN
-    const QSerialPortInfo info(path);
-    if (info.isNull())
+    const WindowsPortInfo info = windowsPortInfo(path);
+    if (!info.present)
         return QStringLiteral("Nothing is there: no port %1 is present.").arg(path);
+    QStringList known;
+    for (const QString &part : {info.friendlyName, info.manufacturer}) {
+        if (!part.isEmpty())
+            known += part;
+    }
+    const bool usb = info.usb;
 #else
     const QString device = QFileInfo(path).canonicalFilePath();
     if (device.isEmpty())
@@ -58,7 +68,6 @@ QString whatIsThere(const QString &path)
     if (info.isNull())
         return QStringLiteral("Present, but not a serial port this computer lists "
                               "(a pseudo-terminal, for example).");
-#endif
     QStringList known;
     for (const QString &part : {info.description(), info.manufacturer()}) {
         if (!part.isEmpty())
@@ -66,8 +75,9 @@ QString whatIsThere(const QString &path)
     }
     if (!info.serialNumber().isEmpty())
         known += QStringLiteral("serial number %1").arg(info.serialNumber());
-    const QString what =
-        info.hasVendorIdentifier() ? QStringLiteral("USB adapter") : QStringLiteral("Serial port");
+    const bool usb = info.hasVendorIdentifier();
+#endif
+    const QString what = usb ? QStringLiteral("USB adapter") : QStringLiteral("Serial port");
     if (known.isEmpty())
         return QStringLiteral("%1, with no description.").arg(what);
     return QStringLiteral("%1: %2.").arg(what, known.join(QStringLiteral(", ")));

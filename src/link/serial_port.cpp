@@ -97,6 +97,7 @@ QString userName()
     return QStringLiteral("USER");
 }
 
+#ifndef Q_OS_WIN
 // QSerialPort folds many causes into a few numbers; the path tells them apart.
 PortTrouble troubleAtOpen(int number, const QString &path)
 {
@@ -123,6 +124,8 @@ PortTrouble troubleAtOpen(int number, const QString &path)
         return PortTrouble::Other;
     }
 }
+
+#endif
 
 } // namespace
 
@@ -168,6 +171,7 @@ QString portNameFor(int portNumber)
     return portTargetFor(portNumber).path;
 }
 
+#ifndef Q_OS_WIN
 SerialPort::SerialPort(QObject *parent) : QObject(parent)
 {
     connect(&port, &QSerialPort::readyRead, this, &SerialPort::received);
@@ -177,6 +181,21 @@ SerialPort::SerialPort(QObject *parent) : QObject(parent)
 SerialPort::~SerialPort()
 {
     close();
+}
+
+bool SerialPort::isOpen() const
+{
+    return port.isOpen();
+}
+
+QByteArray SerialPort::read()
+{
+    return port.readAll();
+}
+
+int SerialPort::handle() const
+{
+    return port.isOpen() ? int(port.handle()) : -1;
 }
 
 bool SerialPort::open()
@@ -310,3 +329,4 @@ PortError SerialPort::errorNow(int number) const
 {
     return {number, port.errorString(), opened_path, PortTrouble::Other, {}};
 }
+#endif

@@ -7,10 +7,16 @@
 #include <QByteArrayView>
 #include <QDeadlineTimer>
 #include <QObject>
-#include <QSerialPort>
 #include <QString>
 
 #include <functional>
+#include <memory>
+
+#ifdef Q_OS_WIN
+#include "link/serial_line.h"
+#else
+#include <QSerialPort>
+#endif
 
 // The common causes of a port failure, in terms a technician can act on.
 enum class PortTrouble {
@@ -24,7 +30,7 @@ enum class PortTrouble {
 // What went wrong with the port, ready to show to the operator.
 struct PortError
 {
-    int number = 0; // QSerialPort::SerialPortError
+    int number = 0; // QSerialPort::SerialPortError; on Windows the system's error number
     QString description;
     QString portName; // the path that was opened, as it was then
     PortTrouble trouble = PortTrouble::Other;
@@ -63,7 +69,7 @@ public:
     // False when the port cannot be opened or another program holds it;
     // lastError() says why.
     bool open();
-    bool isOpen() const { return port.isOpen(); }
+    bool isOpen() const;
     const PortError &lastError() const { return last_error; }
 
     // What is still queued goes out first, for about a second at most.
@@ -73,10 +79,10 @@ public:
     void write(QByteArrayView bytes);
 
     // Every byte waiting, in order of arrival.
-    QByteArray read() { return port.readAll(); }
+    QByteArray read();
 
     // The open line's descriptor; -1 while closed.
-    int handle() const { return port.isOpen() ? int(port.handle()) : -1; }
+    int handle() const;
 
     // The path given at the last open(), whatever "Com N" leads to now.
     QString openedPath() const { return opened_path; }
@@ -88,6 +94,11 @@ signals:
     void failed(const PortError &error);
 
 private:
+#ifdef Q_OS_WIN
+    void onLineFailed(const PortError &error);
+
+    std::unique_ptr<SerialLine> line;
+#else
     void onError(QSerialPort::SerialPortError error);
     PortError errorNow(int number) const;
     // Another program holds the device's lock (flock()).
@@ -96,6 +107,7 @@ private:
     void waitUntilSent(const QDeadlineTimer &deadline);
 
     QSerialPort port;
+#endif
     qint16 port_number = 1;
     QString opened_path;
     PortError last_error;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "link/in_process_line.h"
 #include "link/serial_port.h"
 
 #include <QByteArray>
@@ -71,6 +72,22 @@ private:
     QTimer stale_check;
     qsizetype unread_at_last_check = 0;
     qsizetype written_since_check = 0;
+};
+
+// A line inside this program, where the console's serial port finds it by
+// name: for a simulated instrument where there are no pseudo-terminals.
+class InProcessInstrumentLine : public Line
+{
+    Q_OBJECT
+public:
+    explicit InProcessInstrumentLine(const QString &name, QObject *parent = nullptr);
+    bool isOpen() const override { return true; }
+    QString consolePath() const override { return line.name(); }
+    QString errorString() const override { return {}; }
+    void write(const QByteArray &bytes) override { line.writeToConsole(bytes); }
+
+private:
+    InProcessLine line;
 };
 
 // A real serial port, opened with the console's own line settings.

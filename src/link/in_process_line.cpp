@@ -1,0 +1,135 @@
+// SPDX-License-Identifier: MIT
+#include "link/in_process_line.h"
+
+#include "link/serial_port.h"
+
+#include <QHash>
+#include <QMetaObject>
+
+#include <utility>
+
+namespace {
+// What the console has not read yet, at most; more is dropped, as a port's
+// full receive buffer drops it.
+constexpr qsizetype MaxUnread = 64 * 1024;
+} // namespace
+
+// The console's end: open and close are the port's, the bytes the line's.
+class InProcessConsoleEnd final : public SerialLine
+{
+public:
+    InProcessConsoleEnd(InProcessLine *line, QObject *parent) : SerialLine(parent), line(line) {}
+    ~InProcessConsoleEnd() override { close(); }
+
+    bool open(PortError &error) override
+    {
+        if (!line) {
+            error = {0,
+                     QStringLiteral("The simulated instrument has ended."),
+                     {},
+                     PortTrouble::NotPresent,
+                     {}};
+            return false;
+        }
+        if (line->console_end && line->console_end != this) {
+            error = {0,
+                     QStringLiteral("The simulated instrument's line is open already."),
+                     {},
+                     PortTrouble::InUse,
+                     {}};
+            return false;
+        }
+        line->console_end = this;
+        line->to_console.clear();
+        opened = true;
+        return true;
+    }
+    bool isOpen() const override { return opened; }
+    void write(QByteArrayView bytes) override
+    {
+        if (!opened || !line || bytes.isEmpty())
+            return;
+        // Delivered later, as a port's bytes are: the instrument never answers
+        // inside the console's own write.
+        const QByteArray copy = bytes.toByteArray();
+        QMetaObject::invokeMethod(
+            line,
+            [line = line, copy] {
+                if (line)
+                    emit line->receivedFromConsole(copy);
+            },
+            Qt::QueuedConnection);
+    }
+    QByteArray readAll() override
+    {
+        if (!opened || !line)
+            return {};
+        return std::exchange(line->to_console, QByteArray());
+    }
+    bool waitUntilSent(const QDeadlineTimer &) override { return true; }
+    void close() override
+    {
+        if (!opened)
+            return;
+        opened = false;
+        if (line && line->console_end == this) {
+            line->console_end = nullptr;
+            line->to_console.clear();
+        }
+    }
+
+    void deliver()
+    {
+        if (opened)
+            emit received();
+    }
+
+private:
+    QPointer<InProcessLine> line;
+    bool opened = false;
+};
+
+namespace {
+QHash<QString, InProcessLine *> &registry()
+{
+    static QHash<QString, InProcessLine *> lines;
+    return lines;
+}
+} // namespace
+
+InProcessLine::InProcessLine(const QString &name, QObject *parent)
+    : QObject(parent), line_name(name)
+{
+    registry().insert(name, this);
+}
+
+InProcessLine::~InProcessLine()
+{
+    registry().remove(line_name);
+}
+
+InProcessLine *InProcessLine::named(const QString &name)
+{
+    return registry().value(name);
+}
+
+void InProcessLine::writeToConsole(QByteArrayView bytes)
+{
+    if (!console_end || bytes.isEmpty())
+        return;
+    const bool notify = to_console.isEmpty();
+    to_console.append(bytes.first(qMin(bytes.size(), MaxUnread - to_console.size())));
+    if (notify)
+        QMetaObject::invokeMethod(
+            console_end,
+            [end = console_end] {
+                if (end)
+                    static_cast<InProcessConsoleEnd *>(end.data())->deliver();
+            },
+            Qt::QueuedConnection);
+}
+
+SerialLine *InProcessLine::makeConsoleEnd(QObject *parent)
+{
+    return new InProcessConsoleEnd(this, parent);
+}

@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
+# Runs a Windows test program under Wine with COM5 leading to a pseudo-terminal
+# where the Linux instrument simulator plays the instrument. The program asks
+# for the port to vanish by making the file ZELVOR_TEST_VANISH names; the
+# simulator is then ended.
+# Usage: on_wine_com_port.sh PREFIX DLLDIRS LINUX_SIMULATOR PROGRAM [ARGUMENTS...]
+set -euo pipefail
+prefix=$1
+dlldirs=$2
+simulator=$3
+shift 3
+here=$(cd "$(dirname "$0")" && pwd)
+if [ ! -x "$simulator" ]; then
+    echo "SKIP: no Linux instrument simulator at '$simulator'"
+    exit 77
+fi
+work=$(mktemp -d)
+pids=()
+cleanup() {
+    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+"$simulator" --link "$work/com" 2>"$work/simulator.log" &
+simulator_pid=$!
+pids+=("$simulator_pid")
+for _ in $(seq 100); do
+    [ -L "$work/com" ] && break
+    sleep 0.05
+done
+[ -L "$work/com" ] || { cat "$work/simulator.log"; exit 1; }
+
+export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+[ -e "$prefix/system.reg" ] || wineboot -i
+# Wine reads its ports when it starts.
+wine reg add 'HKLM\Software\Wine\Ports' /v COM5 /d "$work/com" /f >/dev/null
+wineserver -k 2>/dev/null || true
+wineserver -w
+
+(
+    while [ ! -e "$work/vanish" ]; do sleep 0.05; done
+    kill "$simulator_pid"
+) &
+pids+=("$!")
+
+export ZELVOR_TEST_COM=COM5
+export ZELVOR_TEST_VANISH="Z:$(printf '%s' "$work/vanish" | tr / '\\')"
+status=0
+sh "$here/../../tools/windows/wine-run.sh" "$prefix" "$dlldirs" "$@" || status=$?
+wineserver -k 2>/dev/null || true
+exit "$status"
