@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "app/command_line.h"
 #include "console/orvane.h"
+#include "console/port_words.h"
 #include "link/port_map.h"
 #ifdef ZELVOR_ENDING_SIGNALS
 #include "app/ending_signals.h"
@@ -11,6 +12,8 @@
 
 #include <QApplication>
 #include <QSettings>
+
+#include <cstdio>
 
 // The command line and the settings file say which device each port opens
 // (with --simulate, Com 1 leads to an instrument the program plays itself);
@@ -23,7 +26,11 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     // Lets a Wayland desktop match the window to its menu entry and icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("io.zelvor.CalibrationConsole"));
-    PortMap ports(options.ports, QSettings());
+    // QSettings only says where the file is: the map reads it strictly.
+    PortMap ports(options.ports, QSettings().fileName());
+    if (!ports.settingsProblem().isEmpty())
+        std::fprintf(stderr, "%s: %s\n", qPrintable(QCoreApplication::applicationName()),
+                     qPrintable(PortWords::settingsWarning(ports.settingsProblem())));
 #ifdef ZELVOR_SIMULATED_INSTRUMENT
     const auto simulated =
         options.simulatedPort ? SimulatedInstrument::start(options.simulatedPort, ports) : nullptr;

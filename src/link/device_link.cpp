@@ -4,8 +4,10 @@
 DeviceLink::DeviceLink(QObject *parent) : QObject(parent)
 {
     connect(&serial, &SerialPort::received, this, &DeviceLink::onReceived);
+    connect(&serial, &SerialPort::left, this, &DeviceLink::onLeft);
     connect(&serial, &SerialPort::failed, this, [this](const PortError &error) {
         receive_framer.dropOpenFrame();
+        dropWaiting();
         emit portFailed(error);
     });
 }
@@ -15,6 +17,7 @@ bool DeviceLink::open(qint16 portNumber)
     serial.setPortNumber(portNumber);
     if (!serial.open())
         return false;
+    queued_bytes = 0;
     // Nothing received in an earlier run stands for the instrument on this one.
     receive_framer.reset();
     return true;
@@ -23,7 +26,27 @@ bool DeviceLink::open(qint16 portNumber)
 void DeviceLink::close()
 {
     serial.close();
+    dropWaiting();
     receive_framer.dropOpenFrame();
+}
+
+void DeviceLink::queued(const QByteArray &frame)
+{
+    queued_bytes += frame.size();
+    waiting.append({frame, queued_bytes});
+}
+
+void DeviceLink::onLeft(qint64 count)
+{
+    while (!waiting.isEmpty() && waiting.constFirst().second <= count)
+        emit frameWritten(waiting.takeFirst().first);
+}
+
+void DeviceLink::dropWaiting()
+{
+    const auto frames = std::exchange(waiting, {});
+    for (const auto &frame : frames)
+        emit frameUnsent(frame.first);
 }
 
 void DeviceLink::send(protocol::Command command)
@@ -32,7 +55,7 @@ void DeviceLink::send(protocol::Command command)
         return;
     const QByteArray frame = protocol::commandFrame(command);
     serial.write(frame);
-    emit frameWritten(frame);
+    queued(frame);
 }
 
 void DeviceLink::sendValue(protocol::ValueTarget target, const QString &text)
@@ -42,11 +65,13 @@ void DeviceLink::sendValue(protocol::ValueTarget target, const QString &text)
     const std::array<QByteArray, 3> parts = protocol::valueFrameWrites(target, text);
     for (const QByteArray &part : parts)
         serial.write(part);
-    emit frameWritten(parts[0] + parts[1] + parts[2]);
+    queued(parts[0] + parts[1] + parts[2]);
 }
 
 void DeviceLink::onReceived()
 {
+    // What has left by now goes before what it may have been answered with.
+    onLeft(serial.bytesLeft());
     const QByteArray bytes = serial.read();
     protocol::StatusFields last;
     bool ended = false;

@@ -10,13 +10,16 @@
 #include "console/main_window_layout.h"
 #include "flock_holder.h"
 #include "link/serial_port.h"
+#include "port_routes.h"
 #include "pty_instrument.h"
 
 #include <QClipboard>
+#include <QDir>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
@@ -66,24 +69,24 @@ private:
     QStringList readings();
     void startRun(bool answer); // Start Config., "#1$" read; a status frame if answer
     bool portIsFree();          // nobody holds the instrument's line
+    // Each "Com N" leads to the instrument through a link named comN of its own.
+    void routePorts();
+    // The ports that runs opened, as the records' start lines name their links.
+    QList<int> openedPorts();
 
     std::unique_ptr<PtyInstrument> instrument;
     std::unique_ptr<QTemporaryDir> records;
     std::unique_ptr<Orvane> orvane;
-    QList<int> openedPorts;
+    QTemporaryDir portLinks;
 };
 
 void TestOrvane::init()
 {
     Module1::device_found = 0;
     Module1::comm_port = 5; // the load sets 1
-    openedPorts.clear();
     instrument = std::make_unique<PtyInstrument>();
     QVERIFY(instrument->isValid());
-    setPortNameResolver([this](int port) {
-        openedPorts << port;
-        return instrument->slavePath();
-    });
+    routePorts();
     records = std::make_unique<QTemporaryDir>();
     QVERIFY(records->isValid());
     orvane = std::make_unique<Orvane>();
@@ -98,7 +101,32 @@ void TestOrvane::cleanup()
     orvane.reset();
     records.reset();
     instrument.reset();
-    setPortNameResolver({});
+    PortMap().install();
+}
+
+void TestOrvane::routePorts()
+{
+    PortMap::Paths paths;
+    for (int n = PortMap::FirstPort; n <= PortMap::LastPort; ++n) {
+        const QString link = portLinks.filePath(QStringLiteral("com%1").arg(n));
+        QFile::remove(link);
+        QVERIFY(QFile::link(instrument->slavePath(), link));
+        paths.insert(n, link);
+    }
+    PortMap(paths).install();
+}
+
+QList<int> TestOrvane::openedPorts()
+{
+    QList<int> ports;
+    const QRegularExpression start(QStringLiteral("\\bstart,Com \\d \\([^)]*/com(\\d)\\b"));
+    for (const QFileInfo &file : QDir(records->path()).entryInfoList({"*.csv"}, QDir::Files)) {
+        QFile csv(file.filePath());
+        if (csv.open(QIODevice::ReadOnly))
+            for (auto it = start.globalMatch(QString::fromUtf8(csv.readAll())); it.hasNext();)
+                ports << it.next().captured(1).toInt();
+    }
+    return ports;
 }
 
 QStringList TestOrvane::readings()
@@ -281,7 +309,7 @@ void TestOrvane::startAndStop()
 {
     Module1::comm_port = 3;
     startRun(false);
-    QCOMPARE(openedPorts, QList<int>({3}));
+    QCOMPARE(openedPorts(), QList<int>({3}));
     auto menus = [this] {
         QString flags;
         for (const char *name :
@@ -357,7 +385,7 @@ void TestOrvane::openFailureKeepsTheProgramUsable()
     const QString path =
         held ? instrument->slavePath()
              : QStringLiteral("/nonexistent/zelvor-tty-%1").arg(QCoreApplication::applicationPid());
-    setPortNameResolver([path](int) { return path; });
+    everyPortTo(path).install();
     std::unique_ptr<FlockHolder> holder;
     if (held) {
         holder = std::make_unique<FlockHolder>(path);
@@ -375,7 +403,7 @@ void TestOrvane::openFailureKeepsTheProgramUsable()
     QCOMPARE(instrument->receiveFor(100), QByteArray());
     QCOMPARE(operatorCloses.texts.size(), 1);
     holder.reset();
-    setPortNameResolver([this](int) { return instrument->slavePath(); });
+    routePorts();
     startRun(false); // the program goes on
 }
 
@@ -388,9 +416,9 @@ void TestOrvane::hangUpReturnsToIdleWithOneMessage()
     QCOMPARE(instrument->receive(3), QByteArray("#2$"));
     orvane->setEnabled(false);
     MessageCloser operatorCloses;
-    const QString opened = instrument->slavePath();
+    const QString opened = portLinks.filePath(QStringLiteral("com1"));
     // The adapter's link went with it: "Com 1" leads elsewhere by now.
-    setPortNameResolver([](int) { return QStringLiteral("/dev/ttyS0"); });
+    everyPortTo(QStringLiteral("/dev/ttyS0")).install();
     instrument->hangUp();
     QTRY_COMPARE(orvane->consoleState(), ConsoleState::Idle);
     QTest::qWait(300); // no storm
@@ -401,10 +429,10 @@ void TestOrvane::hangUpReturnsToIdleWithOneMessage()
     QVERIFY2(text.contains("\n\nThe instrument may still be feeding its zero output"),
              qPrintable(text));
     QVERIFY(text.contains("\n\nError "));
-    setPortNameResolver([this](int) { return instrument->slavePath(); });
     QVERIFY(!action(orvane.get(), "mnuOperation_stop_capture")->isEnabled());
     orvane->setEnabled(true);
     instrument = std::make_unique<PtyInstrument>(); // a new instrument, a new run
+    routePorts();
     startRun(false);
 }
 
@@ -634,7 +662,7 @@ void TestOrvane::actionReturnsBeforeItsMessageIsClosed()
 {
     const QString missing =
         QStringLiteral("/nonexistent/zelvor-tty-%1").arg(QCoreApplication::applicationPid());
-    setPortNameResolver([missing](int) { return missing; });
+    everyPortTo(missing).install();
     bool closedByWatchdog = false;
     QTimer watchdog; // stands in for an operator who finally closes it
     connect(&watchdog, &QTimer::timeout, this, [&closedByWatchdog] {
