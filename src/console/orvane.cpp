@@ -84,6 +84,13 @@ void showMessageLater(QWidget *window, QMessageBox::Icon icon, const QString &te
         Qt::QueuedConnection);
 }
 
+// For an ending that may have no one left to read a message.
+void printUnsent(QString text)
+{
+    std::fprintf(stderr, "%s: %s\n", qPrintable(QCoreApplication::applicationName()),
+                 qPrintable(text.replace(QStringLiteral("\n\n"), QStringLiteral(" "))));
+}
+
 // What the technician reads on the button, without the design's padding blank
 // ("Save "), which a spreadsheet would trim anyway.
 QString actionName(const QPushButton *button)
@@ -356,7 +363,7 @@ void Orvane::connectHandlers()
             return;
         const QString unsent = stopRun(QStringLiteral("exit"));
         if (!unsent.isEmpty())
-            std::fprintf(stderr, "%s\n", qPrintable(unsent));
+            printUnsent(unsent);
     });
     // Queued: the message box's event loop must not run inside the serial
     // port's own error notification.
@@ -495,9 +502,9 @@ QString Orvane::unsentStopNote() const
     const QByteArray stopSpan = protocol::commandFrame(protocol::Command::StopFeedSpan);
     for (auto it = unsent_frames.crbegin(); it != unsent_frames.crend(); ++it) {
         if (*it == stopZero || *it == stopSpan)
-            return tr("The instrument did not get the stop command \"%1\".")
-                       .arg(QString::fromLatin1(*it)) +
-                   u' ' + mayStillFeed(*it == stopZero);
+            return tr("The instrument did not get the stop command \"%1\" and may still be "
+                      "feeding its %2 output into the loop: check the instrument before going on.")
+                .arg(QString::fromLatin1(*it), *it == stopZero ? tr("zero") : tr("span"));
     }
     return {};
 }
@@ -509,8 +516,8 @@ QString Orvane::unsentText() const
     QStringList frames;
     for (const QByteArray &frame : unsent_frames)
         frames << u'"' + QString::fromLatin1(frame) + u'"';
-    QString text = tr("Com %1 (%2): the line did not take %3 before the port closed; the "
-                      "instrument did not get it.")
+    QString text = tr("Com %1 (%2): the line did not take %3 in time; the port closed without "
+                      "sending it.")
                        .arg(Module1::comm_port)
                        .arg(MSComm1.port().openedPath(), frames.join(QStringLiteral(", ")));
     const QString stop = unsentStopNote();
@@ -531,7 +538,7 @@ void Orvane::endProgram(const QString &endDetail)
         QCoreApplication::exit(0);
         return;
     }
-    std::fprintf(stderr, "%s\n", qPrintable(unsent));
+    printUnsent(unsent);
     if (endDetail == QLatin1String("signal")) {
         QCoreApplication::exit(0);
         return;
@@ -540,6 +547,7 @@ void Orvane::endProgram(const QString &endDetail)
     // record are done with, and the program ends when the message is closed.
     auto *box = new QMessageBox(QMessageBox::Critical, windowTitle(), unsent, QMessageBox::Ok);
     box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::ApplicationModal);
     connect(box, &QMessageBox::finished, qApp, [] { QCoreApplication::exit(0); });
     box->show();
 }

@@ -24,8 +24,13 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <QScopeGuard>
+
 #include <csignal>
+#include <fcntl.h>
 #include <memory>
+#include <termios.h>
+#include <unistd.h>
 
 using namespace consoletest;
 using console::ConsoleState;
@@ -54,6 +59,8 @@ private slots:
     void guardedClickWithoutDevice();
     void endingWhileFeedingSendsItsStopFrameOnce_data();
     void endingWhileFeedingSendsItsStopFrameOnce();
+    void stopFrameThatCannotLeaveIsUnsent_data();
+    void stopFrameThatCannotLeaveIsUnsent();
     // Keys
     void focusGoesWhereTheOperatorWorksNext_data();
     void focusGoesWhereTheOperatorWorksNext();
@@ -579,6 +586,69 @@ void TestOrvane::endingWhileFeedingSendsItsStopFrameOnce()
     QCOMPARE(run.mid(run.size() - tail.size()), tail);
     // Nothing else was sent after the feed.
     QCOMPARE(run.at(run.size() - tail.size() - 1).at(0), feed.isEmpty() ? "reading" : "sent");
+}
+
+void TestOrvane::stopFrameThatCannotLeaveIsUnsent_data()
+{
+    QTest::addColumn<QByteArray>("ending");
+    QTest::addColumn<QString>("endDetail");
+    QTest::addColumn<int>("messages"); // a signal ending has no one to show it to
+    QTest::newRow("Stop Config.") << QByteArray("Stop Config.") << "stop" << 1;
+    QTest::newRow("Exit") << QByteArray("Exit") << "exit" << 1;
+    QTest::newRow("SIGTERM") << QByteArray("SIGTERM") << "signal" << 0;
+}
+
+// The line takes nothing more (output stopped, as XOFF or a stuck UART
+// would): "#3$" never reaches the instrument, and nothing says it did.
+void TestOrvane::stopFrameThatCannotLeaveIsUnsent()
+{
+    QFETCH(QByteArray, ending);
+    QFETCH(QString, endDetail);
+    QFETCH(int, messages);
+    EndingSignals endingSignals;
+    connect(&endingSignals, &EndingSignals::received, orvane.get(), &Orvane::endInOrder);
+    const int line = ::open(QFile::encodeName(instrument->deviceSlavePath()).constData(),
+                            O_RDWR | O_NOCTTY | O_NONBLOCK);
+    QVERIFY(line >= 0);
+    auto closeLine = qScopeGuard([line] { ::close(line); });
+    startRun(true);
+    click("Feed_Zero");
+    QCOMPARE(instrument->receive(3), QByteArray("#2$"));
+    QCOMPARE(::tcflow(line, TCOOFF), 0);
+
+    MessageCloser operatorCloses;
+    if (ending == "Stop Config.") {
+        trigger("mnuOperation_stop_capture");
+        QTRY_COMPARE(operatorCloses.texts.size(), 1);
+    } else {
+        QTimer::singleShot(0, orvane.get(), [this, ending] {
+            if (ending == "Exit")
+                trigger("mnuFile_Exit");
+            else
+                std::raise(SIGTERM);
+        });
+        QTimer watchdog; // if it did not end
+        connect(&watchdog, &QTimer::timeout, qApp, [] { QCoreApplication::exit(1); });
+        watchdog.start(5000);
+        QCOMPARE(QCoreApplication::exec(), 0);
+    }
+    QCOMPARE(::tcflow(line, TCOON), 0);
+    QCOMPARE(instrument->receiveFor(200), QByteArray()); // dropped, never sent late
+    QCOMPARE(orvane->consoleState(), ConsoleState::Idle);
+    QVERIFY(portIsFree());
+    QCOMPARE(operatorCloses.texts.size(), messages);
+    if (messages > 0) {
+        const QString text = operatorCloses.texts[0];
+        QVERIFY2(text.contains("the port closed without sending it"), qPrintable(text));
+        QVERIFY2(text.contains("The instrument did not get the stop command \"#3$\" and may "
+                               "still be feeding its zero output"),
+                 qPrintable(text));
+    }
+    const CsvRows run = lastRecordedRun(records->path());
+    const CsvRows tail = {{"sent", "#2$", "", "", "", ""},
+                          {"unsent", "#3$", "", "", "", ""},
+                          {"end", endDetail, "", "", "", ""}};
+    QCOMPARE(run.mid(run.size() - tail.size()), tail);
 }
 
 void TestOrvane::focusGoesWhereTheOperatorWorksNext_data()
