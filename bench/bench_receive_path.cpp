@@ -110,7 +110,7 @@ Phase linkOnlyAtLineRate(qint64 count)
 {
     bench::Instrument instrument;
     const QString path = instrument.slavePath();
-    setPortNameResolver([path](int) { return path; });
+    PortMap({{1, path}}).install();
     DeviceLink link;
     if (!link.open(1))
         return {};
@@ -130,7 +130,7 @@ Phase linkOnlyAtLineRate(qint64 count)
     });
     phase.order.updates = updates;
     link.close();
-    setPortNameResolver({});
+    PortMap().install();
     return phase;
 }
 

@@ -155,7 +155,7 @@ bool RunningConsole::start()
 {
     // Other measurements may have opened a port of their own meanwhile.
     const QString path = instrument.slavePath();
-    setPortNameResolver([path](int) { return path; });
+    PortMap({{1, path}}).install();
     auto *start = window->findChild<QAction *>(QStringLiteral("mnuOperation_start_capture"));
     if (!start)
         return false;
@@ -190,7 +190,7 @@ qint64 RunningConsole::recordedLines() const
 RunningConsole::~RunningConsole()
 {
     delete window;
-    setPortNameResolver({});
+    PortMap().install();
 }
 
 QString RunningConsole::readings() const

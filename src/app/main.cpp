@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "app/command_line.h"
 #include "console/orvane.h"
+#include "console/port_words.h"
 #include "link/port_map.h"
 #ifdef ZELVOR_ENDING_SIGNALS
 #include "app/ending_signals.h"
@@ -12,6 +13,8 @@
 
 #include <QApplication>
 #include <QSettings>
+
+#include <cstdio>
 
 // The command line and the settings file say which device each port opens
 // (with --simulate, Com 1 leads to an instrument the program plays itself);
@@ -34,8 +37,12 @@ int main(int argc, char *argv[])
     QGuiApplication::setDesktopFileName(QStringLiteral("io.zelvor.CalibrationConsole"));
     // An INI file everywhere, also where the system's own store is another
     // (the registry on Windows): %APPDATA%\Zelvor\zelvor-console.ini there.
+    // QSettings only says where the file is: the map reads it strictly.
     QSettings::setDefaultFormat(QSettings::IniFormat);
-    PortMap ports(options.ports, QSettings());
+    PortMap ports(options.ports, QSettings().fileName());
+    if (!ports.settingsProblem().isEmpty())
+        std::fprintf(stderr, "%s: %s\n", qPrintable(QCoreApplication::applicationName()),
+                     qPrintable(PortWords::settingsWarning(ports.settingsProblem())));
     const auto simulated =
         options.simulatedPort ? SimulatedInstrument::start(options.simulatedPort, ports) : nullptr;
     if (options.simulatedPort && !simulated)

@@ -3,6 +3,7 @@
 
 #include "app/module1.h"
 #include "console/main_window_layout.h"
+#include "console/port_words.h"
 #include "link/emergency_stop.h"
 #include "link/port_map.h"
 #include "records/run_record.h"
@@ -24,6 +25,8 @@
 #include <QStyle>
 #include <QTimer>
 #include <QValidator>
+
+#include <cstdio>
 
 #include <algorithm>
 #include <vector>
@@ -113,6 +116,13 @@ void showMessageLater(QWidget *window, QMessageBox::Icon icon, const QString &te
             box->show();
         },
         Qt::QueuedConnection);
+}
+
+// For an ending that may have no one left to read a message.
+void printUnsent(QString text)
+{
+    std::fprintf(stderr, "%s: %s\n", qPrintable(QCoreApplication::applicationName()),
+                 qPrintable(text.replace(QStringLiteral("\n\n"), QStringLiteral(" "))));
 }
 
 // What the technician reads on the button, without the design's padding blank
@@ -375,14 +385,21 @@ void Orvane::connectHandlers()
     connect(&MSComm1, &DeviceLink::statusReceived, this, &Orvane::MSComm1_OnComm);
     connect(&MSComm1, &DeviceLink::frameWritten, record.get(),
             [this](const QByteArray &frame) { record->sent(frame); });
+    connect(&MSComm1, &DeviceLink::frameUnsent, record.get(), [this](const QByteArray &frame) {
+        unsent_frames << frame;
+        record->unsent(frame);
+    });
     connect(&MSComm1, &DeviceLink::frameEnded, record.get(),
             [this](const protocol::StatusFields &fields) { record->reading(fields); });
     connect(record.get(), &RunRecord::failed, this, &Orvane::showRecordFailure);
     // Whatever else ends the event loop (a session manager, say) still ends
     // the run in order: no output left fed, the port closed.
     connect(qApp, &QCoreApplication::aboutToQuit, this, [this] {
-        if (mnuOperation_stop_capture->isEnabled())
-            stopRun(QStringLiteral("exit"));
+        if (!mnuOperation_stop_capture->isEnabled())
+            return;
+        const QString unsent = stopRun(QStringLiteral("exit"));
+        if (!unsent.isEmpty())
+            printUnsent(unsent);
     });
     // Queued: the message box's event loop must not run inside the serial
     // port's own error notification.
@@ -484,13 +501,15 @@ bool Orvane::deviceCheck(CalibrationControl action)
 void Orvane::showPortError(const QString &what, const PortError &error, const QString &note)
 {
     QStringList paragraphs = {
-        QStringLiteral("Com %1 (%2) %3").arg(Module1::comm_port).arg(error.portName, what)};
-    const QString cause = portTroubleText(error);
+        tr("Com %1 (%2) %3").arg(Module1::comm_port).arg(error.portName, what)};
+    const QString cause = PortWords::trouble(error);
     if (!cause.isEmpty())
         paragraphs << cause;
     if (!note.isEmpty())
         paragraphs << note;
-    paragraphs << QStringLiteral("Error %1: %2").arg(error.number).arg(error.description);
+    // A port the settings file may have meant is refused before any system call.
+    if (error.trouble != PortTrouble::SettingsFile)
+        paragraphs << tr("Error %1: %2").arg(error.number).arg(PortWords::detail(error));
     showMessageLater(this, QMessageBox::Critical, paragraphs.join(QStringLiteral("\n\n")));
 }
 
@@ -522,15 +541,54 @@ void Orvane::stopFeedBeforeClosing()
         MSComm1.send(protocol::Command::StopFeedSpan);
 }
 
+namespace {
+
+QString mayStillFeed(bool zero)
+{
+    return Orvane::tr("The instrument may still be feeding its %1 output into the loop: check the "
+                      "instrument before going on.")
+        .arg(zero ? Orvane::tr("zero") : Orvane::tr("span"));
+}
+
+} // namespace
+
 QString Orvane::feedLeftRunningNote() const
 {
     const std::optional<console::ConsoleState> state = consoleState();
     if (state != console::ConsoleState::FeedingZero && state != console::ConsoleState::FeedingSpan)
         return {};
-    return QStringLiteral("The instrument may still be feeding its %1 output into the loop: "
-                          "check the instrument before going on.")
-        .arg(state == console::ConsoleState::FeedingZero ? QStringLiteral("zero")
-                                                         : QStringLiteral("span"));
+    return mayStillFeed(state == console::ConsoleState::FeedingZero);
+}
+
+// The last stop frame that never left says which output may still be fed.
+QString Orvane::unsentStopNote() const
+{
+    const QByteArray stopZero = protocol::commandFrame(protocol::Command::StopFeedZero);
+    const QByteArray stopSpan = protocol::commandFrame(protocol::Command::StopFeedSpan);
+    for (auto it = unsent_frames.crbegin(); it != unsent_frames.crend(); ++it) {
+        if (*it == stopZero || *it == stopSpan)
+            return tr("The instrument did not get the stop command \"%1\" and may still be "
+                      "feeding its %2 output into the loop: check the instrument before going on.")
+                .arg(QString::fromLatin1(*it), *it == stopZero ? tr("zero") : tr("span"));
+    }
+    return {};
+}
+
+QString Orvane::unsentText() const
+{
+    if (unsent_frames.isEmpty())
+        return {};
+    QStringList frames;
+    for (const QByteArray &frame : unsent_frames)
+        frames << u'"' + QString::fromLatin1(frame) + u'"';
+    QString text = tr("Com %1 (%2): the line did not take %3 in time; the port closed without "
+                      "sending it.")
+                       .arg(Module1::comm_port)
+                       .arg(MSComm1.port().openedPath(), frames.join(QStringLiteral(", ")));
+    const QString stop = unsentStopNote();
+    if (!stop.isEmpty())
+        text += QStringLiteral("\n\n") + stop;
+    return text;
 }
 
 void Orvane::endInOrder()
@@ -545,9 +603,25 @@ void Orvane::endSession()
 
 void Orvane::endProgram(const QString &endDetail)
 {
-    if (mnuOperation_stop_capture->isEnabled())
-        stopRun(endDetail);
-    QCoreApplication::exit(0);
+    const QString unsent = mnuOperation_stop_capture->isEnabled() ? stopRun(endDetail) : QString();
+    if (unsent.isEmpty()) {
+        QCoreApplication::exit(0);
+        return;
+    }
+    printUnsent(unsent);
+    // An ending the operator did not choose here leaves no time for a message.
+    if (endDetail == QLatin1String("signal") || endDetail == QLatin1String("session ended")) {
+        QCoreApplication::exit(0);
+        return;
+    }
+    // The operator asked to leave and is there to read it: the port and the
+    // record are done with, and the program ends when the message is closed.
+    auto *box = new QMessageBox(QMessageBox::Critical, windowTitle(), unsent, QMessageBox::Ok);
+    box->setTextFormat(Qt::PlainText);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::ApplicationModal);
+    connect(box, &QMessageBox::finished, qApp, [] { QCoreApplication::exit(0); });
+    box->show();
 }
 
 void Orvane::closeEvent(QCloseEvent *event)
@@ -597,9 +671,11 @@ void Orvane::MSComm1_OnFailure(const PortError &error)
 {
     if (!mnuOperation_stop_capture->isEnabled())
         return; // no run open any more: nothing to report or to stop
-    showPortError(QStringLiteral("stopped working during the configuration run; the port is "
-                                 "closed."),
-                  error, feedLeftRunningNote());
+    QString note = unsentStopNote();
+    if (note.isEmpty())
+        note = feedLeftRunningNote();
+    showPortError(tr("stopped working during the configuration run; the port is closed."), error,
+                  note);
     stopRun(QStringLiteral("port lost: ") + error.description);
 }
 
@@ -616,7 +692,7 @@ void Orvane::mnuSetting_com_setting_Click()
     // plugged in or pulled since the last opening.
     QStringList where;
     for (int port = PortMap::FirstPort; port <= PortMap::LastPort; ++port)
-        where << PortMap::installed().describe(port);
+        where << PortWords::description(PortMap::installed().describe(port));
     aux.showComSetting(Module1::comm_port, where);
 }
 
@@ -630,13 +706,14 @@ void Orvane::About_Menu_Click()
 void Orvane::mnuOperation_start_capture_Click()
 {
     if (!MSComm1.open(Module1::comm_port)) {
-        showPortError(QStringLiteral("cannot be opened."), MSComm1.lastError());
+        showPortError(tr("cannot be opened."), MSComm1.lastError());
         return;
     }
     // Nothing from an earlier run stands for the instrument on this one: the
     // device check waits for its first frame, the boxes for its readings (and
     // the link has forgotten the last frame as it opened).
     Module1::device_found = 0;
+    unsent_frames.clear();
     clearReadings();
     applyRunMenus(true);
     // Resolved now, not at construction: the application names its data
@@ -655,10 +732,12 @@ void Orvane::mnuOperation_start_capture_Click()
 // once that frame has left; the reading boxes keep the last readings.
 void Orvane::mnuOperation_stop_capture_Click()
 {
-    stopRun(QStringLiteral("stop"));
+    const QString unsent = stopRun(QStringLiteral("stop"));
+    if (!unsent.isEmpty())
+        showMessageLater(this, QMessageBox::Critical, unsent);
 }
 
-void Orvane::stopRun(const QString &endDetail)
+QString Orvane::stopRun(const QString &endDetail)
 {
     stopFeedBeforeClosing();
     mnuSetting_com_setting->setEnabled(true);
@@ -667,6 +746,9 @@ void Orvane::stopRun(const QString &endDetail)
     mnuOperation_stop_capture->setEnabled(false);
     applyState(console::ConsoleState::Idle);
     record->end(endDetail);
+    const QString unsent = unsentText();
+    unsent_frames.clear();
+    return unsent;
 }
 
 void Orvane::Feed_Zero_Click(int)

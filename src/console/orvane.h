@@ -94,10 +94,15 @@ private:
     void clearReadings();
     // Before the port closes: the stop frame of a feed still running.
     void stopFeedBeforeClosing();
-    // For a port that failed while an output was fed.
+    // For a port that failed while an output was fed, or that closed before
+    // the stop frame left.
     QString feedLeftRunningNote() const;
-    // What Stop Config. does, the record ending with `endDetail`.
-    void stopRun(const QString &endDetail);
+    QString unsentStopNote() const;
+    // The frames that did not leave before the port closed; empty when all did.
+    QString unsentText() const;
+    // What Stop Config. does, the record ending with `endDetail`. Returns
+    // unsentText() of the run.
+    QString stopRun(const QString &endDetail);
     // The run stopped if one is open, then the event loop left with status 0.
     void endProgram(const QString &endDetail);
     // Once per run at most (the record stops at its first failure), after the
@@ -130,6 +135,8 @@ private:
     std::unique_ptr<RunRecord> record;
     // Unset: the application's data folder.
     std::optional<QString> record_folder;
+    // Of the run being closed: frames that never left.
+    QList<QByteArray> unsent_frames;
 
     // Controls from the layout table: the eleven calibration controls in
     // their fixed order, the four reading boxes in the order of the fields.

@@ -6,10 +6,12 @@
 DeviceLink::DeviceLink(QObject *parent) : QObject(parent)
 {
     connect(&serial, &SerialPort::received, this, &DeviceLink::onReceived);
+    connect(&serial, &SerialPort::left, this, &DeviceLink::onLeft);
     connect(&serial, &SerialPort::failed, this, [this](const PortError &error) {
         emergency::clearLine(line_fd);
         line_fd = -1;
         receive_framer.dropOpenFrame();
+        dropWaiting();
         emit portFailed(error);
     });
 }
@@ -24,6 +26,7 @@ bool DeviceLink::open(qint16 portNumber)
     serial.setPortNumber(portNumber);
     if (!serial.open())
         return false;
+    queued_bytes = 0;
     // Nothing received in an earlier run stands for the instrument on this one.
     receive_framer.reset();
     line_fd = serial.handle();
@@ -36,7 +39,27 @@ void DeviceLink::close()
     emergency::clearLine(line_fd);
     line_fd = -1;
     serial.close();
+    dropWaiting();
     receive_framer.dropOpenFrame();
+}
+
+void DeviceLink::queued(const QByteArray &frame)
+{
+    queued_bytes += frame.size();
+    waiting.append({frame, queued_bytes});
+}
+
+void DeviceLink::onLeft(qint64 count)
+{
+    while (!waiting.isEmpty() && waiting.constFirst().second <= count)
+        emit frameWritten(waiting.takeFirst().first);
+}
+
+void DeviceLink::dropWaiting()
+{
+    const auto frames = std::exchange(waiting, {});
+    for (const auto &frame : frames)
+        emit frameUnsent(frame.first);
 }
 
 void DeviceLink::send(protocol::Command command)
@@ -45,7 +68,7 @@ void DeviceLink::send(protocol::Command command)
         return;
     const QByteArray frame = protocol::commandFrame(command);
     serial.write(frame);
-    emit frameWritten(frame);
+    queued(frame);
 }
 
 void DeviceLink::sendValue(protocol::ValueTarget target, const QString &text)
@@ -55,11 +78,13 @@ void DeviceLink::sendValue(protocol::ValueTarget target, const QString &text)
     const std::array<QByteArray, 3> parts = protocol::valueFrameWrites(target, text);
     for (const QByteArray &part : parts)
         serial.write(part);
-    emit frameWritten(parts[0] + parts[1] + parts[2]);
+    queued(parts[0] + parts[1] + parts[2]);
 }
 
 void DeviceLink::onReceived()
 {
+    // What has left by now goes before what it may have been answered with.
+    onLeft(serial.bytesLeft());
     const QByteArray bytes = serial.read();
     protocol::StatusFields last;
     bool ended = false;

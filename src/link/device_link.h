@@ -5,7 +5,10 @@
 #include "link/receive_framer.h"
 #include "link/serial_port.h"
 
+#include <QList>
 #include <QObject>
+
+#include <utility>
 
 // The console's side of the line: the port, the command frames written to it
 // and the framer that every received byte passes through once, in order.
@@ -29,6 +32,7 @@ public:
     void sendValue(protocol::ValueTarget target, const QString &text);
 
     SerialPort &port() { return serial; }
+    const SerialPort &port() const { return serial; }
     const ReceiveFramer &framer() const { return receive_framer; }
 
 signals:
@@ -40,15 +44,25 @@ signals:
     void frameEnded(const protocol::StatusFields &fields);
     // The port failed during a run; it is closed and the open frame dropped.
     void portFailed(const PortError &error);
-    // A whole command frame went to the port, as written (a value frame once,
-    // after its three writes).
+    // A whole command frame has left the machine (its last byte is neither in
+    // the port's buffer nor in the driver's queue), as written (a value frame
+    // once, after its three writes).
     void frameWritten(const QByteArray &frame);
+    // A frame had not left when the port closed or failed; it never will.
+    void frameUnsent(const QByteArray &frame);
 
 private:
     void onReceived();
+    void queued(const QByteArray &frame);
+    void onLeft(qint64 count);
+    // Every frame still waiting is told as unsent.
+    void dropWaiting();
 
     SerialPort serial;
     ReceiveFramer receive_framer;
     // As registered for an ending without the closing steps.
     int line_fd = -1;
+    // Frames written but not yet gone, with the byte count at their end.
+    QList<std::pair<QByteArray, qint64>> waiting;
+    qint64 queued_bytes = 0;
 };

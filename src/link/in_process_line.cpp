@@ -24,19 +24,13 @@ public:
     bool open(PortError &error) override
     {
         if (!line) {
-            error = {0,
-                     QStringLiteral("The simulated instrument has ended."),
-                     {},
-                     PortTrouble::NotPresent,
-                     {}};
+            error.description = QStringLiteral("The simulated instrument has ended.");
+            error.trouble = PortTrouble::NotPresent;
             return false;
         }
         if (line->console_end && line->console_end != this) {
-            error = {0,
-                     QStringLiteral("The simulated instrument's line is open already."),
-                     {},
-                     PortTrouble::InUse,
-                     {}};
+            error.description = QStringLiteral("The simulated instrument's line is open already.");
+            error.trouble = PortTrouble::InUse;
             return false;
         }
         line->console_end = this;
@@ -66,7 +60,7 @@ public:
             return {};
         return std::exchange(line->to_console, QByteArray());
     }
-    bool waitUntilSent(const QDeadlineTimer &) override { return true; }
+    qint64 queued() const override { return 0; }
     void close() override
     {
         if (!opened)

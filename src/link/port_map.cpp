@@ -9,8 +9,10 @@
 #else
 #include <QSerialPortInfo>
 #endif
-#include <QSettings>
-#include <QStringList>
+#include <QSet>
+#include <QStringView>
+
+#include <utility>
 
 #ifndef Q_OS_WIN
 #include <sys/stat.h>
@@ -47,57 +49,125 @@ QString missingEnd(const QString &path)
 }
 #endif
 
-// What QSerialPortInfo knows of the device at the end of `path`.
-QString whatIsThere(const QString &path)
+using Expected = SettingsFileProblem::Expected;
+
+// Longer than any path the system takes.
+constexpr qint64 MaxLineLength = 4096;
+
+int hexValue(QChar c);
+
+// What the value of a "comN=" line holds. Strict where QSettings is lenient:
+// what it would quietly change or join is refused here.
+Expected readValue(QStringView text, QString *value)
+{
+    qsizetype i = 0;
+    while (i < text.size() && (text[i] == u' ' || text[i] == u'\t'))
+        ++i;
+    const bool quoted = i < text.size() && text[i] == u'"';
+    if (quoted)
+        ++i;
+    for (; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c == u'\\') {
+            if (++i == text.size())
+                return Expected::NoContinuation;
+            const QChar next = text[i];
+            if (next == u'\\' || next == u'"' || next == u'\'' || next == u'?') {
+                *value += next;
+                continue;
+            }
+            if (next != u'x')
+                return Expected::Escape;
+            uint code = 0;
+            qsizetype digits = 0;
+            for (int d; i + 1 < text.size() && digits < 4 && (d = hexValue(text[i + 1])) >= 0;
+                 ++i, ++digits)
+                code = code * 16 + uint(d);
+            if (digits == 0)
+                return Expected::Escape;
+            *value += QChar(char16_t(code));
+        } else if (c == u'"') {
+            if (!quoted)
+                return Expected::WholeQuote;
+            const QStringView rest = text.mid(i + 1).trimmed();
+            return rest.isEmpty() || rest.startsWith(u';') ? Expected::None
+                                                           : Expected::EndAfterQuote;
+        } else if (c == u';' && !quoted) {
+            break; // the rest is a comment
+        } else {
+            *value += c;
+        }
+    }
+    if (quoted)
+        return Expected::ClosingQuote;
+    while (!value->isEmpty() && (value->back() == u' ' || value->back() == u'\t'))
+        value->chop(1);
+    return Expected::None;
+}
+
+int hexValue(QChar c)
+{
+    if (c >= u'0' && c <= u'9')
+        return c.unicode() - u'0';
+    if (c >= u'a' && c <= u'f')
+        return c.unicode() - u'a' + 10;
+    if (c >= u'A' && c <= u'F')
+        return c.unicode() - u'A' + 10;
+    return -1;
+}
+
+// "com1" to "com8": the port number; 0 otherwise.
+int portKey(QStringView key)
+{
+    if (key.size() != 4 || !key.startsWith(u"com"))
+        return 0;
+    const int n = key[3].digitValue();
+    return n >= PortMap::FirstPort && n <= PortMap::LastPort ? n : 0;
+}
+
+// What the system knows of the serial port at the end of `path`.
+void whatIsThere(const QString &path, PortDescription *description)
 {
 #ifdef Q_OS_WIN
     const WindowsPortInfo info = windowsPortInfo(path);
-    if (!info.present)
-        return QStringLiteral("Nothing is there: no port %1 is present.").arg(path);
-    QStringList known;
+    if (!info.present) {
+        description->kind = PortDescription::Kind::Absent;
+        return;
+    }
     for (const QString &part : {info.friendlyName, info.manufacturer}) {
         if (!part.isEmpty())
-            known += part;
+            description->details += part;
     }
-    const bool usb = info.usb;
+    description->kind =
+        info.usb ? PortDescription::Kind::UsbAdapter : PortDescription::Kind::SerialPort;
 #else
     const QString device = QFileInfo(path).canonicalFilePath();
-    if (device.isEmpty())
-        return QStringLiteral("Nothing is there: %1 is not present.").arg(path);
+    if (device.isEmpty()) {
+        description->kind = PortDescription::Kind::Absent;
+        return;
+    }
     const QSerialPortInfo info(device);
-    if (info.isNull())
-        return QStringLiteral("Present, but not a serial port this computer lists "
-                              "(a pseudo-terminal, for example).");
-    QStringList known;
+    if (info.isNull()) {
+        description->kind = PortDescription::Kind::NotListed;
+        return;
+    }
     for (const QString &part : {info.description(), info.manufacturer()}) {
         if (!part.isEmpty())
-            known += part;
+            description->details += part;
     }
-    if (!info.serialNumber().isEmpty())
-        known += QStringLiteral("serial number %1").arg(info.serialNumber());
-    const bool usb = info.hasVendorIdentifier();
+    description->serialNumber = info.serialNumber();
+    description->kind = info.hasVendorIdentifier() ? PortDescription::Kind::UsbAdapter
+                                                   : PortDescription::Kind::SerialPort;
 #endif
-    const QString what = usb ? QStringLiteral("USB adapter") : QStringLiteral("Serial port");
-    if (known.isEmpty())
-        return QStringLiteral("%1, with no description.").arg(what);
-    return QStringLiteral("%1: %2.").arg(what, known.join(QStringLiteral(", ")));
 }
 
 } // namespace
 
-PortMap::PortMap(Paths commandLine, const QSettings &settings)
-    : command_line(std::move(commandLine)), settings_file(settings.fileName())
+PortMap::PortMap(Paths commandLine, const QString &settingsFile)
+    : command_line(std::move(commandLine)), settings_file(settingsFile)
 {
-    for (int n = FirstPort; n <= LastPort; ++n) {
-        const QVariant value = settings.value(QStringLiteral("ports/com%1").arg(n));
-        // The settings reader splits a value at an unquoted comma.
-        const QString path =
-            (value.typeId() == QMetaType::QStringList ? value.toStringList().join(QLatin1Char(','))
-                                                      : value.toString())
-                .trimmed();
-        if (!path.isEmpty())
-            settings_entries.insert(n, path);
-    }
+    if (!settings_file.isEmpty())
+        readSettingsFile(settings_file);
 #ifndef Q_OS_WIN
     // A path typed on the command line is relative to where the console starts.
     for (QString &path : command_line)
@@ -105,102 +175,154 @@ PortMap::PortMap(Paths commandLine, const QSettings &settings)
 #endif
 }
 
-PortMap::Located PortMap::locate(int portNumber) const
+// Line by line, so that every line is either understood or reported: a typo
+// must not send "Com N" to a device the operator did not mean.
+void PortMap::readSettingsFile(const QString &fileName)
 {
-    if (const auto it = simulated.find(portNumber); it != simulated.end())
-        return {*it, Origin::Simulated};
-    if (const auto it = command_line.find(portNumber); it != command_line.end())
-        return {*it, Origin::CommandLine};
+    QFile file(fileName);
+    if (!file.exists())
+        return;
+    auto report = [this, &fileName](Expected expected, int line, const QString &text) {
+        if (!settings_problem.isEmpty()) {
+            ++settings_problem.others;
+            return;
+        }
+        settings_problem = {expected, fileName, line, text, 0};
+    };
+    if (!file.open(QIODevice::ReadOnly)) {
+        report(Expected::Readable, 0, file.errorString());
+        return;
+    }
+    enum class Group { None, Ports, Other } group = Group::None;
+    QSet<int> seen;
+    // A backslash at the end joins the next line to the one reported.
+    auto joinsNext = [](const QString &line) {
+        qsizetype backslashes = 0;
+        while (backslashes < line.size() && line[line.size() - 1 - backslashes] == u'\\')
+            ++backslashes;
+        return backslashes % 2 == 1;
+    };
+    bool joined = false;
+    for (int number = 1; !file.atEnd(); ++number) {
+        const QByteArray raw = file.readLine(MaxLineLength);
+        const bool whole = raw.endsWith('\n') || file.atEnd();
+        for (QByteArray rest = raw; !rest.endsWith('\n') && !file.atEnd();)
+            rest = file.readLine(MaxLineLength);
+        const QString line = QString::fromUtf8(raw).trimmed();
+        const bool wasJoined = std::exchange(joined, joinsNext(line));
+        if (wasJoined)
+            continue;
+        if (!whole) {
+            report(Expected::ShorterLine, number, line.left(40));
+            continue;
+        }
+        if (line.isEmpty() || line.startsWith(u';') || line.startsWith(u'#'))
+            continue;
+        if (line.startsWith(u'[')) {
+            group = line == QLatin1String("[ports]") ? Group::Ports : Group::Other;
+            if (group == Group::Other)
+                report(Expected::PortsGroup, number, line);
+            continue;
+        }
+        if (group == Group::Other)
+            continue; // the group's own line is reported
+        if (group == Group::None) {
+            report(Expected::UnderPorts, number, line);
+            continue;
+        }
+        const qsizetype equals = line.indexOf(u'=');
+        const int port = equals < 0 ? 0 : portKey(QStringView(line).left(equals).trimmed());
+        if (port == 0) {
+            report(Expected::PortKey, number, line);
+            continue;
+        }
+        QString value;
+        if (const Expected wrong = readValue(QStringView(line).mid(equals + 1), &value);
+            wrong != Expected::None) {
+            report(wrong, number, line);
+            continue;
+        }
+        if (seen.contains(port)) {
+            report(Expected::Once, number, line);
+            settings_entries.remove(port);
+            continue;
+        }
+        seen.insert(port);
+        value = value.trimmed();
+        if (!value.isEmpty())
+            settings_entries.insert(port, value);
+    }
+}
+
+PortTarget PortMap::locate(int portNumber) const
+{
+    PortTarget at;
+    at.portNumber = portNumber;
+    if (const auto it = simulated.find(portNumber); it != simulated.end()) {
+        at.path = *it;
+        at.origin = PortOrigin::Simulated;
+        return at;
+    }
+    if (const auto it = command_line.find(portNumber); it != command_line.end()) {
+        at.path = *it;
+        at.origin = PortOrigin::CommandLine;
+        return at;
+    }
     if (const auto it = settings_entries.find(portNumber); it != settings_entries.end()) {
+        at.origin = PortOrigin::SettingsFile;
+        at.settingsFile = settings_file;
 #ifdef Q_OS_WIN
-        return {*it, Origin::SettingsFile};
+        at.path = *it;
 #else
         // A bare name is a device, as for any serial port name: "ttyUSB0".
-        return {QDir(device_dir).absoluteFilePath(*it), Origin::SettingsFile};
+        at.path = QDir(device_dir).absoluteFilePath(*it);
 #endif
+        return at;
     }
+    // The file may have meant this port in a line it could not understand.
+    at.settings = settings_problem;
 #ifdef Q_OS_WIN
-    return {QStringLiteral("COM%1").arg(portNumber), Origin::Standard};
+    at.path = QStringLiteral("COM%1").arg(portNumber);
 #else
     const QString alias = QStringLiteral("%1/com%2").arg(device_dir).arg(portNumber);
     bool exists = false;
     isLink(alias, &exists);
-    if (exists)
-        return {alias, Origin::Alias};
-    return {QStringLiteral("%1/ttyS%2").arg(device_dir).arg(portNumber - 1), Origin::Standard};
+    at.origin = exists ? PortOrigin::Alias : PortOrigin::Standard;
+    at.path = exists ? alias : QStringLiteral("%1/ttyS%2").arg(device_dir).arg(portNumber - 1);
 #endif
-}
-
-QString PortMap::problem(int portNumber, const Located &at) const
-{
-#ifdef Q_OS_WIN
-    Q_UNUSED(portNumber);
-    Q_UNUSED(at);
-    return QString();
-#else
-    // The standard name is what the serial driver reports on as it is.
-    if (at.origin == Origin::Standard)
-        return QString();
-    const QString end = missingEnd(at.path);
-    if (end.isEmpty())
-        return QString();
-    QString from;
-    if (at.origin == Origin::Simulated)
-        from = QStringLiteral(", the simulated instrument's line,");
-    else if (at.origin == Origin::CommandLine)
-        from = QStringLiteral(", given for Com %1 on the command line,").arg(portNumber);
-    else if (at.origin == Origin::SettingsFile)
-        from = QStringLiteral(", set for Com %1 in %2,").arg(portNumber).arg(settings_file);
-    if (end == at.path)
-        return QStringLiteral("%1%2 is not present").arg(at.path, from);
-    return QStringLiteral("%1%2 leads to %3, which is not present").arg(at.path, from, end);
-#endif
+    return at;
 }
 
 PortTarget PortMap::resolve(int portNumber) const
 {
-    const Located at = locate(portNumber);
-    return {at.path, problem(portNumber, at)};
+    PortTarget at = locate(portNumber);
+#ifndef Q_OS_WIN
+    // The standard name is what the serial driver reports on as it is.
+    if (at.origin != PortOrigin::Standard)
+        at.missing = missingEnd(at.path);
+#endif
+    return at;
 }
 
-QString PortMap::describe(int portNumber) const
+PortDescription PortMap::describe(int portNumber) const
 {
-    const Located at = locate(portNumber);
-    QString origin;
-    switch (at.origin) {
-    case Origin::Simulated:
-        origin = QStringLiteral("simulated instrument: --simulate on the command line");
-        break;
-    case Origin::CommandLine:
-        origin = QStringLiteral("--port on the command line");
-        break;
-    case Origin::SettingsFile:
-        origin = QStringLiteral("com%1 in %2").arg(portNumber).arg(settings_file);
-        break;
-    case Origin::Alias:
-        origin = QStringLiteral("an alias made on this computer");
-        break;
-    case Origin::Standard:
-        origin = QStringLiteral("the standard name; no other is set");
-        break;
-    }
-    QStringList lines{QStringLiteral("Com %1 opens %2 (%3).").arg(portNumber).arg(at.path, origin)};
-    const QString error = problem(portNumber, at);
-    if (!error.isEmpty()) {
-        lines += QStringLiteral("Nothing is there: %1.").arg(error);
-        return lines.join(QLatin1Char('\n'));
+    PortDescription description;
+    description.target = resolve(portNumber);
+    const PortTarget &at = description.target;
+    if (!at.opens()) {
+        description.kind = PortDescription::Kind::Missing;
+        return description;
     }
 #ifndef Q_OS_WIN
     const QString device = QFileInfo(at.path).canonicalFilePath();
     if (!device.isEmpty() && device != at.path)
-        lines += QStringLiteral("It leads to %1.").arg(device);
+        description.device = device;
 #endif
-    if (at.origin == Origin::Simulated)
-        lines += QStringLiteral("A pseudo-terminal; this program plays the instrument at its "
-                                "other end.");
+    if (at.origin == PortOrigin::Simulated)
+        description.kind = PortDescription::Kind::Simulated;
     else
-        lines += whatIsThere(at.path);
-    return lines.join(QLatin1Char('\n'));
+        whatIsThere(at.path, &description);
+    return description;
 }
 
 void PortMap::install() const

@@ -3,23 +3,73 @@
 
 #include <QMap>
 #include <QString>
+#include <QStringList>
 
-#include <utility>
+// A line of the settings file that is not understood, and what was expected
+// there. The first one found is kept, with the number of the others.
+struct SettingsFileProblem
+{
+    enum class Expected {
+        None,           // the file is right (or absent)
+        Readable,       // the file exists but cannot be read; `text` is the system's reason
+        PortsGroup,     // a group other than [ports]
+        UnderPorts,     // a key before any group
+        PortKey,        // in [ports], a key other than com1 to com8, or no "="
+        ClosingQuote,   // a quote that the line does not close
+        NoContinuation, // a backslash at the end of the line, which would join the next
+        Escape,         // a backslash before anything but \, ", ' or xHH
+        EndAfterQuote,  // text after the closing quote
+        WholeQuote,     // a quote inside a value that does not start with one
+        Once,           // a port set twice
+        ShorterLine,    // a line longer than any path
+    };
 
-class QSettings;
+    Expected expected = Expected::None;
+    QString file;
+    int line = 0;   // 1 for the first line; 0 for the file as a whole
+    QString text;   // the line as found, or the reason the file cannot be read
+    int others = 0; // further lines not understood
+
+    bool isEmpty() const { return expected == Expected::None; }
+};
+
+// Where the path of "Com N" comes from.
+enum class PortOrigin { Simulated, CommandLine, SettingsFile, Alias, Standard };
 
 // Where "Com N" leads: the device to open, or why it leads nowhere.
 struct PortTarget
 {
-    PortTarget(QString path = {}, QString error = {})
-        : path(std::move(path)), error(std::move(error))
-    {
-    }
-
+    int portNumber = 0;
     QString path;
-    // Not empty: the port is not opened, and this is the description the
-    // operator sees, e.g. "/dev/com1 leads to /dev/ttyUSB0, which is not present".
-    QString error;
+    PortOrigin origin = PortOrigin::Standard;
+    QString settingsFile; // origin SettingsFile: the file that names the path
+    // Not empty: the first name along the path's links that is not there; the
+    // port is not opened.
+    QString missing;
+    // Not empty: the path is a fallback that a settings file with lines it does
+    // not understand may not have meant; the port is not opened.
+    SettingsFileProblem settings;
+
+    bool opens() const { return missing.isEmpty() && settings.isEmpty(); }
+};
+
+// What is at the end of a port's path, for Communication Settings' tooltips.
+struct PortDescription
+{
+    enum class Kind {
+        Missing,    // target.missing or target.settings says why
+        Absent,     // nothing at the path (a standard name with no device)
+        Simulated,  // the pseudo-terminal of an instrument this program plays
+        NotListed,  // present, but not a serial port the system lists
+        UsbAdapter, // with `details`
+        SerialPort, // with `details`
+    };
+
+    PortTarget target;
+    Kind kind = Kind::Absent;
+    QString device;      // the device the path leads to, when it is another name
+    QStringList details; // description, manufacturer; then serialNumber
+    QString serialNumber;
 };
 
 // Which device "Com 1" to "Com 8" open, first match wins (after the line of an
@@ -30,7 +80,8 @@ struct PortTarget
 //      error, never a fall-through);
 //   4. /dev/ttyS(N-1); on Windows COMN.
 // Paths from the command line or the settings file that do not exist are errors
-// too, naming where they came from.
+// too, naming where they came from. A settings file with a line it does not
+// understand stops every port it does not set from falling back to 3 or 4.
 class PortMap
 {
 public:
@@ -42,8 +93,8 @@ public:
 
     // The machine's own device names only.
     PortMap() = default;
-    // `settings` is read now; only its [ports] group counts.
-    PortMap(Paths commandLine, const QSettings &settings);
+    // `settingsFile` is read now, strictly; a file that is not there sets nothing.
+    explicit PortMap(Paths commandLine, const QString &settingsFile = QString());
 
     // Where /dev/comN and /dev/ttySn are looked for; "/dev" unless a test
     // brings a folder of its own.
@@ -55,31 +106,28 @@ public:
 
     PortTarget resolve(int portNumber) const;
 
-    // For Communication Settings' tooltips: the path "Com N" opens now, where
-    // that comes from, and what is there (a USB adapter's description,
-    // manufacturer and serial number), or that nothing is.
-    QString describe(int portNumber) const;
+    // The path "Com N" opens now, where that comes from, and what is there (a
+    // USB adapter's description, manufacturer and serial number), or that
+    // nothing is.
+    PortDescription describe(int portNumber) const;
 
-    // Serial ports open what this map resolves from now on; describe() is
-    // then reached through installed().
+    // The first line of the settings file not understood; empty when it is right.
+    const SettingsFileProblem &settingsProblem() const { return settings_problem; }
+
+    // Serial ports open what this map resolves from now on, and describe()
+    // is reached through installed(): the one place that says where a port leads.
     void install() const;
     // The map installed last; until then a map of the machine's own names.
     static const PortMap &installed();
 
 private:
-    enum class Origin { Simulated, CommandLine, SettingsFile, Alias, Standard };
-    struct Located
-    {
-        QString path;
-        Origin origin;
-    };
-
-    Located locate(int portNumber) const;
-    QString problem(int portNumber, const Located &at) const;
+    void readSettingsFile(const QString &file);
+    PortTarget locate(int portNumber) const;
 
     Paths simulated;
     Paths command_line;
     Paths settings_entries;
     QString settings_file;
+    SettingsFileProblem settings_problem;
     QString device_dir = QStringLiteral("/dev");
 };

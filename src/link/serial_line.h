@@ -24,9 +24,9 @@ public:
     virtual void write(QByteArrayView bytes) = 0;
     // Every byte waiting, in order of arrival.
     virtual QByteArray readAll() = 0;
-    // True once everything written has left; false when the deadline came first.
-    virtual bool waitUntilSent(const QDeadlineTimer &deadline) = 0;
-    // Closes at once; what has not left by then may be lost.
+    // Bytes written that have not left the machine yet.
+    virtual qint64 queued() const = 0;
+    // Closes at once; what has not left by then is dropped.
     virtual void close() = 0;
 
 signals:

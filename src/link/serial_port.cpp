@@ -5,6 +5,8 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QSignalBlocker>
+#include <QSysInfo>
 #include <QThread>
 
 #include <cerrno>
@@ -17,16 +19,13 @@
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <termios.h>
 #include <unistd.h>
+
+#include <csignal>
 #endif
 
 namespace {
-
-PortNameResolver &resolverSlot()
-{
-    static PortNameResolver resolver;
-    return resolver;
-}
 
 // A stalled line must not hang the console on close: 512 queued bytes take
 // about a quarter of a second at 19200 baud.
@@ -34,6 +33,10 @@ constexpr int CloseDrainMs = 1000;
 
 // One character (start, 8 data and stop bit) at 19200 baud.
 constexpr unsigned long CharacterMicroseconds = 10 * 1000000 / SerialPort::BaudRate + 1;
+// How often what is queued is asked after: soon after a write, less often on
+// a line that takes nothing.
+constexpr int FirstLeftCheckMs = 2;
+constexpr int LastLeftCheckMs = 250;
 
 #ifdef Q_OS_UNIX
 // The group that may use the device, when its mode lets that group read and write.
@@ -59,7 +62,8 @@ class LockProbe
 public:
     explicit LockProbe(const QString &path)
         : fd(::open(QFile::encodeName(path).constData(),
-                    O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC))
+                    O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC)),
+          open_errno(fd < 0 ? errno : 0)
     {
     }
     ~LockProbe()
@@ -71,11 +75,17 @@ public:
     LockProbe &operator=(const LockProbe &) = delete;
 
     // A device that cannot be opened or locked here is left to the port's own
-    // open, which tells why.
+    // open, which tells why. Exclusive mode (TIOCEXCL) refuses others but
+    // not root: it is asked for, so that root does not share the line either.
     bool heldElsewhere() const
     {
         if (fd < 0)
-            return false;
+            return open_errno == EBUSY;
+#ifdef TIOCGEXCL
+        int exclusive = 0;
+        if (::ioctl(fd, TIOCGEXCL, &exclusive) == 0 && exclusive != 0)
+            return true;
+#endif
         if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
             ::flock(fd, LOCK_UN);
             return false;
@@ -85,19 +95,55 @@ public:
 
 private:
     int fd;
+    int open_errno;
 };
-#endif
 
-QString userName()
+// Where QSerialPort keeps the lock file of `path`: the first of its folders
+// that can be read and holds the file or can take it.
+QString lockFileOf(const QString &path)
 {
-#ifdef Q_OS_UNIX
-    if (const passwd *user = ::getpwuid(::getuid()))
-        return QString::fromLocal8Bit(user->pw_name);
-#endif
-    return QStringLiteral("USER");
+    QString name = path.startsWith(QLatin1String("/dev/")) ? path.mid(5) : path;
+    name.replace(u'/', u'_');
+    for (const char *folder : {"/var/lock", "/etc/locks", "/var/spool/locks", "/var/spool/uucp",
+                               "/tmp", "/var/tmp", "/var/lock/lockdev", "/run/lock"}) {
+        const QString dir = QString::fromLatin1(folder);
+        const QString file = dir + QStringLiteral("/LCK..") + name;
+        const QFileInfo info(dir);
+        if (info.isReadable() && (QFileInfo::exists(file) || info.isWritable()))
+            return file;
+    }
+    return {};
 }
 
-#ifndef Q_OS_WIN
+// True when the lock file names a process of this machine that has ended.
+// Its first line is the process id, as QLockFile and the UUCP convention
+// write it; a third line, where there is one, the machine.
+bool lockOutlivedItsProgram(const QString &file)
+{
+    QFile lock(file);
+    if (!lock.open(QIODevice::ReadOnly))
+        return false;
+    const QList<QByteArray> lines = lock.read(256).split('\n');
+    bool number = false;
+    const qint64 pid = lines.value(0).trimmed().toLongLong(&number);
+    if (!number || pid <= 0)
+        return false;
+    const QByteArray host = lines.value(2).trimmed();
+    if (!host.isEmpty() && host != QSysInfo::machineHostName().toLocal8Bit())
+        return false;
+    return ::kill(pid_t(pid), 0) != 0 && errno == ESRCH;
+}
+
+QString ownerOf(const QString &file)
+{
+    struct stat st;
+    if (::stat(QFile::encodeName(file).constData(), &st) != 0)
+        return {};
+    const passwd *owner = ::getpwuid(st.st_uid);
+    return owner ? QString::fromLocal8Bit(owner->pw_name) : QString::number(st.st_uid);
+}
+#endif
+
 // QSerialPort folds many causes into a few numbers; the path tells them apart.
 PortTrouble troubleAtOpen(int number, const QString &path)
 {
@@ -125,61 +171,21 @@ PortTrouble troubleAtOpen(int number, const QString &path)
     }
 }
 
-#endif
-
 } // namespace
 
-QString portTroubleText(const PortError &error)
-{
-    switch (error.trouble) {
-    case PortTrouble::Gone:
-        return QStringLiteral("The device is gone or was unplugged: plug the adapter in again "
-                              "and check its cable, then choose Start Config. again.");
-    case PortTrouble::NotPresent:
-        return QStringLiteral("There is no such device: plug the adapter in, or choose another "
-                              "port under Setting > Communication Settings.");
-    case PortTrouble::NoPermission:
-        if (error.group.isEmpty())
-            return QStringLiteral("You have no permission to use the device: ask an "
-                                  "administrator for read and write access to it.");
-        return QStringLiteral("You have no permission to use the device: join the group \"%1\" "
-                              "that owns it (an administrator runs \"usermod -aG %1 %2\"), then "
-                              "log in again.")
-            .arg(error.group, userName());
-    case PortTrouble::InUse:
-        return QStringLiteral("The port is in use by another program: end that program, or "
-                              "choose another port.");
-    case PortTrouble::Other:
-        break;
-    }
-    return {};
-}
-
-void setPortNameResolver(PortNameResolver resolver)
-{
-    resolverSlot() = std::move(resolver);
-}
-
-PortTarget portTargetFor(int portNumber)
-{
-    const PortNameResolver &resolver = resolverSlot();
-    return resolver ? resolver(portNumber) : PortMap::installed().resolve(portNumber);
-}
-
-QString portNameFor(int portNumber)
-{
-    return portTargetFor(portNumber).path;
-}
-
-#ifndef Q_OS_WIN
 SerialPort::SerialPort(QObject *parent) : QObject(parent)
 {
     connect(&port, &QSerialPort::readyRead, this, &SerialPort::received);
     connect(&port, &QSerialPort::errorOccurred, this, &SerialPort::onError);
+    connect(&port, &QSerialPort::bytesWritten, this, &SerialPort::checkLeft);
+    left_check.setSingleShot(true);
+    connect(&left_check, &QTimer::timeout, this, &SerialPort::checkLeft);
 }
 
+// No signal from here: whoever listens may be going away too.
 SerialPort::~SerialPort()
 {
+    const QSignalBlocker quiet(this);
     close();
 }
 
@@ -203,15 +209,19 @@ bool SerialPort::open()
     if (port.isOpen())
         return true;
     last_error = {};
-    const PortTarget target = portTargetFor(port_number);
+    const PortTarget target = PortMap::installed().resolve(port_number);
     opened_path = target.path;
     port.setPortName(opened_path);
-    if (!target.error.isEmpty()) {
-        last_error = {QSerialPort::DeviceNotFoundError,
-                      target.error,
-                      opened_path,
-                      troubleAtOpen(QSerialPort::DeviceNotFoundError, opened_path),
-                      {}};
+    if (!target.opens()) {
+        last_error.portName = opened_path;
+        last_error.target = target;
+        if (!target.settings.isEmpty()) {
+            last_error.trouble = PortTrouble::SettingsFile;
+            return false;
+        }
+        last_error.number = QSerialPort::DeviceNotFoundError;
+        last_error.description = QString::fromLocal8Bit(std::strerror(ENOENT));
+        last_error.trouble = troubleAtOpen(QSerialPort::DeviceNotFoundError, opened_path);
         return false;
     }
 #ifdef Q_OS_UNIX
@@ -232,11 +242,28 @@ bool SerialPort::open()
 #ifdef Q_OS_UNIX
         if (last_error.trouble == PortTrouble::NoPermission)
             last_error.group = owningGroup(opened_path);
+        if (last_error.trouble == PortTrouble::InUse)
+            last_error.trouble = lockFileTrouble();
 #endif
         port.clearError();
         return false;
     }
+    written = 0;
+    reported_left = 0;
     return takeExclusiveLock();
+}
+
+PortTrouble SerialPort::lockFileTrouble()
+{
+#ifdef Q_OS_UNIX
+    const QString file = lockFileOf(opened_path);
+    if (!file.isEmpty() && lockOutlivedItsProgram(file)) {
+        last_error.lockFile = QFileInfo(file).canonicalFilePath();
+        last_error.lockOwner = ownerOf(file);
+        return PortTrouble::StaleLock;
+    }
+#endif
+    return PortTrouble::InUse;
 }
 
 // QSerialPort's lock file and exclusive mode keep out the programs that look
@@ -267,7 +294,55 @@ void SerialPort::close()
     }
     waitUntilSent(deadline);
     if (port.isOpen())
-        port.close();
+        closePort();
+}
+
+void SerialPort::closePort()
+{
+    left_check.stop();
+    const qint64 count = bytesLeft();
+#ifdef Q_OS_UNIX
+    // A real port's driver would hold the close until its queue drains, up
+    // to half a minute on a stalled line, and send the rest after all.
+    if (count < written)
+        ::tcflush(port.handle(), TCOFLUSH);
+#endif
+    port.close();
+    reported_left = written = count;
+    emit left(count);
+}
+
+qint64 SerialPort::outputQueued() const
+{
+#ifdef TIOCOUTQ
+    int queued = 0;
+    if (port.isOpen() && ::ioctl(port.handle(), TIOCOUTQ, &queued) == 0)
+        return queued;
+#endif
+    return 0;
+}
+
+qint64 SerialPort::bytesLeft() const
+{
+    if (!port.isOpen())
+        return written;
+    return written - port.bytesToWrite() - outputQueued();
+}
+
+void SerialPort::checkLeft()
+{
+    if (!port.isOpen())
+        return;
+    const qint64 count = bytesLeft();
+    if (count > reported_left) {
+        reported_left = count;
+        left_check.setInterval(FirstLeftCheckMs);
+        emit left(count);
+    } else {
+        left_check.setInterval(qMin(left_check.interval() * 2, LastLeftCheckMs));
+    }
+    if (count < written)
+        left_check.start();
 }
 
 // Handed to the driver is not yet on the line: a UART may still hold the
@@ -288,7 +363,10 @@ void SerialPort::write(QByteArrayView bytes)
 {
     if (!port.isOpen() || bytes.isEmpty())
         return;
-    port.write(bytes.data(), bytes.size());
+    const qint64 taken = port.write(bytes.data(), bytes.size());
+    if (taken > 0)
+        written += taken;
+    left_check.start(FirstLeftCheckMs);
 }
 
 void SerialPort::onError(QSerialPort::SerialPortError error)
@@ -312,21 +390,25 @@ void SerialPort::onError(QSerialPort::SerialPortError error)
     // Until it is closed, a port whose other end is gone raises this error
     // again on every turn of the event loop.
     port.clearError();
-    port.close();
+    closePort();
     emit failed(last_error);
 }
 
 PortError SerialPort::heldByAnotherProgram() const
 {
-    return {QSerialPort::PermissionError,
-            QString::fromLocal8Bit(std::strerror(EWOULDBLOCK)),
-            opened_path,
-            PortTrouble::InUse,
-            {}};
+    PortError error;
+    error.number = QSerialPort::PermissionError;
+    error.description = QString::fromLocal8Bit(std::strerror(EWOULDBLOCK));
+    error.portName = opened_path;
+    error.trouble = PortTrouble::InUse;
+    return error;
 }
 
 PortError SerialPort::errorNow(int number) const
 {
-    return {number, port.errorString(), opened_path, PortTrouble::Other, {}};
+    PortError error;
+    error.number = number;
+    error.description = port.errorString();
+    error.portName = opened_path;
+    return error;
 }
-#endif

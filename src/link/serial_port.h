@@ -8,8 +8,8 @@
 #include <QDeadlineTimer>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
-#include <functional>
 #include <memory>
 
 #ifdef Q_OS_WIN
@@ -18,36 +18,29 @@
 #include <QSerialPort>
 #endif
 
-// The common causes of a port failure, in terms a technician can act on.
+// The common causes of a port failure, as data: the console words them.
 enum class PortTrouble {
     Other,
     Gone,         // unplugged, or the line was lost during a run
     NotPresent,   // no such device, or no port behind the path
     NoPermission, // the device's permissions refuse this user
     InUse,        // another program holds the port
+    StaleLock,    // a lock file of a program that has ended blocks the port
+    SettingsFile, // the settings file has a line not understood; the port is not opened
 };
 
-// What went wrong with the port, ready to show to the operator.
+// What went wrong with the port.
 struct PortError
 {
-    int number = 0; // QSerialPort::SerialPortError; on Windows the system's error number
-    QString description;
-    QString portName; // the path that was opened, as it was then
+    int number = 0;      // QSerialPort::SerialPortError; on Windows the system's error number
+    QString description; // the system's own text
+    QString portName;    // the path that was opened, as it was then
     PortTrouble trouble = PortTrouble::Other;
-    QString group; // NoPermission: the group that owns the device and may use it
+    QString group;     // NoPermission: the group that owns the device and may use it
+    QString lockFile;  // StaleLock: the lock file ...
+    QString lockOwner; // ... and the user who owns it
+    PortTarget target; // where the path came from, and why it was not opened
 };
-
-// The words that lead the message: the cause and what to do about it. Empty
-// for a cause the system does not tell apart.
-QString portTroubleText(const PortError &error);
-
-// Tests and tools put their own mapping here; an empty function restores the
-// installed PortMap. A target with an error is not opened: open() fails with it.
-using PortNameResolver = std::function<PortTarget(int portNumber)>;
-void setPortNameResolver(PortNameResolver resolver);
-PortTarget portTargetFor(int portNumber);
-// The device path behind "Com N".
-QString portNameFor(int portNumber);
 
 // The one owner of the serial line: fixed line settings (19200 baud, 8 data
 // bits, no parity, 1 stop bit, no flow control, raw), writes queued in call
@@ -64,7 +57,6 @@ public:
 
     // Takes effect at the next open().
     void setPortNumber(qint16 portNumber) { port_number = portNumber; }
-    qint16 portNumber() const { return port_number; }
 
     // False when the port cannot be opened or another program holds it;
     // lastError() says why.
@@ -72,11 +64,15 @@ public:
     bool isOpen() const;
     const PortError &lastError() const { return last_error; }
 
-    // What is still queued goes out first, for about a second at most.
+    // What is still queued goes out first, for about a second at most; what
+    // has not left by then is dropped, never sent later.
     void close();
 
     // Queues the bytes; they go out after those of earlier writes.
     void write(QByteArrayView bytes);
+    // Of the bytes written since open(), how many have left the machine: they
+    // are neither in the port's buffer nor in the driver's output queue.
+    qint64 bytesLeft() const;
 
     // Every byte waiting, in order of arrival.
     QByteArray read();
@@ -92,8 +88,16 @@ signals:
     void received();
     // The port failed while open and has been closed.
     void failed(const PortError &error);
+    // bytesLeft() has grown to `count`; once more, as it closes, with what
+    // left in the end.
+    void left(qint64 count);
 
 private:
+    void waitUntilSent(const QDeadlineTimer &deadline);
+    qint64 outputQueued() const;
+    void checkLeft();
+    // Closes the port, telling first what has left.
+    void closePort();
 #ifdef Q_OS_WIN
     void onLineFailed(const PortError &error);
 
@@ -104,11 +108,15 @@ private:
     // Another program holds the device's lock (flock()).
     PortError heldByAnotherProgram() const;
     bool takeExclusiveLock();
-    void waitUntilSent(const QDeadlineTimer &deadline);
+    // A refused open: another program's lock file, or one that outlived its program.
+    PortTrouble lockFileTrouble();
 
     QSerialPort port;
 #endif
     qint16 port_number = 1;
     QString opened_path;
     PortError last_error;
+    QTimer left_check;
+    qint64 written = 0;
+    qint64 reported_left = 0;
 };

@@ -4,25 +4,45 @@
 #include "link/serial_port.h"
 
 #include "link/in_process_line.h"
+#include "link/port_map.h"
 #include "link/win32_serial_line.h"
+
+#include <QSignalBlocker>
+#include <QThread>
+
+#include <windows.h>
 
 namespace {
 
 // A stalled line must not hang the console on close.
 constexpr int CloseDrainMs = 1000;
+// How soon, and then at most how seldom, what has left is looked at again.
+constexpr int FirstLeftCheckMs = 2;
+constexpr int LastLeftCheckMs = 250;
 
 } // namespace
 
-SerialPort::SerialPort(QObject *parent) : QObject(parent) {}
+SerialPort::SerialPort(QObject *parent) : QObject(parent)
+{
+    left_check.setSingleShot(true);
+    connect(&left_check, &QTimer::timeout, this, &SerialPort::checkLeft);
+}
 
+// No signal from here: whoever listens may be going away too.
 SerialPort::~SerialPort()
 {
+    const QSignalBlocker quiet(this);
     close();
 }
 
 bool SerialPort::isOpen() const
 {
     return line && line->isOpen();
+}
+
+QByteArray SerialPort::read()
+{
+    return isOpen() ? line->readAll() : QByteArray();
 }
 
 // The last-moment stop at an abnormal end is POSIX's; Windows ends a session
@@ -32,20 +52,23 @@ int SerialPort::handle() const
     return -1;
 }
 
-QByteArray SerialPort::read()
-{
-    return line ? line->readAll() : QByteArray();
-}
-
 bool SerialPort::open()
 {
     if (isOpen())
         return true;
     last_error = {};
-    const PortTarget target = portTargetFor(port_number);
+    const PortTarget target = PortMap::installed().resolve(port_number);
     opened_path = target.path;
-    if (!target.error.isEmpty()) {
-        last_error = {2, target.error, opened_path, PortTrouble::NotPresent, {}};
+    if (!target.opens()) {
+        last_error.portName = opened_path;
+        last_error.target = target;
+        if (!target.settings.isEmpty()) {
+            last_error.trouble = PortTrouble::SettingsFile;
+            return false;
+        }
+        last_error.number = ERROR_FILE_NOT_FOUND;
+        last_error.description = Win32SerialLine::systemText(ERROR_FILE_NOT_FOUND);
+        last_error.trouble = PortTrouble::NotPresent;
         return false;
     }
     if (InProcessLine *simulated = InProcessLine::named(opened_path))
@@ -59,6 +82,7 @@ bool SerialPort::open()
         line.reset();
         return false;
     }
+    written = reported_left = 0;
     return true;
 }
 
@@ -66,22 +90,73 @@ void SerialPort::close()
 {
     if (!isOpen())
         return;
-    line->waitUntilSent(QDeadlineTimer(CloseDrainMs));
+    waitUntilSent(QDeadlineTimer(CloseDrainMs));
+    closePort();
+}
+
+void SerialPort::closePort()
+{
+    left_check.stop();
+    const qint64 count = bytesLeft();
     line->close();
     line.reset();
+    reported_left = written = count;
+    emit left(count);
+}
+
+qint64 SerialPort::outputQueued() const
+{
+    return isOpen() ? line->queued() : 0;
+}
+
+qint64 SerialPort::bytesLeft() const
+{
+    return isOpen() ? written - outputQueued() : written;
+}
+
+void SerialPort::checkLeft()
+{
+    if (!isOpen())
+        return;
+    const qint64 count = bytesLeft();
+    if (count > reported_left) {
+        reported_left = count;
+        left_check.setInterval(FirstLeftCheckMs);
+        emit left(count);
+    } else {
+        left_check.setInterval(qMin(left_check.interval() * 2, LastLeftCheckMs));
+    }
+    if (count < written)
+        left_check.start();
+}
+
+void SerialPort::waitUntilSent(const QDeadlineTimer &deadline)
+{
+    while (isOpen() && outputQueued() > 0 && !deadline.hasExpired())
+        QThread::msleep(1);
 }
 
 void SerialPort::write(QByteArrayView bytes)
 {
-    if (isOpen() && !bytes.isEmpty())
-        line->write(bytes);
+    if (!isOpen() || bytes.isEmpty())
+        return;
+    line->write(bytes);
+    // A write the line refused closed it; nothing of it counts as written.
+    if (!isOpen())
+        return;
+    written += bytes.size();
+    left_check.start(FirstLeftCheckMs);
 }
 
 void SerialPort::onLineFailed(const PortError &error)
 {
+    left_check.stop();
     last_error = error;
     last_error.portName = opened_path;
     // Not destroyed here: the line is still inside its own signal.
     line.release()->deleteLater();
+    // What had not been seen to leave never will.
+    written = reported_left;
+    emit left(reported_left);
     emit failed(last_error);
 }

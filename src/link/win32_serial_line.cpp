@@ -83,7 +83,12 @@ PortError Win32SerialLine::errorFor(unsigned long code, const QString &path, boo
         trouble = open ? PortTrouble::Other : PortTrouble::Gone;
         break;
     }
-    return {int(code), systemText(code), path, trouble, {}};
+    PortError error;
+    error.number = int(code);
+    error.description = systemText(code);
+    error.portName = path;
+    error.trouble = trouble;
+    return error;
 }
 
 bool Win32SerialLine::open(PortError &error)
@@ -203,20 +208,15 @@ QByteArray Win32SerialLine::readAll()
     return std::exchange(incoming, QByteArray());
 }
 
-bool Win32SerialLine::waitUntilSent(const QDeadlineTimer &deadline)
+// WriteFile hands the bytes to the driver before it returns: what has not
+// left is in the driver's output queue.
+qint64 Win32SerialLine::queued() const
 {
-    while (handle) {
-        DWORD errors = 0;
-        COMSTAT status{};
-        if (!ClearCommError(native(handle), &errors, &status))
-            return false;
-        if (status.cbOutQue == 0)
-            return true;
-        if (deadline.hasExpired())
-            return false;
-        QThread::msleep(1);
-    }
-    return false;
+    DWORD errors = 0;
+    COMSTAT status{};
+    if (!handle || !ClearCommError(native(handle), &errors, &status))
+        return 0;
+    return status.cbOutQue;
 }
 
 void Win32SerialLine::close()
@@ -226,6 +226,8 @@ void Win32SerialLine::close()
     stopping = true;
     if (reader.joinable())
         reader.join();
+    // What is still queued is dropped, never sent after the close.
+    PurgeComm(native(handle), PURGE_TXABORT | PURGE_TXCLEAR);
     CloseHandle(native(handle));
     handle = nullptr;
 }

@@ -25,7 +25,7 @@ public:
     bool isOpen() const override { return handle != nullptr; }
     void write(QByteArrayView bytes) override;
     QByteArray readAll() override;
-    bool waitUntilSent(const QDeadlineTimer &deadline) override;
+    qint64 queued() const override;
     void close() override;
 
     // "\\.\COM1" for "COM1": the name under which Windows opens every port,

@@ -174,6 +174,12 @@ void RunRecord::sent(QByteArrayView frame)
         writeLine(clock(), QStringLiteral("sent"), QString::fromLatin1(frame));
 }
 
+void RunRecord::unsent(QByteArrayView frame)
+{
+    if (isRecording())
+        writeLine(clock(), QStringLiteral("unsent"), QString::fromLatin1(frame));
+}
+
 void RunRecord::refused(const QString &action)
 {
     if (isRecording())

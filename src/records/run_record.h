@@ -46,6 +46,8 @@ public:
     void reading(const protocol::StatusFields &fields);
     // One whole frame as it went out, Latin-1 bytes.
     void sent(QByteArrayView frame);
+    // A frame that never left: the line did not take it before the port closed.
+    void unsent(QByteArrayView frame);
     void refused(const QString &action);
     // Writes the end line, syncs the file to disk and closes it.
     void end(const QString &detail);

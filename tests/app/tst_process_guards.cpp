@@ -3,6 +3,7 @@
 #include "csv_reader.h"
 #include "link/device_link.h"
 #include "link/emergency_stop.h"
+#include "port_routes.h"
 #include "pty_instrument.h"
 #include "records/run_record.h"
 
@@ -24,7 +25,7 @@ const char ChildMode[] = "ZELVOR_GUARDS_CHILD";
 int feedThenEnd(const QString &how, const QString &port, const QString &folder)
 {
     startUpDone();
-    setPortNameResolver([port](int) { return PortTarget(port); });
+    everyPortTo(port).install();
     DeviceLink link;
     if (!link.open(1))
         return 90;

@@ -10,20 +10,28 @@
 #include "console/main_window_layout.h"
 #include "flock_holder.h"
 #include "link/serial_port.h"
+#include "port_routes.h"
 #include "pty_instrument.h"
 
 #include <QClipboard>
 #include <QKeyEvent>
+#include <QDir>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <QScopeGuard>
+
 #include <csignal>
+#include <fcntl.h>
 #include <memory>
+#include <termios.h>
+#include <unistd.h>
 
 using namespace consoletest;
 using console::ConsoleState;
@@ -54,6 +62,8 @@ private slots:
     void guardedClickWithoutDevice();
     void endingWhileFeedingSendsItsStopFrameOnce_data();
     void endingWhileFeedingSendsItsStopFrameOnce();
+    void stopFrameThatCannotLeaveIsUnsent_data();
+    void stopFrameThatCannotLeaveIsUnsent();
     // Keys
     void focusGoesWhereTheOperatorWorksNext_data();
     void focusGoesWhereTheOperatorWorksNext();
@@ -71,24 +81,24 @@ private:
     QStringList readings();
     void startRun(bool answer); // Start Config., "#1$" read; a status frame if answer
     bool portIsFree();          // nobody holds the instrument's line
+    // Each "Com N" leads to the instrument through a link named comN of its own.
+    void routePorts();
+    // The ports that runs opened, as the records' start lines name their links.
+    QList<int> openedPorts();
 
     std::unique_ptr<PtyInstrument> instrument;
     std::unique_ptr<QTemporaryDir> records;
     std::unique_ptr<Orvane> orvane;
-    QList<int> openedPorts;
+    QTemporaryDir portLinks;
 };
 
 void TestOrvane::init()
 {
     Module1::device_found = 0;
     Module1::comm_port = 5; // the load sets 1
-    openedPorts.clear();
     instrument = std::make_unique<PtyInstrument>();
     QVERIFY(instrument->isValid());
-    setPortNameResolver([this](int port) {
-        openedPorts << port;
-        return instrument->slavePath();
-    });
+    routePorts();
     records = std::make_unique<QTemporaryDir>();
     QVERIFY(records->isValid());
     orvane = std::make_unique<Orvane>();
@@ -103,7 +113,32 @@ void TestOrvane::cleanup()
     orvane.reset();
     records.reset();
     instrument.reset();
-    setPortNameResolver({});
+    PortMap().install();
+}
+
+void TestOrvane::routePorts()
+{
+    PortMap::Paths paths;
+    for (int n = PortMap::FirstPort; n <= PortMap::LastPort; ++n) {
+        const QString link = portLinks.filePath(QStringLiteral("com%1").arg(n));
+        QFile::remove(link);
+        QVERIFY(QFile::link(instrument->slavePath(), link));
+        paths.insert(n, link);
+    }
+    PortMap(paths).install();
+}
+
+QList<int> TestOrvane::openedPorts()
+{
+    QList<int> ports;
+    const QRegularExpression start(QStringLiteral("\\bstart,Com \\d \\([^)]*/com(\\d)\\b"));
+    for (const QFileInfo &file : QDir(records->path()).entryInfoList({"*.csv"}, QDir::Files)) {
+        QFile csv(file.filePath());
+        if (csv.open(QIODevice::ReadOnly))
+            for (auto it = start.globalMatch(QString::fromUtf8(csv.readAll())); it.hasNext();)
+                ports << it.next().captured(1).toInt();
+    }
+    return ports;
 }
 
 QStringList TestOrvane::readings()
@@ -286,7 +321,7 @@ void TestOrvane::startAndStop()
 {
     Module1::comm_port = 3;
     startRun(false);
-    QCOMPARE(openedPorts, QList<int>({3}));
+    QCOMPARE(openedPorts(), QList<int>({3}));
     auto menus = [this] {
         QString flags;
         for (const char *name :
@@ -362,7 +397,7 @@ void TestOrvane::openFailureKeepsTheProgramUsable()
     const QString path =
         held ? instrument->slavePath()
              : QStringLiteral("/nonexistent/zelvor-tty-%1").arg(QCoreApplication::applicationPid());
-    setPortNameResolver([path](int) { return path; });
+    everyPortTo(path).install();
     std::unique_ptr<FlockHolder> holder;
     if (held) {
         holder = std::make_unique<FlockHolder>(path);
@@ -380,7 +415,7 @@ void TestOrvane::openFailureKeepsTheProgramUsable()
     QCOMPARE(instrument->receiveFor(100), QByteArray());
     QCOMPARE(operatorCloses.texts.size(), 1);
     holder.reset();
-    setPortNameResolver([this](int) { return instrument->slavePath(); });
+    routePorts();
     startRun(false); // the program goes on
 }
 
@@ -398,7 +433,7 @@ void TestOrvane::messagesShowPathsAsPlainText_data()
 void TestOrvane::messagesShowPathsAsPlainText()
 {
     QFETCH(QString, path);
-    setPortNameResolver([path](int) { return path; });
+    everyPortTo(path).install();
     MessageCloser operatorCloses;
     trigger("mnuOperation_start_capture");
     QTRY_COMPARE(operatorCloses.texts.size(), 1);
@@ -422,9 +457,9 @@ void TestOrvane::hangUpReturnsToIdleWithOneMessage()
     QCOMPARE(instrument->receive(3), QByteArray("#2$"));
     orvane->setEnabled(false);
     MessageCloser operatorCloses;
-    const QString opened = instrument->slavePath();
+    const QString opened = portLinks.filePath(QStringLiteral("com1"));
     // The adapter's link went with it: "Com 1" leads elsewhere by now.
-    setPortNameResolver([](int) { return QStringLiteral("/dev/ttyS0"); });
+    everyPortTo(QStringLiteral("/dev/ttyS0")).install();
     instrument->hangUp();
     QTRY_COMPARE(orvane->consoleState(), ConsoleState::Idle);
     QTest::qWait(300); // no storm
@@ -435,10 +470,10 @@ void TestOrvane::hangUpReturnsToIdleWithOneMessage()
     QVERIFY2(text.contains("\n\nThe instrument may still be feeding its zero output"),
              qPrintable(text));
     QVERIFY(text.contains("\n\nError "));
-    setPortNameResolver([this](int) { return instrument->slavePath(); });
     QVERIFY(!action(orvane.get(), "mnuOperation_stop_capture")->isEnabled());
     orvane->setEnabled(true);
     instrument = std::make_unique<PtyInstrument>(); // a new instrument, a new run
+    routePorts();
     startRun(false);
 }
 
@@ -590,6 +625,69 @@ void TestOrvane::endingWhileFeedingSendsItsStopFrameOnce()
     QCOMPARE(run.at(run.size() - tail.size() - 1).at(0), feed.isEmpty() ? "reading" : "sent");
 }
 
+void TestOrvane::stopFrameThatCannotLeaveIsUnsent_data()
+{
+    QTest::addColumn<QByteArray>("ending");
+    QTest::addColumn<QString>("endDetail");
+    QTest::addColumn<int>("messages"); // a signal ending has no one to show it to
+    QTest::newRow("Stop Config.") << QByteArray("Stop Config.") << "stop" << 1;
+    QTest::newRow("Exit") << QByteArray("Exit") << "exit" << 1;
+    QTest::newRow("SIGTERM") << QByteArray("SIGTERM") << "signal" << 0;
+}
+
+// The line takes nothing more (output stopped, as XOFF or a stuck UART
+// would): "#3$" never reaches the instrument, and nothing says it did.
+void TestOrvane::stopFrameThatCannotLeaveIsUnsent()
+{
+    QFETCH(QByteArray, ending);
+    QFETCH(QString, endDetail);
+    QFETCH(int, messages);
+    EndingSignals endingSignals;
+    connect(&endingSignals, &EndingSignals::received, orvane.get(), &Orvane::endInOrder);
+    const int line = ::open(QFile::encodeName(instrument->deviceSlavePath()).constData(),
+                            O_RDWR | O_NOCTTY | O_NONBLOCK);
+    QVERIFY(line >= 0);
+    auto closeLine = qScopeGuard([line] { ::close(line); });
+    startRun(true);
+    click("Feed_Zero");
+    QCOMPARE(instrument->receive(3), QByteArray("#2$"));
+    QCOMPARE(::tcflow(line, TCOOFF), 0);
+
+    MessageCloser operatorCloses;
+    if (ending == "Stop Config.") {
+        trigger("mnuOperation_stop_capture");
+        QTRY_COMPARE(operatorCloses.texts.size(), 1);
+    } else {
+        QTimer::singleShot(0, orvane.get(), [this, ending] {
+            if (ending == "Exit")
+                trigger("mnuFile_Exit");
+            else
+                std::raise(SIGTERM);
+        });
+        QTimer watchdog; // if it did not end
+        connect(&watchdog, &QTimer::timeout, qApp, [] { QCoreApplication::exit(1); });
+        watchdog.start(5000);
+        QCOMPARE(QCoreApplication::exec(), 0);
+    }
+    QCOMPARE(::tcflow(line, TCOON), 0);
+    QCOMPARE(instrument->receiveFor(200), QByteArray()); // dropped, never sent late
+    QCOMPARE(orvane->consoleState(), ConsoleState::Idle);
+    QVERIFY(portIsFree());
+    QCOMPARE(operatorCloses.texts.size(), messages);
+    if (messages > 0) {
+        const QString text = operatorCloses.texts[0];
+        QVERIFY2(text.contains("the port closed without sending it"), qPrintable(text));
+        QVERIFY2(text.contains("The instrument did not get the stop command \"#3$\" and may "
+                               "still be feeding its zero output"),
+                 qPrintable(text));
+    }
+    const CsvRows run = lastRecordedRun(records->path());
+    const CsvRows tail = {{"sent", "#2$", "", "", "", ""},
+                          {"unsent", "#3$", "", "", "", ""},
+                          {"end", endDetail, "", "", "", ""}};
+    QCOMPARE(run.mid(run.size() - tail.size()), tail);
+}
+
 void TestOrvane::focusGoesWhereTheOperatorWorksNext_data()
 {
     QTest::addColumn<QByteArray>("before");  // clicked first, with the mouse
@@ -716,7 +814,7 @@ void TestOrvane::actionReturnsBeforeItsMessageIsClosed()
 {
     const QString missing =
         QStringLiteral("/nonexistent/zelvor-tty-%1").arg(QCoreApplication::applicationPid());
-    setPortNameResolver([missing](int) { return missing; });
+    everyPortTo(missing).install();
     bool closedByWatchdog = false;
     QTimer watchdog; // stands in for an operator who finally closes it
     connect(&watchdog, &QTimer::timeout, this, [&closedByWatchdog] {

@@ -6,6 +6,7 @@
 
 #include "app/module1.h"
 #include "link/serial_port.h"
+#include "port_routes.h"
 #include "pty_instrument.h"
 
 #include <QDateTime>
@@ -84,7 +85,7 @@ void TestOrvaneRecord::init()
     Module1::device_found = 0;
     instrument = std::make_unique<PtyInstrument>();
     QVERIFY(instrument->isValid());
-    setPortNameResolver([this](int) { return instrument->slavePath(); });
+    everyPortTo(instrument->slavePath()).install();
     work = std::make_unique<QTemporaryDir>();
     QVERIFY(work->isValid());
     folder = work->filePath(QStringLiteral("runs"));
@@ -100,7 +101,7 @@ void TestOrvaneRecord::cleanup()
     orvane.reset();
     work.reset();
     instrument.reset();
-    setPortNameResolver({});
+    PortMap().install();
 }
 
 QStringList TestOrvaneRecord::readings()

@@ -76,7 +76,6 @@ void TestAuxiliaryIntegration::cleanup()
     orvane.reset();
     messages.reset();
     instrument.reset();
-    setPortNameResolver({});
     PortMap().install();
     Module1::comm_port = 1;
     Module1::device_found = 0;
@@ -97,20 +96,21 @@ QWidget *TestAuxiliaryIntegration::auxiliary(const char *name) const
 void TestAuxiliaryIntegration::routePortTo(int portNumber)
 {
     const QString path = instrument->slavePath();
-    setPortNameResolver([portNumber, path](int n) {
-        return n == portNumber ? path : QStringLiteral("/nonexistent/zelvor-com%1").arg(n);
-    });
+    PortMap::Paths paths;
+    for (int n = PortMap::FirstPort; n <= PortMap::LastPort; ++n)
+        paths.insert(n,
+                     n == portNumber ? path : QStringLiteral("/nonexistent/zelvor-com%1").arg(n));
+    PortMap(paths).install();
 }
 
 // The operator points at an entry and reads where it leads; what it says is
 // what Start Config. then opens.
 void TestAuxiliaryIntegration::shouldTellWhereEachPortLeadsAndOpenThat()
 {
-    setPortNameResolver({});
     QTemporaryDir home;
     const QSettings settings(home.filePath(QStringLiteral("zelvor-console.conf")),
                              QSettings::IniFormat);
-    PortMap({{3, instrument->slavePath()}}, settings).install();
+    PortMap({{3, instrument->slavePath()}}, settings.fileName()).install();
 
     action(orvane.get(), "mnuSetting_com_setting")->trigger();
     auto *combo = auxiliary("ComSetting")->findChild<QComboBox *>(QStringLiteral("port_combo"));

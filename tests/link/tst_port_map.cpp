@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+#include "console/port_words.h"
 #include "link/port_map.h"
 #include "link/serial_port.h"
 #include "pty_instrument.h"
@@ -26,6 +27,8 @@ private slots:
     void shouldOpenFirstPlaceThatNamesPort_data();
     void shouldOpenFirstPlaceThatNamesPort();
     void shouldDescribeWhereEntriesLead();
+    void shouldOpenNoFallbackForLineNotUnderstood_data();
+    void shouldOpenNoFallbackForLineNotUnderstood();
 
 private:
     enum Place { Simulated, CommandLine, SettingsFile, Alias, Standard, Nowhere };
@@ -126,7 +129,6 @@ void TestPortMap::shouldOpenFirstPlaceThatNamesPort()
     {
         QSettings file(conf, QSettings::IniFormat);
         file.setValue("ports/com2", pty[Alias]->slavePath());
-        file.setValue("other/com3", pty[Alias]->slavePath());
         if (!settings.isEmpty())
             file.setValue("ports/com3", expand(settings));
     }
@@ -136,12 +138,12 @@ void TestPortMap::shouldOpenFirstPlaceThatNamesPort()
         QFile::link(expand(alias), dev.filePath("com3"));
     if (standard)
         QFile::link(pty[Standard]->slavePath(), dev.filePath("ttyS2"));
-    PortMap map(cli, QSettings(conf, QSettings::IniFormat));
+    PortMap map(cli, conf);
     map.setDeviceDir(dev.path());
     map.simulate(2, pty[Alias]->slavePath()); // nor does this
     if (simulated)
         map.simulate(3, pty[Simulated]->slavePath());
-    QCOMPARE(map.resolve(3).error, expand(error));
+    QCOMPARE(PortWords::missing(map.resolve(3)), expand(error));
 
     map.install();
     SerialPort port;
@@ -149,7 +151,7 @@ void TestPortMap::shouldOpenFirstPlaceThatNamesPort()
     QCOMPARE(port.open(), reached != Nowhere);
     if (reached == Nowhere) {
         QCOMPARE(port.lastError().number, int(QSerialPort::DeviceNotFoundError));
-        QCOMPARE(port.lastError().description, expand(error));
+        QCOMPARE(PortWords::detail(port.lastError()), expand(error));
         return;
     }
     port.write("#1$");
@@ -159,26 +161,101 @@ void TestPortMap::shouldOpenFirstPlaceThatNamesPort()
 void TestPortMap::shouldDescribeWhereEntriesLead()
 {
     QFile::link(dev.filePath("ttyUSB0"), dev.filePath("com2"));
-    PortMap map({{3, pty[CommandLine]->slavePath()}}, QSettings(conf, QSettings::IniFormat));
+    PortMap map({{3, pty[CommandLine]->slavePath()}}, conf);
+    auto describe = [&map](int n) { return PortWords::description(map.describe(n)); };
     map.setDeviceDir(dev.path());
-    QCOMPARE(map.describe(1), expand("Com 1 opens %DEV%/ttyS0 (the standard name; no other is "
-                                     "set).\nNothing is there: %DEV%/ttyS0 is not present."));
-    QCOMPARE(map.describe(2),
+    QCOMPARE(describe(1), expand("Com 1 opens %DEV%/ttyS0 (the standard name; no other is "
+                                 "set).\nNothing is there: %DEV%/ttyS0 is not present."));
+    QCOMPARE(describe(2),
              expand("Com 2 opens %DEV%/com2 (an alias made on this computer).\nNothing is there: "
                     "%DEV%/com2 leads to %DEV%/ttyUSB0, which is not present."));
     map.simulate(4, pty[Simulated]->slavePath());
-    QCOMPARE(map.describe(4), "Com 4 opens " + pty[Simulated]->slavePath() +
-                                  " (simulated instrument: --simulate on the command line).\nIt "
-                                  "leads to " +
-                                  QFileInfo(pty[Simulated]->deviceSlavePath()).canonicalFilePath() +
-                                  ".\nA pseudo-terminal; this program plays the instrument at its "
-                                  "other end.");
-    QCOMPARE(map.describe(3),
-             "Com 3 opens " + pty[CommandLine]->slavePath() +
-                 " (--port on the command line).\nIt leads to " +
-                 QFileInfo(pty[CommandLine]->deviceSlavePath()).canonicalFilePath() +
-                 ".\nPresent, but not a serial port this computer lists (a "
-                 "pseudo-terminal, for example).");
+    QCOMPARE(describe(4), "Com 4 opens " + pty[Simulated]->slavePath() +
+                              " (simulated instrument: --simulate on the command line).\nIt "
+                              "leads to " +
+                              QFileInfo(pty[Simulated]->deviceSlavePath()).canonicalFilePath() +
+                              ".\nA pseudo-terminal; this program plays the instrument at its "
+                              "other end.");
+    QCOMPARE(describe(3), "Com 3 opens " + pty[CommandLine]->slavePath() +
+                              " (--port on the command line).\nIt leads to " +
+                              QFileInfo(pty[CommandLine]->deviceSlavePath()).canonicalFilePath() +
+                              ".\nPresent, but not a serial port this computer lists (a "
+                              "pseudo-terminal, for example).");
+}
+
+void TestPortMap::shouldOpenNoFallbackForLineNotUnderstood_data()
+{
+    QTest::addColumn<QByteArray>("file"); // %SET% is the path of the settings file's own pty
+    QTest::addColumn<int>("line");        // 0: understood, Com 1 opens %SET%
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("comments, blanks, quotes, escapes")
+        << QByteArray("; made by hand\n\n  [ports]\n# Com 1\ncom1 = \"%SET%\"  ; the adapter\n"
+                      "com2=/dev/tty\\x55SB1\ncom3=\n")
+        << 0 << "";
+    QTest::newRow("COM1=") << QByteArray("[ports]\nCOM1=%SET%\n") << 2 << "com1 to com8 = a path";
+    QTest::newRow("[Ports]") << QByteArray("[Ports]\ncom1=%SET%\n") << 1
+                             << "[ports], the only group";
+    QTest::newRow("com 1=") << QByteArray("[ports]\ncom 1=%SET%\n") << 2 << "com1 to com8 = a path";
+    QTest::newRow("com9=") << QByteArray("[ports]\ncom2=%SET%\ncom9=/dev/ttyUSB0\n") << 3
+                           << "com1 to com8 = a path";
+    QTest::newRow("no =") << QByteArray("[ports]\ncom1 %SET%\n") << 2 << "com1 to com8 = a path";
+    QTest::newRow("key outside [ports]")
+        << QByteArray("com1=%SET%\n[ports]\n") << 1 << "the line under [ports]";
+    QTest::newRow("a group not known after [ports]")
+        << QByteArray("[ports]\ncom2=%SET%\n[General]\ncom1=%SET%\n") << 3
+        << "[ports], the only group";
+    QTest::newRow("unclosed quote")
+        << QByteArray("[ports]\ncom1=\"%SET%\n") << 2 << "a closing quote";
+    QTest::newRow("trailing backslash swallowing the next line")
+        << QByteArray("[ports]\ncom2=/dev/ttyUSB1\\\ncom1=%SET%\n") << 2
+        << "no backslash at the end, which joins the next line";
+    QTest::newRow("unknown escape")
+        << QByteArray("[ports]\ncom1=C:\\dev\n") << 2 << "a backslash only before";
+    QTest::newRow("text after the quote")
+        << QByteArray("[ports]\ncom1=\"%SET%\"x\n") << 2 << "nothing after the closing quote";
+    QTest::newRow("set twice") << QByteArray("[ports]\ncom1=%SET%\ncom1=%SET%\n") << 3
+                               << "each port once";
+    QTest::newRow("binary") << QByteArray("\x7f\x45\x4c\x46\x02\x01\x00=\xff\n", 9) << 1
+                            << "the line under [ports]";
+}
+
+// Com 1 would otherwise open dev/com1 or dev/ttyS0: neither gets anything, and
+// the words that Start Config. shows name the file and the line.
+void TestPortMap::shouldOpenNoFallbackForLineNotUnderstood()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(int, line);
+    QFETCH(QString, expected);
+    QFile settings(conf);
+    QVERIFY(settings.open(QIODevice::WriteOnly));
+    settings.write(file.replace("%SET%", pty[SettingsFile]->slavePath().toUtf8()));
+    settings.close();
+    QFile::link(pty[Alias]->slavePath(), dev.filePath("com1"));
+    QFile::link(pty[Standard]->slavePath(), dev.filePath("ttyS0"));
+    PortMap map({}, conf);
+    map.setDeviceDir(dev.path());
+    map.install();
+
+    SerialPort port;
+    QCOMPARE(port.open(), line == 0);
+    port.write("#1$");
+    if (line == 0) {
+        QCOMPARE(pty[SettingsFile]->receive(3), QByteArray("#1$"));
+        QVERIFY(map.settingsProblem().isEmpty());
+        QCOMPARE(map.resolve(2).path, QStringLiteral("/dev/ttyUSB1"));
+        QCOMPARE(map.resolve(3).origin, PortOrigin::Standard); // "com3=" sets nothing
+        return;
+    }
+    for (Place place : {SettingsFile, Alias, Standard})
+        QCOMPARE(pty[place]->receiveFor(place == SettingsFile ? 0 : 50), QByteArray());
+    QCOMPARE(port.lastError().trouble, PortTrouble::SettingsFile);
+    const QString words = PortWords::trouble(port.lastError());
+    QVERIFY2(words.contains(
+                 QStringLiteral("%1, line %2: expected %3").arg(conf).arg(line).arg(expected)),
+             qPrintable(words));
+    QCOMPARE(map.settingsProblem().line, line);
+    QVERIFY(!PortWords::description(map.describe(1)).contains("Nothing is there"));
 }
 
 QTEST_GUILESS_MAIN(TestPortMap)

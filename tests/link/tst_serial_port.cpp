@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
+#include "console/port_words.h"
 #include "link/device_link.h"
 #include "link/serial_port.h"
+#include "port_routes.h"
 #include "pty_instrument.h"
 
 #include <QFile>
@@ -10,8 +12,13 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <QScopeGuard>
+#include <QSysInfo>
+
+#include <fcntl.h>
 #include <grp.h>
 #include <memory>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -50,12 +57,12 @@ void TestSerialPort::init()
     instrument = std::make_unique<PtyInstrument>();
     QVERIFY(instrument->isValid());
     const QString path = instrument->slavePath();
-    setPortNameResolver([path](int) { return path; });
+    everyPortTo(path).install();
 }
 
 void TestSerialPort::cleanup()
 {
-    setPortNameResolver({});
+    PortMap().install();
     instrument.reset();
 }
 
@@ -187,7 +194,7 @@ void TestSerialPort::shouldReportHangUpOnceAndClose()
     QSignalSpy failed(&port, &SerialPort::failed);
     QSignalSpy received(&port, &SerialPort::received);
     // "Com 1" leads elsewhere by now, as an adapter's link goes with the adapter.
-    setPortNameResolver([](int) { return QStringLiteral("/dev/elsewhere"); });
+    everyPortTo(QStringLiteral("/dev/elsewhere")).install();
 
     instrument->hangUp();
     QVERIFY(failed.wait(5000));
@@ -197,7 +204,7 @@ void TestSerialPort::shouldReportHangUpOnceAndClose()
     QVERIFY(!error.description.isEmpty());
     QCOMPARE(error.portName, instrument->slavePath());
     QCOMPARE(error.trouble, PortTrouble::Gone);
-    QVERIFY(portTroubleText(error).contains("gone or was unplugged"));
+    QVERIFY(PortWords::trouble(error).contains("gone or was unplugged"));
 
     // A closed port raises nothing more.
     received.clear();
@@ -208,7 +215,10 @@ void TestSerialPort::shouldReportHangUpOnceAndClose()
 
 void TestSerialPort::shouldFailToOpenMissingPathWithNumberAndDescription()
 {
-    setPortNameResolver([](int n) { return QStringLiteral("/nonexistent/ttyZ%1").arg(n); });
+    PortMap::Paths paths;
+    for (int n = PortMap::FirstPort; n <= PortMap::LastPort; ++n)
+        paths.insert(n, QStringLiteral("/nonexistent/ttyZ%1").arg(n));
+    PortMap(paths).install();
     DeviceLink link;
     QVERIFY(!link.open(3));
     QVERIFY(!link.isOpen());
@@ -235,8 +245,9 @@ void TestSerialPort::shouldNotSpliceCutFrameIntoNextRun()
 
 void TestSerialPort::shouldMapPortNumbersToDevicePaths()
 {
+    auto portNameFor = [](int n) { return PortMap::installed().resolve(n).path; };
     QCOMPARE(portNameFor(4), instrument->slavePath());
-    setPortNameResolver({});
+    PortMap().install();
 #ifdef Q_OS_WIN
     QCOMPARE(portNameFor(2), QStringLiteral("COM2"));
 #else
@@ -262,6 +273,11 @@ void TestSerialPort::shouldTellTheCauseOfAnOpenFailure_data()
                                    << "You have no permission to use the device: join the group";
     QTest::newRow("lock file held by another open")
         << 3 << PortTrouble::InUse << "The port is in use by another program";
+    QTest::newRow("exclusive mode, which root passes")
+        << 4 << PortTrouble::InUse << "The port is in use by another program";
+    QTest::newRow("root's lock file of an ended program")
+        << 5 << PortTrouble::StaleLock
+        << "A stale lock file of a program that has ended blocks the port: ";
 }
 
 void TestSerialPort::shouldTellTheCauseOfAnOpenFailure()
@@ -273,7 +289,15 @@ void TestSerialPort::shouldTellTheCauseOfAnOpenFailure()
     QVERIFY(dir.isValid());
     QString path;
     QString group;
+    QString lockFile;
     SerialPort holder;
+    int exclusive = -1;
+    auto release = qScopeGuard([&] {
+        if (exclusive >= 0)
+            ::close(exclusive);
+        if (!lockFile.isEmpty())
+            QFile::remove(lockFile);
+    });
     switch (cause) {
     case 0:
         path = dir.filePath("ttyGone");
@@ -286,6 +310,26 @@ void TestSerialPort::shouldTellTheCauseOfAnOpenFailure()
         path = instrument->slavePath();
         QVERIFY(holder.open());
         break;
+    case 4:
+        path = instrument->slavePath();
+        exclusive = ::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        QVERIFY(exclusive >= 0);
+        QCOMPARE(::ioctl(exclusive, TIOCEXCL), 0);
+        break;
+    case 5: {
+        // Left by a process that is gone, owned by root; the console runs as
+        // another user, who may use the device but not remove root's file.
+        if (::geteuid() != 0)
+            QSKIP("needs root to leave a lock file that the user cannot remove");
+        path = instrument->deviceSlavePath();
+        QCOMPARE(::chmod(QFile::encodeName(path).constData(), 0666), 0);
+        lockFile = "/run/lock/LCK.." + path.mid(5).replace('/', '_');
+        QFile lock(lockFile);
+        QVERIFY(lock.open(QIODevice::WriteOnly | QIODevice::NewOnly));
+        lock.write("2147483646\nzelvor-console\n" + QSysInfo::machineHostName().toUtf8() + "\n");
+        words += lockFile + ", owned by root. Remove it (root runs \"rm " + lockFile;
+        break;
+    }
     default: {
         // The device itself, its owner refused and its group let in. Root is
         // refused nothing, so it opens as another user, and the device goes
@@ -303,11 +347,11 @@ void TestSerialPort::shouldTellTheCauseOfAnOpenFailure()
         words += " \"" + group + "\"";
     }
     }
-    setPortNameResolver([path](int) { return path; });
+    everyPortTo(path).install();
 
     SerialPort port;
     const uid_t effective = ::geteuid();
-    if (cause == 2 && effective == 0)
+    if ((cause == 2 || cause == 5) && effective == 0)
         QCOMPARE(::seteuid(65534), 0);
     const bool opened = port.open();
     if (::geteuid() != effective)
@@ -316,8 +360,9 @@ void TestSerialPort::shouldTellTheCauseOfAnOpenFailure()
     QCOMPARE(port.lastError().trouble, trouble);
     QCOMPARE(port.lastError().portName, path);
     QCOMPARE(port.lastError().group, group);
-    QVERIFY2(portTroubleText(port.lastError()).startsWith(words),
-             qPrintable(portTroubleText(port.lastError())));
+    QCOMPARE(port.lastError().lockFile, lockFile);
+    QVERIFY2(PortWords::trouble(port.lastError()).startsWith(words),
+             qPrintable(PortWords::trouble(port.lastError())));
 }
 
 QTEST_GUILESS_MAIN(TestSerialPort)

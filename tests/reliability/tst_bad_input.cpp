@@ -8,6 +8,7 @@
 #include "console/orvane.h"
 #include "console_probe.h"
 #include "link/serial_port.h"
+#include "port_routes.h"
 #include "pty_instrument.h"
 #include "reference_framer.h"
 
@@ -55,7 +56,6 @@ private:
 
 void TestBadInput::initTestCase()
 {
-    setPortNameResolver([this](int) { return slavePath; });
     qApp->installEventFilter(&boxes);
     window = std::make_unique<Orvane>();
     window->setRunRecordFolder(records.path());
@@ -67,7 +67,7 @@ void TestBadInput::cleanupTestCase()
 {
     window.reset();
     qApp->removeEventFilter(&boxes);
-    setPortNameResolver({});
+    PortMap().install();
 }
 
 void TestBadInput::shouldShowOnlyWhatTheReferenceShows_data()
@@ -113,6 +113,7 @@ void TestBadInput::shouldShowOnlyWhatTheReferenceShows()
     PtyInstrument instrument;
     QVERIFY(instrument.isValid());
     slavePath = instrument.slavePath();
+    everyPortTo(slavePath).install();
     action(window.get(), "mnuOperation_start_capture")->trigger();
     QCOMPARE(instrument.receive(3), QByteArray("#1$"));
 

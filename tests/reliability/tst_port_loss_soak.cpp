@@ -7,6 +7,7 @@
 #include "console/orvane.h"
 #include "console_probe.h"
 #include "link/serial_port.h"
+#include "port_routes.h"
 #include "pty_instrument.h"
 
 #include <QDir>
@@ -94,7 +95,6 @@ private:
 
 void TestPortLossSoak::initTestCase()
 {
-    setPortNameResolver([this](int) { return slavePath; });
     qApp->installEventFilter(&boxes);
     window = std::make_unique<Orvane>();
     window->setRunRecordFolder(records.path());
@@ -107,7 +107,7 @@ void TestPortLossSoak::cleanupTestCase()
 {
     window.reset();
     qApp->removeEventFilter(&boxes);
-    setPortNameResolver({});
+    PortMap().install();
 }
 
 void TestPortLossSoak::runOnce(int run, Moment moment, QRandomGenerator &rng, bool watchCpu)
@@ -120,6 +120,7 @@ void TestPortLossSoak::runOnce(int run, Moment moment, QRandomGenerator &rng, bo
         PtyInstrument instrument;
         QVERIFY2(instrument.isValid(), qPrintable(where));
         slavePath = instrument.slavePath();
+        everyPortTo(slavePath).install();
 
         action(window.get(), "mnuOperation_start_capture")->trigger();
         QCOMPARE(instrument.receive(3), QByteArray("#1$"));

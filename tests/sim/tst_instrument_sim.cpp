@@ -2,6 +2,7 @@
 #include "link/device_link.h"
 #include "link/protocol.h"
 #include "link/receive_framer.h"
+#include "port_routes.h"
 #include "sim/instrument.h"
 #include "sim/line.h"
 
@@ -56,7 +57,7 @@ void TestInstrumentSim::init()
             [this](const QByteArray &bytes) { instrument->receive(bytes); });
     connect(instrument.get(), &Instrument::transmit, line.get(), &Line::write);
     const QString path = line->consolePath();
-    setPortNameResolver([path](int) { return path; });
+    everyPortTo(path).install();
     console = std::make_unique<DeviceLink>();
     QVERIFY(console->open(1));
 }
@@ -64,7 +65,7 @@ void TestInstrumentSim::init()
 void TestInstrumentSim::cleanup()
 {
     console.reset();
-    setPortNameResolver({});
+    PortMap().install();
     instrument.reset();
     line.reset();
 }

@@ -1,0 +1,236 @@
+// SPDX-License-Identifier: MIT
+#include "console/port_words.h"
+
+#include <QStringList>
+
+#include <algorithm>
+
+#ifdef Q_OS_UNIX
+#include <pwd.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+QString userName()
+{
+#ifdef Q_OS_UNIX
+    if (const passwd *user = ::getpwuid(::getuid()))
+        return QString::fromLocal8Bit(user->pw_name);
+#endif
+    return QStringLiteral("USER");
+}
+
+// A path as a shell takes it in a command to copy.
+QString shellWord(const QString &path)
+{
+    const bool plain = std::all_of(path.cbegin(), path.cend(), [](QChar c) {
+        return c.isLetterOrNumber() || QStringView(u"/._-+,:@").contains(c);
+    });
+    if (plain && !path.isEmpty())
+        return path;
+    return u'\'' + QString(path).replace(QLatin1String("'"), QLatin1String("'\\''")) + u'\'';
+}
+
+// A line of the file as found, short and printable: a binary file's bytes
+// must not reach the message as they are.
+QString shownLine(const QString &text)
+{
+    constexpr qsizetype Longest = 60;
+    QString shown;
+    for (QChar c : text.left(Longest))
+        shown += c.isPrint() ? c : QChar(QChar::ReplacementCharacter);
+    if (text.size() > Longest)
+        shown += QChar(0x2026);
+    return shown;
+}
+
+} // namespace
+
+QString PortWords::trouble(const PortError &error)
+{
+    switch (error.trouble) {
+    case PortTrouble::Gone:
+        return tr("The device is gone or was unplugged: plug the adapter in again and check its "
+                  "cable, then choose Start Config. again.");
+    case PortTrouble::NotPresent:
+        return tr("There is no such device: plug the adapter in, or choose another port under "
+                  "Setting > Communication Settings.");
+    case PortTrouble::NoPermission:
+        if (error.group.isEmpty())
+            return tr("You have no permission to use the device: ask an administrator for read "
+                      "and write access to it.");
+        return tr("You have no permission to use the device: join the group \"%1\" that owns it "
+                  "(an administrator runs \"usermod -aG %1 %2\"), then log in again.")
+            .arg(error.group, userName());
+    case PortTrouble::InUse:
+        return tr("The port is in use by another program: end that program, or choose another "
+                  "port.");
+    case PortTrouble::StaleLock: {
+        const QString who = error.lockOwner == QLatin1String("root")
+                                ? error.lockOwner
+                                : tr("%1 or root").arg(error.lockOwner);
+        return tr("A stale lock file of a program that has ended blocks the port: %1, owned by "
+                  "%2. Remove it (%3 runs \"rm %4\"), then choose Start Config. again.")
+            .arg(error.lockFile, error.lockOwner, who, shellWord(error.lockFile));
+    }
+    case PortTrouble::SettingsFile:
+        return tr("The settings file has a line the console does not understand, so Com %1 is "
+                  "not opened through a fallback: %2. Mend the file, then start the console "
+                  "again.")
+            .arg(error.target.portNumber)
+            .arg(settingsProblem(error.target.settings));
+    case PortTrouble::Other:
+        break;
+    }
+    return {};
+}
+
+QString PortWords::detail(const PortError &error)
+{
+    const QString why = missing(error.target);
+    return why.isEmpty() ? error.description : why;
+}
+
+QString PortWords::missing(const PortTarget &target)
+{
+    if (target.missing.isEmpty())
+        return {};
+    QString from;
+    switch (target.origin) {
+    case PortOrigin::Simulated:
+        from = tr(", the simulated instrument's line,");
+        break;
+    case PortOrigin::CommandLine:
+        from = tr(", given for Com %1 on the command line,").arg(target.portNumber);
+        break;
+    case PortOrigin::SettingsFile:
+        from = tr(", set for Com %1 in %2,").arg(target.portNumber).arg(target.settingsFile);
+        break;
+    case PortOrigin::Alias:
+    case PortOrigin::Standard:
+        break;
+    }
+    if (target.missing == target.path)
+        return tr("%1%2 is not present").arg(target.path, from);
+    return tr("%1%2 leads to %3, which is not present").arg(target.path, from, target.missing);
+}
+
+QString PortWords::description(const PortDescription &description)
+{
+    const PortTarget &at = description.target;
+    QString origin;
+    switch (at.origin) {
+    case PortOrigin::Simulated:
+        origin = tr("simulated instrument: --simulate on the command line");
+        break;
+    case PortOrigin::CommandLine:
+        origin = tr("--port on the command line");
+        break;
+    case PortOrigin::SettingsFile:
+        origin = tr("com%1 in %2").arg(at.portNumber).arg(at.settingsFile);
+        break;
+    case PortOrigin::Alias:
+        origin = tr("an alias made on this computer");
+        break;
+    case PortOrigin::Standard:
+        origin = tr("the standard name; no other is set");
+        break;
+    }
+    QStringList lines{tr("Com %1 opens %2 (%3).").arg(at.portNumber).arg(at.path, origin)};
+    if (!at.settings.isEmpty()) {
+        lines += tr("Not opened: %1.").arg(settingsProblem(at.settings));
+        return lines.join(QLatin1Char('\n'));
+    }
+    if (description.kind == PortDescription::Kind::Missing) {
+        lines += tr("Nothing is there: %1.").arg(missing(at));
+        return lines.join(QLatin1Char('\n'));
+    }
+    if (!description.device.isEmpty())
+        lines += tr("It leads to %1.").arg(description.device);
+    QStringList known = description.details;
+    if (!description.serialNumber.isEmpty())
+        known += tr("serial number %1").arg(description.serialNumber);
+    const QString what = description.kind == PortDescription::Kind::UsbAdapter ? tr("USB adapter")
+                                                                               : tr("Serial port");
+    switch (description.kind) {
+    case PortDescription::Kind::Missing:
+        break;
+    case PortDescription::Kind::Absent:
+#ifdef Q_OS_WIN
+        lines += tr("Nothing is there: no port %1 is present.").arg(at.path);
+#else
+        lines += tr("Nothing is there: %1 is not present.").arg(at.path);
+#endif
+        break;
+    case PortDescription::Kind::Simulated:
+        lines += tr("A pseudo-terminal; this program plays the instrument at its other end.");
+        break;
+    case PortDescription::Kind::NotListed:
+        lines += tr("Present, but not a serial port this computer lists (a pseudo-terminal, for "
+                    "example).");
+        break;
+    case PortDescription::Kind::UsbAdapter:
+    case PortDescription::Kind::SerialPort:
+        lines += known.isEmpty() ? tr("%1, with no description.").arg(what)
+                                 : tr("%1: %2.").arg(what, known.join(QStringLiteral(", ")));
+        break;
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+
+QString PortWords::settingsProblem(const SettingsFileProblem &problem)
+{
+    using Expected = SettingsFileProblem::Expected;
+    QString expected;
+    switch (problem.expected) {
+    case Expected::None:
+        return {};
+    case Expected::Readable:
+        return tr("%1 cannot be read: %2").arg(problem.file, problem.text);
+    case Expected::PortsGroup:
+        expected = tr("[ports], the only group");
+        break;
+    case Expected::UnderPorts:
+        expected = tr("the line under [ports]");
+        break;
+    case Expected::PortKey:
+        expected = tr("com1 to com8 = a path");
+        break;
+    case Expected::ClosingQuote:
+        expected = tr("a closing quote");
+        break;
+    case Expected::NoContinuation:
+        expected = tr("no backslash at the end, which joins the next line");
+        break;
+    case Expected::Escape:
+        expected = tr("a backslash only before \\, \", ' or xHH");
+        break;
+    case Expected::WholeQuote:
+        expected = tr("quotes only around the whole path");
+        break;
+    case Expected::EndAfterQuote:
+        expected = tr("nothing after the closing quote");
+        break;
+    case Expected::Once:
+        expected = tr("each port once");
+        break;
+    case Expected::ShorterLine:
+        expected = tr("a line of a path's length");
+        break;
+    }
+    QString text = tr("%1, line %2: expected %3, found \"%4\"")
+                       .arg(problem.file)
+                       .arg(problem.line)
+                       .arg(expected, shownLine(problem.text));
+    if (problem.others > 0)
+        text += tr(" (and %n more line(s) not understood)", nullptr, problem.others);
+    return text;
+}
+
+QString PortWords::settingsWarning(const SettingsFileProblem &problem)
+{
+    return tr("the settings file has a line it does not understand: %1. The ports it does not "
+              "set are not opened until it is mended.")
+        .arg(settingsProblem(problem));
+}
