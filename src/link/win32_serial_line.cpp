@@ -167,8 +167,20 @@ void Win32SerialLine::readLoop()
                     this, [this, code] { fail(code); }, Qt::QueuedConnection);
             return;
         }
-        if (got == 0)
+        if (got == 0) {
+            // A port that is gone (an adapter pulled out) may go on answering
+            // reads with nothing: its status can no longer be had.
+            DWORD errors = 0;
+            COMSTAT status{};
+            if (!ClearCommError(native(handle), &errors, &status)) {
+                const DWORD code = GetLastError();
+                if (!stopping.load())
+                    QMetaObject::invokeMethod(this, [this, code] { fail(code); },
+                                              Qt::QueuedConnection);
+                return;
+            }
             continue;
+        }
         bool notify = false;
         {
             QMutexLocker lock(&incoming_mutex);

@@ -31,6 +31,7 @@ signals:
     void trouble(const QString &text);
 };
 
+#ifndef Q_OS_WIN
 // A pseudo-terminal whose master side is the instrument.
 class PtyLine : public Line
 {
@@ -74,6 +75,8 @@ private:
     qsizetype written_since_check = 0;
 };
 
+#endif
+
 // A line inside this program, where the console's serial port finds it by
 // name: for a simulated instrument where there are no pseudo-terminals.
 class InProcessInstrumentLine : public Line
@@ -90,6 +93,7 @@ private:
     InProcessLine line;
 };
 
+#ifndef Q_OS_WIN
 // A real serial port, opened with the console's own line settings.
 class PortLine : public Line
 {
@@ -106,3 +110,4 @@ private:
     QString path;
     SerialPort port;
 };
+#endif

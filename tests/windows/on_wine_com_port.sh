@@ -41,6 +41,7 @@ wineserver -w
 
 (
     while [ ! -e "$work/vanish" ]; do sleep 0.05; done
+    echo "ending the simulator" >&2
     kill "$simulator_pid"
 ) &
 pids+=("$!")
