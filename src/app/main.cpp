@@ -55,9 +55,9 @@ int main(int argc, char *argv[])
     QObject::connect(&ending, &EndingSignals::received, &window, &Orvane::endInOrder);
 #endif
 #ifdef Q_OS_WIN
-    // Log off and shut down: Windows ends the process as soon as the session's
-    // end has been announced, so the run ends in order right then.
-    QObject::connect(&app, &QGuiApplication::aboutToQuit, &window, &Orvane::endSession);
+    // Log off and shut down: Windows asks first, and ends the process soon
+    // after it has been answered, so the run ends in order when asked.
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &window, &Orvane::endSession);
 #endif
     window.show();
     return app.exec();
