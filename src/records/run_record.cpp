@@ -118,6 +118,13 @@ void RunRecord::begin(int comPort, const QString &openedPath)
     }
     writeLine(started, QStringLiteral("start"),
               QStringLiteral("Com %1 (%2)").arg(comPort).arg(openedPath));
+    const std::pair<QString, QString> who[] = {{QStringLiteral("console"), identity.console},
+                                               {QStringLiteral("computer"), identity.computer},
+                                               {QStringLiteral("account"), identity.account}};
+    for (const auto &[event, detail] : who) {
+        if (!detail.isEmpty() && isRecording())
+            writeLine(started, event, detail);
+    }
 }
 
 void RunRecord::reading(const protocol::StatusFields &fields)

@@ -36,6 +36,17 @@ public:
     // For the runs begun from now on.
     void setFolder(const QString &newFolder) { folder = newFolder; }
 
+    // Who made the record, for its calibration sheet: each part not empty is
+    // a line of its own after the start line ("console", "computer",
+    // "account"), in the runs begun from now on.
+    struct Identity
+    {
+        QString console;  // the program's name and version
+        QString computer; // the host name
+        QString account;  // the login, then the full name in brackets when known
+    };
+    void setIdentity(const Identity &who) { identity = who; }
+
     // Opens <started>_com<N>.csv (then _2, _3 ... when taken; an existing file
     // is never written) and writes the header and the start line. A run still
     // open is closed first, without an end line.
@@ -74,4 +85,5 @@ private:
     QFile file;
     QString path;
     std::optional<protocol::StatusFields> lastReading;
+    Identity identity;
 };
