@@ -86,17 +86,6 @@ void TestCommandLine::shouldAnswerWithoutWindow_data()
         << "^zelvor-console: " + QRegularExpression::escape(other) +
                " is not a run record of this console: its first line is not "
                "\"time,event,detail,zero,span,low_range,high_range\"\n$";
-    const QString halfQuoted = fileWith(
-        files, "half.csv",
-        "time,event,detail,zero,span,low_range,high_range\r\n2026-12-07T14:03:27.123+01:00,"
-        "start,\"Com 1 (/dev/ttyS0),,,,\r\n");
-    QTest::newRow("sheet of a record cut inside a quote")
-        << QStringList{"--sheet", halfQuoted} << 2 << "^$"
-        << "^zelvor-console: [^\n]*half.csv is not a run record of this console: a quote out of "
-           "place on line 2\n$";
-    QTest::newRow("sheet of a missing file")
-        << QStringList{"--sheet", files.filePath("none.csv")} << 2 << "^$"
-        << "^zelvor-console: Cannot read [^\n]*none.csv: [^\n]+\n$";
 }
 
 void TestCommandLine::shouldAnswerWithoutWindow()
