@@ -19,8 +19,9 @@ runtime_packages=(cmake make g++ qt6-base-dev qt6-serialport-dev fonts-liberatio
 # clang and its runtime build the libFuzzer target; the end-to-end run drives
 # the console on a virtual X server; the package check builds the .deb (dpkg-dev,
 # file) and runs Debian's checker and the AppStream and desktop-entry validators;
-# the run-record tests read the records back with Python's CSV reader.
-test_packages=(clang libclang-rt-14-dev xvfb xdotool qt6-qpa-plugins
+# the run-record tests read the records back with Python's CSV reader and the
+# calibration sheets with poppler's pdftotext and pdfinfo.
+test_packages=(clang libclang-rt-14-dev xvfb xdotool qt6-qpa-plugins poppler-utils
     dpkg-dev file lintian appstream desktop-file-utils python3)
 
 # The cross compiler, Wine to run the tests, NSIS and zip for the packages, and

@@ -128,6 +128,12 @@ CommandLine readCommandLine(int argc, char *argv[])
                        "4.00, 20.0, 0.00 and 10.0 at start). Choose Operation > Start Config. and "
                        "watch the readings. Not together with --port 1=PATH."));
     parser.addOption(simulate);
+    const QCommandLineOption sheet(
+        QStringLiteral("sheet"),
+        QStringLiteral("Make (or make again) the calibration sheet of a run record, the PDF "
+                       "beside it with the same name, then exit; needs no desktop."),
+        QStringLiteral("RECORD.csv"));
+    parser.addOption(sheet);
     for (const QtOption &qt : QtOptions) {
         QCommandLineOption option(QString::fromLatin1(qt.name));
         if (qt.takesValue)
@@ -184,6 +190,12 @@ CommandLine readCommandLine(int argc, char *argv[])
     if (!parser.positionalArguments().isEmpty()) {
         line.exitStatus = refuse(QStringLiteral("unexpected argument '%1'")
                                      .arg(parser.positionalArguments().constFirst()));
+        return line;
+    }
+    if (parser.isSet(sheet)) {
+        line.sheetRecord = parser.value(sheet);
+        if (line.sheetRecord.isEmpty())
+            line.exitStatus = refuse(QStringLiteral("--sheet: the record's path is empty"));
         return line;
     }
 #ifdef Q_OS_LINUX

@@ -17,6 +17,9 @@ struct CommandLine
     // --simulate: the port that leads to an instrument the program plays itself
     // (0: none).
     int simulatedPort = 0;
+    // --sheet RECORD: make the calibration sheet of that record, without a
+    // display, and end (empty: none).
+    QString sheetRecord;
 };
 
 // Reads the console's own options before any window exists, so that --help,

@@ -7,6 +7,8 @@
 #include "link/emergency_stop.h"
 #include "link/port_map.h"
 #include "records/run_record.h"
+#include "records/run_sheet.h"
+#include "records/session_identity.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -391,6 +393,7 @@ void Orvane::connectHandlers()
     });
     connect(&MSComm1, &DeviceLink::frameEnded, record.get(),
             [this](const protocol::StatusFields &fields) { record->reading(fields); });
+    connect(record.get(), &RunRecord::failed, this, [this] { record_failed = true; });
     connect(record.get(), &RunRecord::failed, this, &Orvane::showRecordFailure);
     // Whatever else ends the event loop (a session manager, say) still ends
     // the run in order: no output left fed, the port closed.
@@ -523,6 +526,21 @@ void Orvane::showRecordFailure(const QString &message)
 void Orvane::setRunRecordFolder(const QString &folder)
 {
     record_folder = folder;
+}
+
+void Orvane::recordWhoRuns()
+{
+    record->setIdentity(sessionIdentity());
+}
+
+void Orvane::makeSheet(const QString &recordPath)
+{
+    const runsheet::Result sheet = runsheet::make(recordPath);
+    if (sheet.status != runsheet::Result::Written)
+        showMessageLater(this, QMessageBox::Warning,
+                         sheet.message + QStringLiteral("\n\nThe run's record is kept; "
+                                                        "\"zelvor-console --sheet\" makes the "
+                                                        "sheet of a record again."));
 }
 
 void Orvane::clearReadings()
@@ -719,6 +737,7 @@ void Orvane::mnuOperation_start_capture_Click()
     // Resolved now, not at construction: the application names its data
     // folder once it is running.
     const QString folder = record_folder.value_or(RunRecord::defaultFolder());
+    record_failed = false;
     if (!record_folder || !folder.isEmpty()) {
         record->setFolder(folder);
         record->begin(Module1::comm_port, MSComm1.port().openedPath());
@@ -745,7 +764,10 @@ QString Orvane::stopRun(const QString &endDetail)
     MSComm1.close();
     mnuOperation_stop_capture->setEnabled(false);
     applyState(console::ConsoleState::Idle);
+    const bool recording = record->isRecording();
     record->end(endDetail);
+    if (recording && !record_failed)
+        makeSheet(record->filePath());
     const QString unsent = unsentText();
     unsent_frames.clear();
     return unsent;

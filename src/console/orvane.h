@@ -31,6 +31,8 @@ class RunRecord;
 // Every configuration run is recorded (RunRecord): what the instrument read,
 // each frame written, each refusal and how the run ended. The record only
 // watches; a record that cannot be written is reported once and the run goes on.
+// When the run has ended and the port is closed, a whole record gets its
+// calibration sheet beside it (runsheet::make).
 class Orvane : public QMainWindow
 {
     Q_OBJECT
@@ -53,6 +55,10 @@ public:
     // application's data folder as it is at each Start Config.; an empty
     // folder keeps no records.
     void setRunRecordFolder(const QString &folder);
+
+    // Each record from the next run on names this program and its version,
+    // the computer and the account, for the calibration sheet.
+    void recordWhoRuns();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -108,6 +114,9 @@ private:
     // Once per run at most (the record stops at its first failure), after the
     // action that met it has returned.
     void showRecordFailure(const QString &message);
+    // The calibration sheet beside a whole record, once the port is closed; a
+    // sheet that cannot be made is reported once, as a record is.
+    void makeSheet(const QString &recordPath);
 
     // Handlers, one per handled event, named after the control and the event.
     // The six control-array buttons get their element index and ignore it.
@@ -137,6 +146,8 @@ private:
     std::optional<QString> record_folder;
     // Of the run being closed: frames that never left.
     QList<QByteArray> unsent_frames;
+    // The record of this run has failed: it makes no sheet.
+    bool record_failed = false;
 
     // Controls from the layout table: the eleven calibration controls in
     // their fixed order, the four reading boxes in the order of the fields.

@@ -154,6 +154,13 @@ void RunRecord::begin(int comPort, const QString &openedPath)
     }
     writeLine(started, QStringLiteral("start"),
               QStringLiteral("Com %1 (%2)").arg(comPort).arg(withDevice(openedPath)));
+    const std::pair<QString, QString> who[] = {{QStringLiteral("console"), identity.console},
+                                               {QStringLiteral("computer"), identity.computer},
+                                               {QStringLiteral("account"), identity.account}};
+    for (const auto &[event, detail] : who) {
+        if (!detail.isEmpty() && isRecording())
+            writeLine(started, event, detail);
+    }
     if (isRecording())
         emergency::setRecord(file.handle(), started.offsetFromUtc());
 }

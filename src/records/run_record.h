@@ -36,6 +36,17 @@ public:
     // For the runs begun from now on.
     void setFolder(const QString &newFolder) { folder = newFolder; }
 
+    // Who made the record, for its calibration sheet: each part not empty is
+    // a line of its own after the start line ("console", "computer",
+    // "account"), in the runs begun from now on.
+    struct Identity
+    {
+        QString console;  // the program's name and version
+        QString computer; // the host name
+        QString account;  // the login, then the full name in brackets when known
+    };
+    void setIdentity(const Identity &who) { identity = who; }
+
     // Opens <started>_com<N>.csv (then _2, _3 ... when taken, by a file or a
     // link, dangling or not; an existing file is never written) and writes the
     // header and the start line, which adds the device that a link leads to. A
@@ -82,4 +93,5 @@ private:
     std::optional<protocol::StatusFields> lastReading;
     // The base openNew() made the file: one that fails at its header goes again.
     bool made_here = false;
+    Identity identity;
 };

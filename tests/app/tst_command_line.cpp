@@ -2,13 +2,27 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTest>
+
+namespace {
+
+QString fileWith(const QTemporaryDir &dir, const QString &name, const QByteArray &bytes)
+{
+    QFile file(dir.filePath(name));
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        qFatal("cannot write %s", qPrintable(file.fileName()));
+    return file.fileName();
+}
+
+} // namespace
 
 // The built console started with options and no display at all: whatever it
 // answers must come before it needs one.
 class TestCommandLine : public QObject
 {
     Q_OBJECT
+    QTemporaryDir files;
 private slots:
     void shouldAnswerWithoutWindow_data();
     void shouldAnswerWithoutWindow();
@@ -95,6 +109,23 @@ void TestCommandLine::shouldAnswerWithoutWindow_data()
         << QStringList{"--simulate", "--port", "2=/dev/ttyUSB0"} << 1 << "^$"
         << "^zelvor-console needs a graphical desktop[^\n]*\n$";
 #endif
+
+    // The calibration sheet of a record, drawn offscreen.
+    const QString record = fileWith(files, "2026-12-07_14-03-27_com1.csv",
+                                    "time,event,detail,zero,span,low_range,high_range\r\n"
+                                    "2026-12-07T14:03:27.123+01:00,start,Com 1 (/dev/ttyS0),,,,\r\n"
+                                    "2026-12-07T14:03:28.000+01:00,end,stop,,,,\r\n");
+    QTest::newRow("sheet of a record, no desktop")
+        << QStringList{"--sheet", record} << 0
+        << "^zelvor-console: calibration sheet written to " +
+               QRegularExpression::escape(files.filePath("2026-12-07_14-03-27_com1.pdf")) + "\n$"
+        << "^(?!.*zelvor-console)";
+    const QString other = fileWith(files, "other.csv", "name,value\r\nzero,4.00\r\n");
+    QTest::newRow("sheet of another CSV file")
+        << QStringList{"--sheet", other} << 2 << "^$"
+        << "^zelvor-console: " + QRegularExpression::escape(other) +
+               " is not a run record of this console: its first line is not "
+               "\"time,event,detail,zero,span,low_range,high_range\"\n$";
 }
 
 void TestCommandLine::shouldAnswerWithoutWindow()

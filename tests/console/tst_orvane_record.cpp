@@ -161,7 +161,8 @@ void TestOrvaneRecord::shouldRecordWholeRunAsItHappened()
     trigger("mnuOperation_stop_capture");
     const QDateTime after = QDateTime::currentDateTime().addMSecs(1000);
 
-    const QStringList files = QDir(folder).entryList(QDir::Files);
+    // The record, beside its calibration sheet.
+    const QStringList files = QDir(folder).entryList({"*.csv"}, QDir::Files);
     QCOMPARE(files.size(), 1);
     QVERIFY2(QRegularExpression("^\\d{4}-\\d\\d-\\d\\d_\\d\\d-\\d\\d-\\d\\d_com2\\.csv$")
                  .match(files.first())
@@ -285,7 +286,7 @@ void TestOrvaneRecord::shouldWarnOnceAndRunOnWhenRecordCannotBeWritten()
         QString named = folder;
         if (trouble == FileStopsGrowing) {
             // This run's: a later second, or the same one with a suffix.
-            const QStringList files = QDir(folder).entryList(QDir::Files, QDir::Name);
+            const QStringList files = QDir(folder).entryList({"*.csv"}, QDir::Files, QDir::Name);
             QVERIFY(!files.isEmpty());
             named = QDir(folder).filePath(files.last());
             rlimit full = unlimited;

@@ -11,12 +11,15 @@
 #include <QProcessEnvironment>
 #include <QRegularExpression>
 #include <QStandardPaths>
+#include <QSysInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <csignal>
 #include <memory>
+#include <pwd.h>
 #include <sys/types.h>
+#include <unistd.h>
 #include <utility>
 
 // The built console and the built simulator as separate processes, joined by
@@ -434,7 +437,7 @@ QStringList TestConsoleE2E::recordFiles() const
 {
     const QDir runs(work->filePath("data/Zelvor/zelvor-console/runs"));
     QStringList files;
-    for (const QString &name : runs.entryList(QDir::Files))
+    for (const QString &name : runs.entryList({"*.csv"}, QDir::Files))
         files << runs.filePath(name);
     return files;
 }
@@ -541,6 +544,7 @@ void TestConsoleE2E::shouldCarryWholeConfigurationRunToInstrument()
     QCOMPARE(rows.at(1).at(1), "start");
     QVERIFY2(StartedOnCom1.match(rows.at(1).at(2)).hasMatch(), qPrintable(rows.at(1).at(2)));
     QCOMPARE(rows.last().mid(1, 2), QStringList({"end", "stop"}));
+    QVERIFY(QFileInfo(files.first().chopped(4) + ".pdf").size() > 0); // its sheet
     QStringList sent;
     QList<QStringList> readings;
     for (const QStringList &row : rows.mid(2, rows.size() - 3)) {
@@ -610,6 +614,7 @@ void TestConsoleE2E::shouldStopFeedAndReleasePortWhenTerminated()
     QVERIFY(rows.size() > 2);
     QCOMPARE(rows.at(rows.size() - 2).mid(1, 2), QStringList({"sent", "#3$"}));
     QCOMPARE(rows.last().mid(1, 2), QStringList({"end", "signal"}));
+    QVERIFY(QFileInfo(files.first().chopped(4) + ".pdf").size() > 0);
 }
 
 // Killed without a chance to end in order: the record holds every line up to
@@ -632,6 +637,17 @@ void TestConsoleE2E::shouldKeepRecordUpToKill()
     QVERIFY(!events.isEmpty());
     QVERIFY2(StartedOnCom1.match(events[0][1]).hasMatch(), qPrintable(events[0][1]));
     events[0][1] = "Com 1";
+    // The program names itself, the computer and the account after the start.
+    const passwd *account = ::getpwuid(::geteuid());
+    QVERIFY(account);
+    QVERIFY(events.size() > 4);
+    QCOMPARE(events.mid(1, 2),
+             CsvRows({{"console", "zelvor-console 1.0.0.0", "", "", "", ""},
+                      {"computer", QSysInfo::machineHostName(), "", "", "", ""}}));
+    QCOMPARE(events.at(3).at(0), QString("account"));
+    QVERIFY2(events.at(3).at(1).startsWith(QString::fromLocal8Bit(account->pw_name)),
+             qPrintable(events.at(3).at(1)));
+    events.remove(1, 3);
     QCOMPARE(events, CsvRows({{"start", "Com 1", "", "", "", ""},
                               {"sent", "#1$", "", "", "", ""},
                               {"reading", "", "4.00", "20.0", "0.00", "10.0"},

@@ -1,0 +1,60 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "link/protocol.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <array>
+#include <optional>
+#include <variant>
+
+// What a calibration sheet says about one run, read from its record alone:
+// who ran it, where, the instrument as found and as left, what was done and
+// what a technician must be warned of.
+struct RecordedRun
+{
+    // One thing done, at the time its line was written.
+    struct Step
+    {
+        QDateTime at;
+        QString text;
+        // Wants a second look: a value that came back otherwise, a refusal, a
+        // stop frame that could not be sent.
+        bool flagged = false;
+    };
+
+    QString fileName;
+    // Of the file's bytes, lower-case hex, as sha256sum prints it.
+    QString sha256;
+
+    // Empty when the record does not say (records of earlier versions).
+    QString console;
+    QString computer;
+    QString account;
+
+    int comPort = 0;
+    QString device;
+    QDateTime started;
+    // Unset when the record has no end line (the console was killed).
+    std::optional<QDateTime> ended;
+    QString endDetail;
+
+    // The first and the last reading; unset when the instrument never answered.
+    std::optional<protocol::StatusFields> asFound;
+    std::optional<protocol::StatusFields> asLeft;
+
+    QList<Step> steps;
+    QStringList warnings;
+
+    // A record of this console, or why the bytes are not one.
+    static std::variant<RecordedRun, QString> read(const QByteArray &bytes,
+                                                   const QString &fileName);
+};
+
+// The four fields in the order of the record's columns.
+std::array<QString, protocol::FieldCount> fieldList(const protocol::StatusFields &fields);

@@ -1,0 +1,493 @@
+// SPDX-License-Identifier: MIT
+#include "records/run_sheet.h"
+
+#include "records/recorded_run.h"
+
+#include <QBuffer>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QFontMetricsF>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QSaveFile>
+
+#include <functional>
+#include <vector>
+
+namespace runsheet {
+
+namespace {
+
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("RunSheet", text);
+}
+
+// A record larger than this is not one a console wrote.
+constexpr qint64 MaxRecordBytes = 64 * 1024 * 1024;
+// Points to device units: fine enough that text placement is not rounded.
+constexpr int Resolution = 720;
+constexpr qreal Pt = Resolution / 72.0;
+
+const QColor Ink(Qt::black);
+const QColor Faint(0x60, 0x60, 0x60);
+const QColor Shade(0xe8, 0xe8, 0xe8);
+
+QFont font(qreal points, bool bold = false, bool mono = false)
+{
+    QFont f(mono ? QStringLiteral("Liberation Mono") : QStringLiteral("Liberation Sans"));
+    f.setStyleHint(mono ? QFont::TypeWriter : QFont::SansSerif);
+    f.setPointSizeF(points);
+    f.setBold(bold);
+    return f;
+}
+
+// A reading as the sheet shows it: in quotes where blanks at either end would
+// otherwise be invisible ("250 ").
+QString shown(const QString &value)
+{
+    if (!value.isEmpty() && (value.front().isSpace() || value.back().isSpace()))
+        return u'"' + value + u'"';
+    return value;
+}
+
+QString timeWithOffset(const QDateTime &at)
+{
+    const int offset = at.offsetFromUtc();
+    const int minutes = qAbs(offset) / 60;
+    return at.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss ")) + (offset < 0 ? u'-' : u'+') +
+           QString::asprintf("%02d:%02d", minutes / 60, minutes % 60);
+}
+
+QString howEnded(const RecordedRun &run)
+{
+    if (!run.ended)
+        return tr("no end line in the record");
+    if (run.endDetail == QLatin1String("stop"))
+        return tr("stop (Operation > Stop Config.)");
+    if (run.endDetail == QLatin1String("exit"))
+        return tr("exit (File > Exit)");
+    if (run.endDetail == QLatin1String("window closed"))
+        return tr("window closed (the close box)");
+    if (run.endDetail == QLatin1String("signal"))
+        return tr("signal (ended by the system or another program)");
+    return run.endDetail;
+}
+
+// The page's content as blocks laid out top to bottom; a block that does not
+// fit goes to the next page, a heading with the block after it.
+class Layout
+{
+public:
+    using Paint = std::function<void(QPainter &, qreal top)>;
+
+    Layout(QPdfWriter &pdf, const RecordedRun &run) : pdf(pdf), run(run)
+    {
+        left = 50 * Pt;
+        right = pdf.width() - 50 * Pt;
+        top = 42 * Pt;
+        bottom = pdf.height() - 62 * Pt;
+    }
+
+    qreal width() const { return right - left; }
+    qreal x() const { return left; }
+
+    void add(qreal height, Paint paint, bool keepWithNext = false)
+    {
+        blocks.push_back({height, std::move(paint), keepWithNext});
+    }
+    void space(qreal points)
+    {
+        add(points * Pt, [](QPainter &, qreal) {});
+    }
+
+    void paint(QPainter &p)
+    {
+        // Page of each block first, for "Page n of N".
+        std::vector<int> pageOf(blocks.size());
+        int page = 0;
+        qreal y = top;
+        for (std::size_t i = 0; i < blocks.size(); ++i) {
+            qreal need = blocks[i].height;
+            if (blocks[i].keepWithNext && i + 1 < blocks.size())
+                need += blocks[i + 1].height;
+            if (y + need > bottom && y > top) {
+                ++page;
+                y = top;
+            }
+            pageOf[i] = page;
+            y += blocks[i].height;
+        }
+        const int pages = page + 1;
+        y = top;
+        for (std::size_t i = 0; i < blocks.size(); ++i) {
+            if (i > 0 && pageOf[i] != pageOf[i - 1]) {
+                foot(p, pageOf[i - 1] + 1, pages);
+                pdf.newPage();
+                y = top;
+            }
+            blocks[i].paint(p, y);
+            y += blocks[i].height;
+        }
+        foot(p, pages, pages);
+    }
+
+private:
+    void foot(QPainter &p, int page, int pages)
+    {
+        const qreal y = pdf.height() - 48 * Pt;
+        p.setPen(QPen(Faint, 0.5 * Pt));
+        p.drawLine(QPointF(left, y), QPointF(right, y));
+        p.setFont(font(8));
+        const QFontMetricsF m(p.font(), &pdf);
+        p.drawText(QPointF(left, y + 4 * Pt + m.ascent()), tr("Record: %1").arg(run.fileName));
+        const QString n = tr("Page %1 of %2").arg(page).arg(pages);
+        p.drawText(QPointF(right - m.horizontalAdvance(n), y + 4 * Pt + m.ascent()), n);
+        const qreal second = y + 4 * Pt + m.height() + 2 * Pt;
+        const QString label = tr("SHA-256: ");
+        p.drawText(QPointF(left, second + m.ascent()), label);
+        p.setFont(font(8, false, true));
+        p.drawText(QPointF(left + m.horizontalAdvance(label), second + m.ascent()), run.sha256);
+    }
+
+    struct Block
+    {
+        qreal height;
+        Paint paint;
+        bool keepWithNext;
+    };
+    QPdfWriter &pdf;
+    const RecordedRun &run;
+    qreal left, right, top, bottom;
+    std::vector<Block> blocks;
+};
+
+// Text in a box `width` wide, wrapped at words; its height.
+qreal wrappedHeight(QPaintDevice *device, const QFont &f, qreal width, const QString &text)
+{
+    return QFontMetricsF(f, device)
+        .boundingRect(QRectF(0, 0, width, 1e9), Qt::TextWordWrap, text)
+        .height();
+}
+
+// A label and a line to write on after it, to `x + width`.
+void blankField(QPainter &p, QPaintDevice *device, qreal x, qreal baseline, qreal width,
+                const QString &label)
+{
+    p.setFont(font(9));
+    p.setPen(Ink);
+    p.drawText(QPointF(x, baseline), label);
+    const qreal start = x + QFontMetricsF(p.font(), device).horizontalAdvance(label) + 4 * Pt;
+    p.setPen(QPen(Ink, 0.5 * Pt));
+    p.drawLine(QPointF(start, baseline + 1.5 * Pt), QPointF(x + width, baseline + 1.5 * Pt));
+}
+
+void heading(Layout &layout, QPaintDevice *device, const QString &text)
+{
+    const QFont f = font(11, true);
+    const qreal h = QFontMetricsF(f, device).height();
+    layout.add(
+        h + 5 * Pt,
+        [&layout, f, text, device](QPainter &p, qreal top) {
+            p.setFont(f);
+            p.setPen(Ink);
+            const qreal base = top + QFontMetricsF(f, device).ascent();
+            p.drawText(QPointF(layout.x(), base), text);
+            p.setPen(QPen(Ink, 0.75 * Pt));
+            p.drawLine(QPointF(layout.x(), base + 3 * Pt),
+                       QPointF(layout.x() + layout.width(), base + 3 * Pt));
+        },
+        true);
+}
+
+// One table row: cells at the given column starts, the first cell's text in
+// the body font, the others in `cellFont`; shaded for a header row, ruled
+// below, framed at the sides.
+void tableRow(Layout &layout, QPaintDevice *device, const QList<qreal> &columns,
+              const QStringList &cells, qreal rowHeight, bool header, const QFont &cellFont)
+{
+    layout.add(rowHeight, [&layout, device, columns, cells, rowHeight, header,
+                           cellFont](QPainter &p, qreal top) {
+        const QRectF row(layout.x(), top, layout.width(), rowHeight);
+        if (header)
+            p.fillRect(row, Shade);
+        p.setPen(QPen(Ink, 0.5 * Pt));
+        p.drawLine(row.bottomLeft(), row.bottomRight());
+        if (header)
+            p.drawLine(row.topLeft(), row.topRight());
+        for (qsizetype c = 0; c <= columns.size(); ++c) {
+            const qreal x = c < columns.size() ? layout.x() + columns[c] : row.right();
+            p.drawLine(QPointF(x, row.top()), QPointF(x, row.bottom()));
+        }
+        for (qsizetype c = 0; c < cells.size() && c < columns.size(); ++c) {
+            const QFont f = header || c == 0 ? font(9, header) : cellFont;
+            p.setFont(f);
+            const QFontMetricsF m(f, device);
+            const qreal base = top + (rowHeight - m.height()) / 2 + m.ascent();
+            p.drawText(QPointF(layout.x() + columns[c] + 5 * Pt, base), cells[c]);
+        }
+    });
+}
+
+} // namespace
+
+QByteArray render(const RecordedRun &run, QPageSize::PageSizeId paper)
+{
+    QByteArray bytes;
+    QBuffer out(&bytes);
+    out.open(QIODevice::WriteOnly);
+    QPdfWriter pdf(&out);
+    pdf.setResolution(Resolution);
+    pdf.setPageSize(QPageSize(paper));
+    pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
+    pdf.setTitle(tr("Configuration record %1").arg(run.fileName));
+    pdf.setCreator(run.console.isEmpty() ? QCoreApplication::applicationName() : run.console);
+    QPaintDevice *device = &pdf;
+    Layout layout(pdf, run);
+    const qreal w = layout.width();
+    const qreal x = layout.x();
+    const QFont body = font(9);
+    const QFontMetricsF bodyMetrics(body, &pdf);
+    const qreal line = bodyMetrics.height() + 3 * Pt;
+
+    // Title.
+    const QFont titleFont = font(18, true);
+    layout.add(QFontMetricsF(titleFont, device).height() + 6 * Pt, [=](QPainter &p, qreal top) {
+        p.setFont(titleFont);
+        p.setPen(Ink);
+        p.drawText(QPointF(x, top + QFontMetricsF(titleFont, device).ascent()),
+                   tr("Configuration record"));
+    });
+
+    // Who on the left, where and when on the right.
+    const QString unknown = tr("not in the record");
+    const auto orUnknown = [&unknown](const QString &s) { return s.isEmpty() ? unknown : s; };
+    const QList<std::pair<QString, QString>> facts = {
+        {tr("Console"), orUnknown(run.console)},
+        {tr("Port"), tr("Com %1").arg(run.comPort)},
+        {tr("Computer"), orUnknown(run.computer)},
+        {tr("Device"), run.device},
+        {tr("Account"), orUnknown(run.account)},
+        {tr("Started"), timeWithOffset(run.started)},
+        {tr("How it ended"), howEnded(run)},
+        {tr("Ended"), run.ended ? timeWithOffset(*run.ended) : tr("unknown")},
+    };
+    const qreal labelWidth = 62 * Pt;
+    const qreal half = w / 2;
+    for (qsizetype i = 0; i < facts.size(); i += 2) {
+        // The value wraps within its half when long (a device path, a port's words).
+        qreal h = line;
+        for (qsizetype j = i; j < qMin(i + 2, facts.size()); ++j)
+            h = qMax(h, wrappedHeight(device, body, half - labelWidth - 8 * Pt, facts[j].second) +
+                            3 * Pt);
+        const auto pair = facts.mid(i, 2);
+        layout.add(h, [=](QPainter &p, qreal top) {
+            for (qsizetype j = 0; j < pair.size(); ++j) {
+                const qreal cx = x + j * half;
+                p.setPen(Faint);
+                p.setFont(body);
+                p.drawText(QRectF(cx, top, labelWidth, h), Qt::AlignLeft | Qt::AlignTop,
+                           pair[j].first);
+                p.setPen(Ink);
+                p.drawText(QRectF(cx + labelWidth, top, half - labelWidth - 8 * Pt, h),
+                           Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, pair[j].second);
+            }
+        });
+    }
+    layout.space(8);
+
+    // The instrument, by hand.
+    heading(layout, device, tr("Instrument"));
+    layout.add(line + 10 * Pt, [=](QPainter &p, qreal top) {
+        const qreal base = top + 8 * Pt + bodyMetrics.ascent();
+        blankField(p, device, x, base, half - 12 * Pt, tr("Tag"));
+        blankField(p, device, x + half, base, half, tr("Serial number"));
+    });
+    layout.space(8);
+
+    // The four settings.
+    heading(layout, device, tr("Settings as the instrument read them"));
+    const QList<qreal> settingColumns = {0, w * 0.30, w * 0.52, w * 0.74};
+    const qreal rowHeight = line + 4 * Pt;
+    const QFont mono = font(9.5, false, true);
+    tableRow(layout, device, settingColumns,
+             {tr("Setting"), tr("As found"), tr("As left"), tr("Changed")}, rowHeight, true, mono);
+    const QStringList names = {tr("Zero"), tr("Span"), tr("Low Range"), tr("High Range")};
+    for (int k = 0; k < protocol::FieldCount; ++k) {
+        const QString found = run.asFound ? fieldList(*run.asFound)[k] : QString();
+        const QString left = run.asLeft ? fieldList(*run.asLeft)[k] : QString();
+        tableRow(layout, device, settingColumns,
+                 {names[k], shown(found), shown(left), found != left ? tr("changed") : QString()},
+                 rowHeight, false, mono);
+    }
+    layout.space(8);
+
+    // What was done.
+    heading(layout, device, tr("What was done"));
+    if (run.steps.isEmpty())
+        layout.add(line, [=](QPainter &p, qreal top) {
+            p.setFont(body);
+            p.setPen(Faint);
+            p.drawText(QPointF(x, top + bodyMetrics.ascent()), tr("Nothing was sent to the "
+                                                                  "instrument but the start."));
+        });
+    const qreal timeWidth = 52 * Pt;
+    for (const RecordedRun::Step &s : run.steps) {
+        const QString time = s.at.date() == run.started.date()
+                                 ? s.at.toString(QStringLiteral("HH:mm:ss"))
+                                 : s.at.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        const QFont f = font(9, s.flagged);
+        const QString text = s.flagged ? QStringLiteral("! ") + s.text : s.text;
+        const qreal h = wrappedHeight(device, f, w - timeWidth, text) + 2.5 * Pt;
+        layout.add(h, [=](QPainter &p, qreal top) {
+            p.setPen(Ink);
+            p.setFont(body);
+            p.drawText(QPointF(x, top + bodyMetrics.ascent()), time);
+            p.setFont(f);
+            p.drawText(QRectF(x + timeWidth, top, w - timeWidth, h),
+                       Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, text);
+        });
+    }
+
+    // Warnings, in words.
+    if (!run.warnings.isEmpty()) {
+        layout.space(8);
+        heading(layout, device, tr("Warnings"));
+        const QFont f = font(9, true);
+        for (const QString &warning : run.warnings) {
+            const qreal h = wrappedHeight(device, f, w - 12 * Pt, warning) + 3 * Pt;
+            layout.add(h, [=](QPainter &p, qreal top) {
+                p.setFont(f);
+                p.setPen(Ink);
+                p.drawText(QPointF(x, top + QFontMetricsF(f, device).ascent()),
+                           QStringLiteral("!"));
+                p.drawText(QRectF(x + 12 * Pt, top, w - 12 * Pt, h),
+                           Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, warning);
+            });
+        }
+    }
+    layout.space(8);
+
+    // Measured by hand, against a reference.
+    heading(layout, device, tr("Output measured"));
+    const QList<qreal> measuredColumns = {0, w * 0.30, w * 0.65};
+    tableRow(layout, device, measuredColumns, {QString(), tr("As found (mA)"), tr("As left (mA)")},
+             rowHeight, true, mono);
+    for (const QString &row : {tr("At zero"), tr("At span")})
+        tableRow(layout, device, measuredColumns, {row}, rowHeight + 8 * Pt, false, mono);
+    layout.add(line + 12 * Pt, [=](QPainter &p, qreal top) {
+        const qreal base = top + 10 * Pt + bodyMetrics.ascent();
+        blankField(p, device, x, base, half - 12 * Pt, tr("Reference meter"));
+        blankField(p, device, x + half, base, half, tr("Certificate"));
+    });
+    layout.space(8);
+
+    heading(layout, device, tr("Remarks"));
+    layout.add(3 * 20 * Pt, [=](QPainter &p, qreal top) {
+        p.setPen(QPen(Ink, 0.5 * Pt));
+        for (int i = 1; i <= 3; ++i)
+            p.drawLine(QPointF(x, top + i * 20 * Pt), QPointF(x + w, top + i * 20 * Pt));
+    });
+    layout.space(10);
+
+    heading(layout, device, tr("Calibrated by"));
+    layout.add(line + 18 * Pt, [=](QPainter &p, qreal top) {
+        const qreal base = top + 16 * Pt + bodyMetrics.ascent();
+        blankField(p, device, x, base, w * 0.36, tr("Name"));
+        blankField(p, device, x + w * 0.40, base, w * 0.22, tr("Date"));
+        blankField(p, device, x + w * 0.66, base, w * 0.34, tr("Signature"));
+    });
+
+    QPainter painter(&pdf);
+    painter.setRenderHint(QPainter::Antialiasing);
+    layout.paint(painter);
+    painter.end();
+    return bytes;
+}
+
+QString sheetPathFor(const QString &recordPath)
+{
+    const QFileInfo info(recordPath);
+    const QString base = info.suffix().compare(QLatin1String("csv"), Qt::CaseInsensitive) == 0
+                             ? info.completeBaseName()
+                             : info.fileName();
+    return info.dir().filePath(base + QStringLiteral(".pdf"));
+}
+
+QPageSize::PageSizeId paperFor(const QLocale &locale)
+{
+    // The territories whose common paper is Letter.
+    switch (locale.territory()) {
+    case QLocale::UnitedStates:
+    case QLocale::Canada:
+    case QLocale::Mexico:
+    case QLocale::Philippines:
+    case QLocale::Chile:
+    case QLocale::Colombia:
+    case QLocale::Venezuela:
+    case QLocale::CostaRica:
+    case QLocale::Guatemala:
+    case QLocale::Panama:
+    case QLocale::PuertoRico:
+    case QLocale::ElSalvador:
+    case QLocale::Nicaragua:
+    case QLocale::Belize:
+        return QPageSize::Letter;
+    default:
+        return locale.measurementSystem() == QLocale::ImperialUSSystem ? QPageSize::Letter
+                                                                       : QPageSize::A4;
+    }
+}
+
+std::variant<RecordedRun, Result> read(const QString &recordPath)
+{
+    Result refused;
+    refused.status = Result::NotARecord;
+    refused.sheetPath = sheetPathFor(recordPath);
+    QFile record(recordPath);
+    if (!record.open(QIODevice::ReadOnly)) {
+        refused.message = tr("Cannot read %1: %2").arg(recordPath, record.errorString());
+        return refused;
+    }
+    if (record.size() > MaxRecordBytes) {
+        refused.message = tr("%1 is not a run record of this console: larger than any run's "
+                             "record")
+                              .arg(recordPath);
+        return refused;
+    }
+    auto run = RecordedRun::read(record.readAll(), QFileInfo(recordPath).fileName());
+    if (const QString *why = std::get_if<QString>(&run)) {
+        refused.message = tr("%1 is not a run record of this console: %2").arg(recordPath, *why);
+        return refused;
+    }
+    return std::get<RecordedRun>(std::move(run));
+}
+
+Result write(const RecordedRun &run, const QString &recordPath, const QLocale &locale)
+{
+    Result result;
+    result.sheetPath = sheetPathFor(recordPath);
+    const QByteArray pdf = render(run, paperFor(locale));
+    QSaveFile out(result.sheetPath);
+    if (pdf.isEmpty() || !out.open(QIODevice::WriteOnly) || out.write(pdf) != pdf.size() ||
+        !out.commit()) {
+        result.status = Result::CannotWrite;
+        result.message =
+            tr("Cannot write the calibration sheet %1: %2")
+                .arg(result.sheetPath,
+                     pdf.isEmpty() ? tr("the page could not be drawn") : out.errorString());
+    }
+    return result;
+}
+
+Result make(const QString &recordPath, const QLocale &locale)
+{
+    auto run = read(recordPath);
+    if (const Result *refused = std::get_if<Result>(&run))
+        return *refused;
+    return write(std::get<RecordedRun>(run), recordPath, locale);
+}
+
+} // namespace runsheet

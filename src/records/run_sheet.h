@@ -1,0 +1,45 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QLocale>
+#include <QPageSize>
+#include <QString>
+
+#include "records/recorded_run.h"
+
+#include <variant>
+
+// The calibration sheet of a run: one PDF page (more for a long run) made from
+// the record alone, to print and sign: as found, what was done, as left,
+// warnings, blank fields for the hand, and the record's name and SHA-256 at
+// the foot. Needs a QGuiApplication (for its fonts), no display.
+namespace runsheet {
+
+// Beside the record: its name with ".pdf".
+QString sheetPathFor(const QString &recordPath);
+
+// Letter where the locale's territory uses it, A4 elsewhere.
+QPageSize::PageSizeId paperFor(const QLocale &locale);
+
+struct Result
+{
+    enum Status { Written, NotARecord, CannotWrite };
+    Status status = Written;
+    QString sheetPath;
+    // For the technician, naming the file and the reason; empty when written.
+    QString message;
+};
+
+// Reads the record and writes its sheet, replacing an earlier one.
+Result make(const QString &recordPath, const QLocale &locale = QLocale::system());
+
+// The two halves of make(): reading needs no QGuiApplication, so a file that
+// is not a record is refused before any is made.
+std::variant<RecordedRun, Result> read(const QString &recordPath);
+Result write(const RecordedRun &run, const QString &recordPath,
+             const QLocale &locale = QLocale::system());
+
+// The sheet of a record already read, as PDF bytes.
+QByteArray render(const RecordedRun &run, QPageSize::PageSizeId paper);
+
+} // namespace runsheet
