@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: MIT
-#include "app/command_line.h"
 #include "console/orvane.h"
 #include "link/port_map.h"
+#include "startup/command_line.h"
 #ifdef ZELVOR_ENDING_SIGNALS
-#include "app/ending_signals.h"
+#include "ending/ending_signals.h"
 #endif
 #ifdef ZELVOR_SIMULATED_INSTRUMENT
-#include "app/simulated_instrument.h"
+#include "startup/simulated_instrument.h"
 #endif
 
 #include <QApplication>

@@ -6,9 +6,9 @@
 // Config., status frames, the calibration actions and a failing port.
 #include "console_test_support.h"
 
-#include "app/ending_signals.h"
 #include "app/module1.h"
 #include "console/main_window_layout.h"
+#include "ending/ending_signals.h"
 #include "flock_holder.h"
 #include "golden_geometry.h"
 #include "link/serial_port.h"

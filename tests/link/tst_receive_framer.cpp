@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-#include "link/protocol.h"
-#include "link/receive_framer.h"
+#include "protocol/protocol.h"
+#include "protocol/receive_framer.h"
 #include "reference_framer.h"
 
 #include <QDir>
