@@ -4,8 +4,8 @@
 // the line's own rate.
 
 #include "bench_machine.h"
-#include "link/protocol.h"
-#include "link/receive_framer.h"
+#include "protocol/protocol.h"
+#include "protocol/receive_framer.h"
 
 #include <QByteArray>
 #include <QRandomGenerator>

@@ -1,16 +1,16 @@
 // SPDX-License-Identifier: MIT
-#include "app/command_line.h"
 #include "console/orvane.h"
 #include "console/port_words.h"
 #include "link/port_map.h"
 #include "records/run_sheet.h"
+#include "startup/command_line.h"
 #ifdef ZELVOR_ENDING_SIGNALS
-#include "app/ending_signals.h"
+#include "ending/ending_signals.h"
 #endif
 #ifdef ZELVOR_PROCESS_GUARDS
-#include "app/process_guards.h"
+#include "startup/process_guards.h"
 #endif
-#include "app/simulated_instrument.h"
+#include "startup/simulated_instrument.h"
 
 #include <QApplication>
 #include <QFileInfo>

@@ -4,7 +4,7 @@
 #include "app/module1.h"
 #include "console/main_window_layout.h"
 #include "console/port_words.h"
-#include "link/emergency_stop.h"
+#include "ending/emergency_stop.h"
 #include "link/port_map.h"
 #include "records/run_record.h"
 #include "records/run_sheet.h"
@@ -31,7 +31,6 @@
 #include <cstdio>
 
 #include <algorithm>
-#include <vector>
 
 namespace {
 
@@ -57,7 +56,7 @@ public:
 constexpr int FramingWaitMs = 2000;
 
 // The element index of a one-element control array.
-constexpr const char *IndexProperty = "controlArrayIndex";
+constexpr const char *IndexProperty = design::ControlArrayIndex;
 
 QIcon programIcon()
 {
@@ -165,8 +164,7 @@ void Orvane::buildWindow()
 
     auto *client = new QWidget(this);
     client->setObjectName(QStringLiteral("client"));
-    client->setFixedSize(design::twipsToPixels(layout::MainWindow.clientWidth),
-                         design::twipsToPixels(layout::MainWindow.clientHeight));
+    client->setFixedSize(design::clientSize(layout::MainWindow));
     client->setAutoFillBackground(true);
     client->setBackgroundRole(design::paletteRole(layout::MainWindow.background));
     setCentralWidget(client);
@@ -215,62 +213,21 @@ void Orvane::moveEvent(QMoveEvent *event)
 
 void Orvane::buildControls(QWidget *client)
 {
-    std::vector<std::pair<int, QWidget *>> tabOrder;
-    for (const layout::ControlSpec &row : layout::MainWindowControls) {
-        const QString caption = QString::fromUtf8(row.caption);
-        QWidget *control = nullptr;
-        switch (row.kind) {
-        case layout::Kind::Label: {
-            auto *label = new QLabel(caption, client);
-            label->setTextFormat(Qt::PlainText);
-            label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-            control = label;
-            break;
-        }
-        case layout::Kind::TextBox: {
-            auto *box = new QLineEdit(client);
-            if (row.maxLength > 0) {
-                box->setMaxLength(row.maxLength);
-                box->setValidator(new EntryValidator(box));
-                box->installEventFilter(this);
-            }
-            control = box;
-            break;
-        }
-        case layout::Kind::CommandButton: {
-            auto *button = new QPushButton(caption, client);
-            // Enter presses the focused button, as on the platform the design
-            // came from (Space does anyway).
-            button->setAutoDefault(true);
-            button->installEventFilter(this);
-            if (row.index >= 0)
-                button->setProperty(IndexProperty, row.index);
-            control = button;
-            break;
-        }
-        }
-        control->setObjectName(QLatin1String(row.name));
-        control->setGeometry(design::twipsToPixels(row.rect));
-        control->setFont(design::fontFor(row.font));
-        if (row.accessibleName)
-            control->setAccessibleName(QString::fromUtf8(row.accessibleName));
-        if (row.role.kind == layout::ControlRole::Calibration)
-            calibration[row.role.position] = control;
-        else if (row.role.kind == layout::ControlRole::Reading)
-            readings[row.role.position] = static_cast<QLineEdit *>(control);
-        if (row.kind == layout::Kind::Label) {
-            control->setAutoFillBackground(true);
-            control->setBackgroundRole(design::paletteRole(row.background));
-        } else {
-            tabOrder.emplace_back(row.tabOrder, control);
-        }
+    design::buildForm(client, layout::MainWindowControls);
+    for (int i = 0; i < console::CalibrationControlCount; ++i)
+        calibration[i] = client->findChild<QWidget *>(
+            QLatin1String(layout::CalibrationControlNames[i]), Qt::FindDirectChildrenOnly);
+    for (std::size_t i = 0; i < readings.size(); ++i)
+        readings[i] = client->findChild<QLineEdit *>(QLatin1String(layout::ReadingBoxNames[i]),
+                                                     Qt::FindDirectChildrenOnly);
+    for (CalibrationControl box :
+         {CalibrationControl::Low_range_text, CalibrationControl::High_range_text})
+        entryBox(box)->setValidator(new EntryValidator(entryBox(box)));
+    // A held key presses once; see eventFilter().
+    for (QWidget *control : calibration) {
+        if (qobject_cast<QPushButton *>(control) || qobject_cast<QLineEdit *>(control))
+            control->installEventFilter(this);
     }
-    applyDesignedColors();
-
-    std::sort(tabOrder.begin(), tabOrder.end(),
-              [](const auto &a, const auto &b) { return a.first < b.first; });
-    for (std::size_t i = 1; i < tabOrder.size(); ++i)
-        setTabOrder(tabOrder[i - 1].second, tabOrder[i].second);
 }
 
 QPushButton *Orvane::button(CalibrationControl control) const
@@ -284,30 +241,10 @@ QLineEdit *Orvane::entryBox(CalibrationControl control) const
 }
 
 // The reading boxes: background system colour 10, Zero_real's text system
-// colour 5. They are disabled for good, and a disabled line edit
-// draws its text in the style's grey, faint on a face-coloured box: so their
-// text colour is set for the disabled state as well. A designed text colour
-// that is not legible on its background (white on face grey, less than 1.2:1)
-// gives way to the palette's normal text colour.
+// colour 5, legible also while they are disabled (design::applyColors()).
 void Orvane::applyDesignedColors()
 {
-    for (const layout::ControlSpec &row : layout::MainWindowControls) {
-        if (row.kind != layout::Kind::TextBox || row.background == layout::SystemColor::Default)
-            continue;
-        auto *box = centralWidget()->findChild<QLineEdit *>(QLatin1String(row.name),
-                                                            Qt::FindDirectChildrenOnly);
-        const QPalette inherited = palette();
-        QPalette boxPalette = box->palette();
-        const QColor background = design::systemColor(row.background, inherited);
-        const QColor normalText = inherited.color(QPalette::Active, QPalette::Text);
-        const QColor designedText = row.foreground == layout::SystemColor::Default
-                                        ? normalText
-                                        : design::systemColor(row.foreground, inherited);
-        boxPalette.setColor(QPalette::Base, background);
-        boxPalette.setColor(QPalette::Text,
-                            design::legibleTextColor(designedText, background, normalText));
-        box->setPalette(boxPalette);
-    }
+    design::applyColors(centralWidget(), layout::MainWindowControls);
 }
 
 void Orvane::changeEvent(QEvent *event)

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "dialogs/auxiliary_window.h"
 
-#include "dialogs/dialog_layout.h"
+#include "design/design.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -17,7 +17,7 @@ AuxiliaryWindow::AuxiliaryWindow(QWidget *mainWindow, const QString &title, QSiz
 {
     setWindowTitle(title);
     setFixedSize(clientSize);
-    setFont(dialogs::dialogFont());
+    setFont(design::fontFor(design::FontRole::Dialog));
     // Closing one of these never ends the program: the main window stays.
     setAttribute(Qt::WA_QuitOnClose, false);
 }

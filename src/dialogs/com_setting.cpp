@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "dialogs/com_setting.h"
 
-#include "dialogs/dialog_layout.h"
+#include "design/form.h"
 
 #include <QComboBox>
 #include <QPushButton>
@@ -10,28 +10,28 @@ namespace {
 
 constexpr int PortCount = 8;
 
-using dialogs::DialogControl;
-using K = dialogs::DialogControlKind;
+using K = design::ControlKind;
+
+constexpr design::FormWindow Window = {"ComSetting", "Communication Settings", 4560, 1560};
 
 // No font of its own anywhere: the default dialog font throughout.
 // clang-format off
-constexpr DialogControl Controls[] = {
-    // name          kind             text            left  top  width height  tab  font
-    {"OKButton",     K::PushButton,   "OK",           {3240, 120, 1215, 375},  0,   {}},
-    {"CancelButton", K::PushButton,   "Cancel",       {3240, 720, 1215, 375},  1,   {}},
-    {"Label1",       K::Label,        "Serial  Port", { 360, 240, 1335, 375},  2,   {}},
-    {"port_combo",   K::DropDownList, "",             {1320, 120, 1455, 315},  3,   {}},
+constexpr design::FormControl Controls[] = {
+    // name          kind              text            left  top  width height  tab
+    {"OKButton",     K::CommandButton, "OK",           {3240, 120, 1215, 375},  0},
+    {"CancelButton", K::CommandButton, "Cancel",       {3240, 720, 1215, 375},  1},
+    {"Label1",       K::Label,         "Serial  Port", { 360, 240, 1335, 375},  2},
+    {"port_combo",   K::DropDownList,  "",             {1320, 120, 1455, 315},  3},
 };
 // clang-format on
 
 } // namespace
 
 ComSetting::ComSetting(QWidget *mainWindow)
-    : AuxiliaryWindow(mainWindow, QStringLiteral("Communication Settings"),
-                      dialogs::twipsToPixels(4560, 1560))
+    : AuxiliaryWindow(mainWindow, QString::fromLatin1(Window.title), design::clientSize(Window))
 {
-    setObjectName(QStringLiteral("ComSetting"));
-    dialogs::buildControls(this, Controls);
+    setObjectName(QString::fromLatin1(Window.objectName));
+    design::buildForm(this, Controls);
     port_combo = findChild<QComboBox *>(QStringLiteral("port_combo"));
     auto *cancel = findChild<QPushButton *>(QStringLiteral("CancelButton"));
     connect(okButton(), &QPushButton::clicked, this, &ComSetting::okButtonClicked);

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "link/device_link.h"
 
-#include "link/emergency_stop.h"
+#include "ending/emergency_stop.h"
 
 DeviceLink::DeviceLink(QObject *parent) : QObject(parent)
 {

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "link/protocol.h"
-#include "link/receive_framer.h"
 #include "link/serial_port.h"
+#include "protocol/protocol.h"
+#include "protocol/receive_framer.h"
 
 #include <QList>
 #include <QObject>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "records/run_record.h"
 
-#include "link/emergency_stop.h"
+#include "ending/emergency_stop.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "link/protocol.h"
+#include "protocol/protocol.h"
 
 #include <QByteArrayView>
 #include <QDateTime>

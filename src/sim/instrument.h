@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "link/protocol.h"
-#include "link/receive_framer.h"
+#include "protocol/protocol.h"
+#include "protocol/receive_framer.h"
 
 #include <QByteArray>
 #include <QObject>

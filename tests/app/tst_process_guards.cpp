@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
-#include "app/process_guards.h"
+#include "startup/process_guards.h"
 #include "csv_reader.h"
 #include "link/device_link.h"
-#include "link/emergency_stop.h"
+#include "ending/emergency_stop.h"
 #include "port_routes.h"
 #include "pty_instrument.h"
 #include "records/run_record.h"

@@ -1,14 +1,16 @@
 // SPDX-License-Identifier: MIT
-// The main window Orvane: its layout against the table, start-up
+// The main window Orvane: its layout against the table and the golden
+// geometry, start-up
 // state and menus, the entry boxes' refusals, and, over a real
 // pseudo-terminal with the test playing the instrument, Start Config., Stop
 // Config., status frames, the calibration actions and a failing port.
 #include "console_test_support.h"
 
-#include "app/ending_signals.h"
 #include "app/module1.h"
 #include "console/main_window_layout.h"
+#include "ending/ending_signals.h"
 #include "flock_holder.h"
+#include "golden_geometry.h"
 #include "link/serial_port.h"
 #include "port_routes.h"
 #include "pty_instrument.h"
@@ -185,16 +187,16 @@ void TestOrvane::windowAndControlsAsTheTable()
     QVERIFY(orvane->windowIcon().availableSizes().contains(QSize(32, 32)));
 
     QCOMPARE(client->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly).size(), 21);
-    for (const layout::ControlSpec &row : layout::MainWindowControls) {
+    for (const design::FormControl &row : layout::MainWindowControls) {
         QWidget *c = control(client, row.name);
         QVERIFY2(c && c->isVisible(), row.name);
-        QCOMPARE(c->geometry(), design::twipsToPixels(row.rect));
+        QCOMPARE(c->geometry(), goldenRect(QStringLiteral("Orvane"), QLatin1String(row.name)));
         QVERIFY2(client->rect().contains(c->geometry()), row.name);
         // Label and button caption; a text box starts empty.
-        QCOMPARE(c->property("text").toString(), QString::fromUtf8(row.caption));
-        QCOMPARE(c->font(), design::fontFor(row.font));
+        QCOMPARE(c->property("text").toString(), QString::fromUtf8(row.text));
+        QCOMPARE(c->font(), design::fontFor(row.font.role));
         QCOMPARE(c->accessibleName(), QString::fromUtf8(row.accessibleName));
-        if (row.kind == layout::Kind::Label)
+        if (row.kind == design::ControlKind::Label)
             QCOMPARE(c->focusPolicy(), Qt::NoFocus);
     }
     // The design in its own words: captions with their blanks, edges, fonts, colours.

@@ -336,7 +336,7 @@ void TestAuxiliaryIntegration::shouldKeepEveryEnabledFlagThroughTheLock()
         action(orvane.get(), menuItem.toLatin1().constData())->trigger();
         QVERIFY(!orvane->isEnabled());
         for (int i = 0; i < console::CalibrationControlCount; ++i) {
-            const char *name = layout::objectName(console::CalibrationControl(i));
+            const char *name = layout::CalibrationControlNames[i];
             QVERIFY2(!control(orvane.get(), name)->isEnabled(), name);
         }
         QCOMPARE(snapshot(orvane.get()), before);

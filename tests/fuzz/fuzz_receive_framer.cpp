@@ -4,8 +4,8 @@
 // notification at a time (the reading boxes then show only the last frame).
 // Every frame end and every frame shown must match the plain reference.
 
-#include "link/protocol.h"
-#include "link/receive_framer.h"
+#include "protocol/protocol.h"
+#include "protocol/receive_framer.h"
 #include "reference_framer.h"
 
 #include <fuzzer/FuzzedDataProvider.h>

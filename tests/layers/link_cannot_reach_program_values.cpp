@@ -1,4 +1,4 @@
 // SPDX-License-Identifier: MIT
 // The link reports frames; it never writes the program's values itself.
 #include "app/module1.h"
-#include "link/protocol.h"
+#include "protocol/protocol.h"

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "link/device_link.h"
-#include "link/protocol.h"
-#include "link/receive_framer.h"
+#include "protocol/protocol.h"
+#include "protocol/receive_framer.h"
 #include "port_routes.h"
 #include "sim/instrument.h"
 #include "sim/line.h"

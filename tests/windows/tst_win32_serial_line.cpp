@@ -5,7 +5,7 @@
 // asked to (the port vanishing).
 #include "link/device_link.h"
 #include "link/port_map.h"
-#include "link/protocol.h"
+#include "protocol/protocol.h"
 #include "link/win32_serial_line.h"
 
 #include <QFile>

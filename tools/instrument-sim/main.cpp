@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // zelvor-instrument-sim: plays the instrument on a serial line so that the
 // console can be tried, shown and tested without one.
-#include "app/ending_signals.h"
+#include "ending/ending_signals.h"
 #include "sim/instrument.h"
 #include "sim/line.h"
 

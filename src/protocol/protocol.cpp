@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "link/protocol.h"
+#include "protocol/protocol.h"
 
 namespace protocol {
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "app/simulated_instrument.h"
+#include "startup/simulated_instrument.h"
 
 #include "link/port_map.h"
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-#include "link/receive_framer.h"
+#include "protocol/receive_framer.h"
 
-#include "link/protocol.h"
+#include "protocol/protocol.h"
 
 bool ReceiveFramer::step(char c)
 {

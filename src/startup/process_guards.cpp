@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-#include "app/process_guards.h"
+#include "startup/process_guards.h"
 
-#include "link/emergency_stop.h"
+#include "ending/emergency_stop.h"
 
 #include <QCoreApplication>
 #include <QRegularExpression>

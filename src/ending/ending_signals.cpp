@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "app/ending_signals.h"
+#include "ending/ending_signals.h"
 
 #include <QSocketNotifier>
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "app/command_line.h"
+#include "startup/command_line.h"
 
 #include "link/port_map.h"
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "link/emergency_stop.h"
+#include "ending/emergency_stop.h"
 
 #include <QCoreApplication>
 #include <QFile>
