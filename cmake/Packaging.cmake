@@ -86,13 +86,20 @@ if(WIN32)
     install(FILES $<TARGET_FILE:Qt6::Core> $<TARGET_FILE:Qt6::Gui> $<TARGET_FILE:Qt6::Widgets>
             ${zelvor_runtime_dlls}
             DESTINATION ${CMAKE_INSTALL_BINDIR})
-    # The offscreen platform makes sheets with --sheet, where no window is shown.
     install(FILES $<TARGET_FILE:Qt6::QWindowsIntegrationPlugin>
-                  $<TARGET_FILE:Qt6::QOffscreenIntegrationPlugin>
             DESTINATION ${CMAKE_INSTALL_BINDIR}/platforms)
     install(FILES $<TARGET_FILE:Qt6::QWindowsVistaStylePlugin>
             DESTINATION ${CMAKE_INSTALL_BINDIR}/styles)
     install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION .)
+    # A stripped install (cpack) strips the DLLs brought along too.
+    install(CODE "
+        if(CMAKE_INSTALL_DO_STRIP)
+            file(GLOB_RECURSE dlls \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/*.dll\")
+            foreach(dll IN LISTS dlls)
+                execute_process(COMMAND \"${CMAKE_STRIP}\" --strip-unneeded \"\${dll}\"
+                    COMMAND_ERROR_IS_FATAL ANY)
+            endforeach()
+        endif()")
 endif()
 
 set(CPACK_PACKAGE_NAME zelvor-console)

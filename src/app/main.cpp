@@ -30,7 +30,11 @@ int makeSheet(int argc, char *argv[], const QString &recordPath)
     if (const runsheet::Result *refused = std::get_if<runsheet::Result>(&run)) {
         sheet = *refused;
     } else {
+#ifndef Q_OS_WIN
+        // Windows always has its desktop, and draws with the system's fonts
+        // there; elsewhere there may be no display at all.
         qputenv("QT_QPA_PLATFORM", "offscreen");
+#endif
         const QGuiApplication app(argc, argv);
         sheet = runsheet::write(std::get<RecordedRun>(run), recordPath);
     }
