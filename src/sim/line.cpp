@@ -108,14 +108,3 @@ void PtyLine::dropUnread()
     unread_at_last_check = 0;
     emit trouble(QStringLiteral("no console reads the line: %1 bytes dropped").arg(dropped));
 }
-
-PortLine::PortLine(const QString &path, QObject *parent) : Line(parent), path(path)
-{
-    // The project's port opens "Com N": here Com 1, the port's own first number.
-    PortMap({{1, path}}).install();
-    connect(&port, &SerialPort::received, this, [this] { emit received(port.read()); });
-    connect(&port, &SerialPort::failed, this, [this](const PortError &e) {
-        emit trouble(QStringLiteral("port failed: %1").arg(e.description));
-    });
-    port.open();
-}

@@ -93,7 +93,6 @@ private:
     InProcessLine line;
 };
 
-#ifndef Q_OS_WIN
 // A real serial port, opened with the console's own line settings.
 class PortLine : public Line
 {
@@ -110,4 +109,3 @@ private:
     QString path;
     SerialPort port;
 };
-#endif

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: MIT
 // zelvor-instrument-sim: plays the instrument on a serial line so that the
 // console can be tried, shown and tested without one.
+#ifdef ZELVOR_ENDING_SIGNALS
 #include "ending/ending_signals.h"
+#endif
 #include "sim/instrument.h"
 #include "sim/line.h"
 
@@ -14,8 +16,10 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#ifndef Q_OS_WIN
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 namespace {
 
@@ -48,6 +52,7 @@ QString visible(const QByteArray &bytes)
     return out;
 }
 
+#ifndef Q_OS_WIN
 // A link left behind by a simulator that could not tidy up (kill -9, a crash)
 // leads to a pseudo-terminal that is gone, or that is our own now: numbers are
 // used again at once. Any other that exists belongs to someone else.
@@ -101,6 +106,7 @@ void removeLink(const QString &link, const QString &target)
     if (n > 0 && QByteArray(buf, n) == QFile::encodeName(target))
         ::unlink(QFile::encodeName(link).constData());
 }
+#endif
 
 } // namespace
 
@@ -109,7 +115,12 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("zelvor-instrument-sim"));
     QCoreApplication::setApplicationVersion(QStringLiteral(ZELVOR_VERSION));
+#ifdef Q_OS_WIN
+    // Windows' C library buffers a "line-buffered" stream whole.
+    std::setvbuf(stdout, nullptr, _IONBF, 0);
+#else
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
+#endif
 
     QCommandLineParser parser;
     parser.setApplicationDescription(
@@ -188,25 +199,39 @@ int main(int argc, char *argv[])
     }
 
     std::unique_ptr<Line> line;
+#ifdef Q_OS_WIN
+    // Windows has no pseudo-terminals: the instrument plays on a real port,
+    // led to the console's by a null-modem cable or a pair of virtual ports.
+    if (!parser.isSet(port_opt) || parser.isSet(link_opt)) {
+        say(QStringLiteral("on Windows, give --port COMn, a port that leads to the console's "
+                           "(a null-modem cable or a pair of virtual ports); --link is not "
+                           "available"));
+        return 2;
+    }
+    line = std::make_unique<PortLine>(parser.value(port_opt));
+#else
     if (parser.isSet(port_opt))
         line = std::make_unique<PortLine>(parser.value(port_opt));
     else
         line = std::make_unique<PtyLine>();
+#endif
     if (!line->isOpen()) {
         say(QStringLiteral("cannot open the line: %1").arg(line->errorString()));
         return 1;
     }
 
+    QString link;
+#ifdef ZELVOR_ENDING_SIGNALS
     // Before the link exists: an ending signal must always find it to remove.
     EndingSignals ending;
     QObject::connect(&ending, &EndingSignals::received, &app, &QCoreApplication::quit);
 
-    QString link;
     if (parser.isSet(link_opt)) {
         link = parser.value(link_opt);
         if (!makeLink(link, line->consolePath()))
             return 1;
     }
+#endif
 
     QObject::connect(line.get(), &Line::received, &app, [&](const QByteArray &bytes) {
         if (rx_log.isOpen())
@@ -242,10 +267,12 @@ int main(int argc, char *argv[])
     instrument.setPeriod(period);
 
     const int rc = app.exec();
+#ifndef Q_OS_WIN
     if (!link.isEmpty()) {
         removeLink(link, line->consolePath());
         say(QStringLiteral("removed %1").arg(link));
     }
+#endif
     say(QStringLiteral("simulator ended"));
     return rc;
 }
