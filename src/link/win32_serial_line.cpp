@@ -175,8 +175,8 @@ void Win32SerialLine::readLoop()
             if (!ClearCommError(native(handle), &errors, &status)) {
                 const DWORD code = GetLastError();
                 if (!stopping.load())
-                    QMetaObject::invokeMethod(this, [this, code] { fail(code); },
-                                              Qt::QueuedConnection);
+                    QMetaObject::invokeMethod(
+                        this, [this, code] { fail(code); }, Qt::QueuedConnection);
                 return;
             }
             continue;

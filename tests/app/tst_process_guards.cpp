@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: MIT
-#include "startup/process_guards.h"
 #include "csv_reader.h"
-#include "link/device_link.h"
 #include "ending/emergency_stop.h"
+#include "link/device_link.h"
 #include "port_routes.h"
 #include "pty_instrument.h"
 #include "records/run_record.h"
+#include "startup/process_guards.h"
 
 #include <QDir>
 #include <QProcess>

@@ -16,8 +16,8 @@
 #include "pty_instrument.h"
 
 #include <QClipboard>
-#include <QKeyEvent>
 #include <QDir>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "link/device_link.h"
+#include "port_routes.h"
 #include "protocol/protocol.h"
 #include "protocol/receive_framer.h"
-#include "port_routes.h"
 #include "sim/instrument.h"
 #include "sim/line.h"
 

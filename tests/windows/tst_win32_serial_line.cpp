@@ -5,8 +5,8 @@
 // asked to (the port vanishing).
 #include "link/device_link.h"
 #include "link/port_map.h"
-#include "protocol/protocol.h"
 #include "link/win32_serial_line.h"
+#include "protocol/protocol.h"
 
 #include <QFile>
 #include <QSignalSpy>
