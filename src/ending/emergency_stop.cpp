@@ -206,7 +206,9 @@ void setStopFrame(QByteArrayView frame)
 {
     frameLength.store(0);
     const int size = frame.size() <= MaxFrame ? int(frame.size()) : 0;
-    std::memcpy(frameBytes, frame.data(), std::size_t(size));
+    // An empty view may hold no pointer at all, which memcpy must not be given.
+    if (size > 0)
+        std::memcpy(frameBytes, frame.data(), std::size_t(size));
     frameLength.store(size);
 }
 

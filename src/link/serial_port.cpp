@@ -33,10 +33,6 @@ constexpr int CloseDrainMs = 1000;
 
 // One character (start, 8 data and stop bit) at 19200 baud.
 constexpr unsigned long CharacterMicroseconds = 10 * 1000000 / SerialPort::BaudRate + 1;
-// How often what is queued is asked after: soon after a write, less often on
-// a line that takes nothing.
-constexpr int FirstLeftCheckMs = 2;
-constexpr int LastLeftCheckMs = 250;
 
 #ifdef Q_OS_UNIX
 // The group that may use the device, when its mode lets that group read and write.
@@ -312,37 +308,18 @@ void SerialPort::closePort()
     emit left(count);
 }
 
+// Still in QSerialPort's buffer, or in the driver's output queue.
 qint64 SerialPort::outputQueued() const
 {
+    if (!port.isOpen())
+        return 0;
+    qint64 queued = port.bytesToWrite();
 #ifdef TIOCOUTQ
-    int queued = 0;
-    if (port.isOpen() && ::ioctl(port.handle(), TIOCOUTQ, &queued) == 0)
-        return queued;
+    int in_driver = 0;
+    if (::ioctl(port.handle(), TIOCOUTQ, &in_driver) == 0)
+        queued += in_driver;
 #endif
-    return 0;
-}
-
-qint64 SerialPort::bytesLeft() const
-{
-    if (!port.isOpen())
-        return written;
-    return written - port.bytesToWrite() - outputQueued();
-}
-
-void SerialPort::checkLeft()
-{
-    if (!port.isOpen())
-        return;
-    const qint64 count = bytesLeft();
-    if (count > reported_left) {
-        reported_left = count;
-        left_check.setInterval(FirstLeftCheckMs);
-        emit left(count);
-    } else {
-        left_check.setInterval(qMin(left_check.interval() * 2, LastLeftCheckMs));
-    }
-    if (count < written)
-        left_check.start();
+    return queued;
 }
 
 // Handed to the driver is not yet on the line: a UART may still hold the
@@ -366,7 +343,7 @@ void SerialPort::write(QByteArrayView bytes)
     const qint64 taken = port.write(bytes.data(), bytes.size());
     if (taken > 0)
         written += taken;
-    left_check.start(FirstLeftCheckMs);
+    startLeftCheck();
 }
 
 void SerialPort::onError(QSerialPort::SerialPortError error)

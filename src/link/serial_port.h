@@ -94,7 +94,9 @@ signals:
 
 private:
     void waitUntilSent(const QDeadlineTimer &deadline);
+    // Bytes written that have not left the machine yet.
     qint64 outputQueued() const;
+    void startLeftCheck();
     void checkLeft();
     // Closes the port, telling first what has left.
     void closePort();

@@ -16,10 +16,6 @@ namespace {
 
 // A stalled line must not hang the console on close.
 constexpr int CloseDrainMs = 1000;
-// How soon, and then at most how seldom, what has left is looked at again.
-constexpr int FirstLeftCheckMs = 2;
-constexpr int LastLeftCheckMs = 250;
-
 } // namespace
 
 SerialPort::SerialPort(QObject *parent) : QObject(parent)
@@ -109,27 +105,6 @@ qint64 SerialPort::outputQueued() const
     return isOpen() ? line->queued() : 0;
 }
 
-qint64 SerialPort::bytesLeft() const
-{
-    return isOpen() ? written - outputQueued() : written;
-}
-
-void SerialPort::checkLeft()
-{
-    if (!isOpen())
-        return;
-    const qint64 count = bytesLeft();
-    if (count > reported_left) {
-        reported_left = count;
-        left_check.setInterval(FirstLeftCheckMs);
-        emit left(count);
-    } else {
-        left_check.setInterval(qMin(left_check.interval() * 2, LastLeftCheckMs));
-    }
-    if (count < written)
-        left_check.start();
-}
-
 void SerialPort::waitUntilSent(const QDeadlineTimer &deadline)
 {
     while (isOpen() && outputQueued() > 0 && !deadline.hasExpired())
@@ -145,7 +120,7 @@ void SerialPort::write(QByteArrayView bytes)
     if (!isOpen())
         return;
     written += bytes.size();
-    left_check.start(FirstLeftCheckMs);
+    startLeftCheck();
 }
 
 void SerialPort::onLineFailed(const PortError &error)
