@@ -164,7 +164,11 @@ QString PortWords::description(const PortDescription &description)
 #endif
         break;
     case PortDescription::Kind::Simulated:
+#ifdef Q_OS_WIN
+        lines += tr("A line inside this program, which plays the instrument at its other end.");
+#else
         lines += tr("A pseudo-terminal; this program plays the instrument at its other end.");
+#endif
         break;
     case PortDescription::Kind::NotListed:
         lines += tr("Present, but not a serial port this computer lists (a pseudo-terminal, for "
