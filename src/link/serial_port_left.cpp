@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: MIT
-// What has left the machine, told as it grows: the same on every platform,
-// whatever the port counts as still queued.
+// What every platform's port does alike: what has left the machine, told as
+// it grows, whatever the port counts as still queued; its ending.
 #include "link/serial_port.h"
+
+#include <QSignalBlocker>
 
 namespace {
 
@@ -11,6 +13,13 @@ constexpr int FirstLeftCheckMs = 2;
 constexpr int LastLeftCheckMs = 250;
 
 } // namespace
+
+// No signal from here: whoever listens may be going away too.
+SerialPort::~SerialPort()
+{
+    const QSignalBlocker quiet(this);
+    close();
+}
 
 qint64 SerialPort::bytesLeft() const
 {

@@ -24,13 +24,6 @@ SerialPort::SerialPort(QObject *parent) : QObject(parent)
     connect(&left_check, &QTimer::timeout, this, &SerialPort::checkLeft);
 }
 
-// No signal from here: whoever listens may be going away too.
-SerialPort::~SerialPort()
-{
-    const QSignalBlocker quiet(this);
-    close();
-}
-
 bool SerialPort::isOpen() const
 {
     return line && line->isOpen();

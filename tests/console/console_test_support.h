@@ -27,6 +27,15 @@ template <typename T = QWidget> T *control(QWidget *window, const char *name)
     return window->findChild<T *>(QLatin1String(name));
 }
 
+// What the four reading boxes show, in the order of the fields.
+inline QStringList readingTexts(QWidget *window)
+{
+    QStringList texts;
+    for (const char *name : ReadingBoxes)
+        texts << control<QLineEdit>(window, name)->text();
+    return texts;
+}
+
 inline QAction *action(QWidget *window, const char *name)
 {
     return window->findChild<QAction *>(QLatin1String(name));

@@ -80,9 +80,12 @@ private:
     QLineEdit *box(const char *name) { return control<QLineEdit>(orvane.get(), name); }
     void click(const char *name) { QTest::mouseClick(w(name), Qt::LeftButton); }
     void trigger(const char *name) { action(orvane.get(), name)->trigger(); }
-    QStringList readings();
     void startRun(bool answer); // Start Config., "#1$" read; a status frame if answer
-    bool portIsFree();          // nobody holds the instrument's line
+    // Ends the program `ending` ("Exit", "close box", "quit from elsewhere",
+    // "event loop ended elsewhere", "SIGTERM") from inside its event loop; the
+    // loop's status, 1 when it did not end within five seconds.
+    int endInEventLoop(const QByteArray &ending);
+    bool portIsFree(); // nobody holds the instrument's line
     // Each "Com N" leads to the instrument through a link named comN of its own.
     void routePorts();
     // The ports that runs opened, as the records' start lines name their links.
@@ -143,14 +146,6 @@ QList<int> TestOrvane::openedPorts()
     return ports;
 }
 
-QStringList TestOrvane::readings()
-{
-    QStringList texts;
-    for (const char *name : ReadingBoxes)
-        texts << box(name)->text();
-    return texts;
-}
-
 void TestOrvane::startRun(bool answer)
 {
     trigger("mnuOperation_start_capture");
@@ -158,7 +153,7 @@ void TestOrvane::startRun(bool answer)
     QCOMPARE(orvane->consoleState(), ConsoleState::Ready);
     if (answer) {
         QVERIFY(instrument->send("#4.0020.0-1.0100.$"));
-        QTRY_COMPARE(readings(), QStringList({"4.00", "20.0", "-1.0", "100."}));
+        QTRY_COMPARE(readingTexts(orvane.get()), QStringList({"4.00", "20.0", "-1.0", "100."}));
     }
 }
 
@@ -333,16 +328,17 @@ void TestOrvane::startAndStop()
     };
     QCOMPARE(menus(), QStringLiteral("001"));
     QVERIFY(instrument->send("noise#ABCDEFGHIJKLMNOP$#12#45678$"));
-    QTRY_COMPARE(readings(), QStringList({"12#4", "5678", "", ""}));
+    QTRY_COMPARE(readingTexts(orvane.get()), QStringList({"12#4", "5678", "", ""}));
     QVERIFY(!w("Zero_real")->isEnabled());
 
     trigger("mnuOperation_stop_capture");
     QCOMPARE(instrument->receiveFor(200), QByteArray());
     QCOMPARE(orvane->consoleState(), ConsoleState::Idle);
     QCOMPARE(menus(), QStringLiteral("110"));
-    QCOMPARE(readings(), QStringList({"12#4", "5678", "", ""})); // they survive Stop Config.
+    QCOMPARE(readingTexts(orvane.get()),
+             QStringList({"12#4", "5678", "", ""})); // they survive Stop Config.
     startRun(false); // the next run shows only its own instrument's readings
-    QCOMPARE(readings(), QStringList({"", "", "", ""}));
+    QCOMPARE(readingTexts(orvane.get()), QStringList({"", "", "", ""}));
 }
 
 // A run on which no instrument has answered yet: the readings and the device
@@ -353,7 +349,7 @@ void TestOrvane::newRunWaitsForItsOwnInstrument()
     trigger("mnuOperation_stop_capture");
     for (bool loneEnd : {true, false}) {
         startRun(false);
-        QCOMPARE(readings(), QStringList({"", "", "", ""}));
+        QCOMPARE(readingTexts(orvane.get()), QStringList({"", "", "", ""}));
         click("Feed_Zero");
         QTRY_VERIFY(shownWindow("Dialog")); // refused: nothing has answered on this run
         QCOMPARE(instrument->receiveFor(100), QByteArray());
@@ -364,10 +360,10 @@ void TestOrvane::newRunWaitsForItsOwnInstrument()
             // the last run's.
             QVERIFY(instrument->send("$"));
             QTRY_COMPARE(Module1::device_found, qint16(1));
-            QCOMPARE(readings(), QStringList({"", "", "", ""}));
+            QCOMPARE(readingTexts(orvane.get()), QStringList({"", "", "", ""}));
         } else {
             QVERIFY(instrument->send("#NEW1NEW2NEW3NEW4$"));
-            QTRY_COMPARE(readings(), QStringList({"NEW1", "NEW2", "NEW3", "NEW4"}));
+            QTRY_COMPARE(readingTexts(orvane.get()), QStringList({"NEW1", "NEW2", "NEW3", "NEW4"}));
             click("Feed_Zero");
             QCOMPARE(instrument->receive(3), QByteArray("#2$"));
             QCOMPARE(orvane->consoleState(), ConsoleState::FeedingZero);
@@ -596,22 +592,7 @@ void TestOrvane::endingWhileFeedingSendsItsStopFrameOnce()
     if (ending == "Stop Config.") {
         trigger("mnuOperation_stop_capture");
     } else {
-        QTimer::singleShot(0, orvane.get(), [this, ending] {
-            if (ending == "Exit")
-                trigger("mnuFile_Exit");
-            else if (ending == "close box")
-                orvane->close();
-            else if (ending == "quit from elsewhere")
-                QCoreApplication::quit();
-            else if (ending == "event loop ended elsewhere")
-                QCoreApplication::exit(0);
-            else
-                std::raise(SIGTERM);
-        });
-        QTimer watchdog; // if it did not end
-        connect(&watchdog, &QTimer::timeout, qApp, [] { QCoreApplication::exit(1); });
-        watchdog.start(5000);
-        QCOMPARE(QCoreApplication::exec(), 0);
+        QCOMPARE(endInEventLoop(ending), 0);
     }
     QCOMPARE(instrument->receive(stopFrame.size()), stopFrame);
     QCOMPARE(instrument->receiveFor(100), QByteArray()); // once
@@ -625,6 +606,26 @@ void TestOrvane::endingWhileFeedingSendsItsStopFrameOnce()
     QCOMPARE(run.mid(run.size() - tail.size()), tail);
     // Nothing else was sent after the feed.
     QCOMPARE(run.at(run.size() - tail.size() - 1).at(0), feed.isEmpty() ? "reading" : "sent");
+}
+
+int TestOrvane::endInEventLoop(const QByteArray &ending)
+{
+    QTimer::singleShot(0, orvane.get(), [this, ending] {
+        if (ending == "Exit")
+            trigger("mnuFile_Exit");
+        else if (ending == "close box")
+            orvane->close();
+        else if (ending == "quit from elsewhere")
+            QCoreApplication::quit();
+        else if (ending == "event loop ended elsewhere")
+            QCoreApplication::exit(0);
+        else
+            std::raise(SIGTERM);
+    });
+    QTimer watchdog;
+    connect(&watchdog, &QTimer::timeout, qApp, [] { QCoreApplication::exit(1); });
+    watchdog.start(5000);
+    return QCoreApplication::exec();
 }
 
 void TestOrvane::stopFrameThatCannotLeaveIsUnsent_data()
@@ -660,16 +661,7 @@ void TestOrvane::stopFrameThatCannotLeaveIsUnsent()
         trigger("mnuOperation_stop_capture");
         QTRY_COMPARE(operatorCloses.texts.size(), 1);
     } else {
-        QTimer::singleShot(0, orvane.get(), [this, ending] {
-            if (ending == "Exit")
-                trigger("mnuFile_Exit");
-            else
-                std::raise(SIGTERM);
-        });
-        QTimer watchdog; // if it did not end
-        connect(&watchdog, &QTimer::timeout, qApp, [] { QCoreApplication::exit(1); });
-        watchdog.start(5000);
-        QCOMPARE(QCoreApplication::exec(), 0);
+        QCOMPARE(endInEventLoop(ending), 0);
     }
     QCOMPARE(::tcflow(line, TCOON), 0);
     QCOMPARE(instrument->receiveFor(200), QByteArray()); // dropped, never sent late

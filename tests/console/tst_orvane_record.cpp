@@ -66,7 +66,6 @@ private:
     QWidget *w(const char *name) { return control(orvane.get(), name); }
     void click(const char *name) { QTest::mouseClick(w(name), Qt::LeftButton); }
     void trigger(const char *name) { action(orvane.get(), name)->trigger(); }
-    QStringList readings();
     // Start Config. and its "#1$" on the line.
     void startRun();
     // A status frame, and the boxes showing its fields.
@@ -104,14 +103,6 @@ void TestOrvaneRecord::cleanup()
     PortMap().install();
 }
 
-QStringList TestOrvaneRecord::readings()
-{
-    QStringList texts;
-    for (const char *name : ReadingBoxes)
-        texts << control<QLineEdit>(orvane.get(), name)->text();
-    return texts;
-}
-
 void TestOrvaneRecord::startRun()
 {
     trigger("mnuOperation_start_capture");
@@ -121,7 +112,7 @@ void TestOrvaneRecord::startRun()
 void TestOrvaneRecord::answer(const QByteArray &frame, const QStringList &fields)
 {
     QVERIFY(instrument->send(frame));
-    QTRY_COMPARE(readings(), fields);
+    QTRY_COMPARE(readingTexts(orvane.get()), fields);
 }
 
 void TestOrvaneRecord::press(const char *button, const QByteArray &frame)

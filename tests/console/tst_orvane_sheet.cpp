@@ -34,7 +34,6 @@ private:
     QWidget *w(const char *name) { return control(orvane.get(), name); }
     void click(const char *name) { QTest::mouseClick(w(name), Qt::LeftButton); }
     void trigger(const char *name) { action(orvane.get(), name)->trigger(); }
-    QStringList readings();
     // Start Config., and the simulator's settings on screen.
     void startRun();
     // The run's record, the only one in the folder.
@@ -87,18 +86,10 @@ void TestOrvaneSheet::cleanup()
     PortMap().install();
 }
 
-QStringList TestOrvaneSheet::readings()
-{
-    QStringList texts;
-    for (const char *name : ReadingBoxes)
-        texts << control<QLineEdit>(orvane.get(), name)->text();
-    return texts;
-}
-
 void TestOrvaneSheet::startRun()
 {
     trigger("mnuOperation_start_capture");
-    QTRY_COMPARE(readings(), QStringList({"4.00", "20.0", "0.00", "10.0"}));
+    QTRY_COMPARE(readingTexts(orvane.get()), QStringList({"4.00", "20.0", "0.00", "10.0"}));
 }
 
 QString TestOrvaneSheet::recordPath()
@@ -122,11 +113,11 @@ void TestOrvaneSheet::shouldShowWholeRunAsRecorded()
     click("Low_range_cmd");
     QTest::keyClicks(w("Low_range_text"), "12.5");
     click("Enter_L");
-    QTRY_COMPARE(readings().at(2), QString("12.5"));
+    QTRY_COMPARE(readingTexts(orvane.get()).at(2), QString("12.5"));
     click("High_range_cmd");
     QTest::keyClicks(w("High_range_text"), "250");
     click("Enter_H");
-    QTRY_COMPARE(readings().at(3), QString("250 "));
+    QTRY_COMPARE(readingTexts(orvane.get()).at(3), QString("250 "));
     click("Save_cmd");
     QTRY_COMPARE(instrument->savedSettings().highRange, QString("250 "));
     trigger("mnuOperation_stop_capture");
