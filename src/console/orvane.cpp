@@ -9,9 +9,11 @@
 #include "records/run_record.h"
 #include "records/run_sheet.h"
 #include "records/session_identity.h"
+#include "records/sheet_maker.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDir>
 #include <QEvent>
 #include <QIcon>
 #include <QKeyEvent>
@@ -120,7 +122,11 @@ void showMessageLater(QWidget *window, QMessageBox::Icon icon, const QString &te
 }
 
 // For an ending that may have no one left to read a message.
-void printUnsent(QString text)
+// How long File > Exit, the close box, a signal or the session's end wait
+// for a sheet still being made.
+constexpr int SheetWaitMs = 5000;
+
+void printOnStandardError(QString text)
 {
     std::fprintf(stderr, "%s: %s\n", qPrintable(QCoreApplication::applicationName()),
                  qPrintable(text.replace(QStringLiteral("\n\n"), QStringLiteral(" "))));
@@ -139,7 +145,8 @@ QString actionName(const QPushButton *button)
 using console::CalibrationControl;
 
 Orvane::Orvane(QWidget *parent)
-    : QMainWindow(parent), MSComm1(this), aux(this), record(std::make_unique<RunRecord>(QString()))
+    : QMainWindow(parent), MSComm1(this), aux(this), record(std::make_unique<RunRecord>(QString())),
+      sheets(std::make_unique<SheetMaker>())
 {
     buildWindow();
     connectHandlers();
@@ -335,11 +342,13 @@ void Orvane::connectHandlers()
     // Whatever else ends the event loop (a session manager, say) still ends
     // the run in order: no output left fed, the port closed.
     connect(qApp, &QCoreApplication::aboutToQuit, this, [this] {
-        if (!mnuOperation_stop_capture->isEnabled())
-            return;
-        const QString unsent = stopRun(QStringLiteral("exit"));
-        if (!unsent.isEmpty())
-            printUnsent(unsent);
+        for (const QString &note : endingNotes(QStringLiteral("exit")))
+            printOnStandardError(note);
+    });
+    connect(sheets.get(), &SheetMaker::made, this, [this](const runsheet::Result &sheet) {
+        const QString failure = sheetFailure(sheet);
+        if (!failure.isEmpty())
+            showMessageLater(this, QMessageBox::Warning, failure);
     });
     // Queued: the message box's event loop must not run inside the serial
     // port's own error notification.
@@ -470,14 +479,36 @@ void Orvane::recordWhoRuns()
     record->setIdentity(sessionIdentity());
 }
 
-void Orvane::makeSheet(const QString &recordPath)
+QString Orvane::sheetFailure(const runsheet::Result &sheet)
 {
-    const runsheet::Result sheet = runsheet::make(recordPath);
-    if (sheet.status != runsheet::Result::Written)
-        showMessageLater(this, QMessageBox::Warning,
-                         sheet.message + QStringLiteral("\n\nThe run's record is kept; "
-                                                        "\"zelvor-console --sheet\" makes the "
-                                                        "sheet of a record again."));
+    if (sheet.status == runsheet::Result::Written || sheet.status == runsheet::Result::Cancelled)
+        return {};
+    return sheet.message +
+           QStringLiteral("\n\nThe run's record is kept; \"zelvor-console --sheet\" "
+                          "makes the sheet of a record again.");
+}
+
+QStringList Orvane::endingNotes(const QString &endDetail)
+{
+    QStringList notes;
+    if (mnuOperation_stop_capture->isEnabled()) {
+        const QString unsent = stopRun(endDetail);
+        if (!unsent.isEmpty())
+            notes << unsent;
+    }
+    const SheetMaker::Outcome left = sheets->finish(QDeadlineTimer(SheetWaitMs));
+    for (const runsheet::Result &sheet : left.done) {
+        const QString failure = sheetFailure(sheet);
+        if (!failure.isEmpty())
+            notes << failure;
+    }
+    for (const QString &recordPath : left.unfinished)
+        notes << tr("No calibration sheet was made for %1: it was not done within %2 s.\n\nThe "
+                    "run's record is kept; this command makes its sheet: %3")
+                     .arg(QDir::toNativeSeparators(recordPath))
+                     .arg(SheetWaitMs / 1000)
+                     .arg(SheetMaker::commandFor(recordPath));
+    return notes;
 }
 
 void Orvane::clearReadings()
@@ -558,12 +589,13 @@ void Orvane::endSession()
 
 void Orvane::endProgram(const QString &endDetail)
 {
-    const QString unsent = mnuOperation_stop_capture->isEnabled() ? stopRun(endDetail) : QString();
-    if (unsent.isEmpty()) {
+    const QStringList notes = endingNotes(endDetail);
+    if (notes.isEmpty()) {
         QCoreApplication::exit(0);
         return;
     }
-    printUnsent(unsent);
+    for (const QString &note : notes)
+        printOnStandardError(note);
     // An ending the operator did not choose here leaves no time for a message.
     if (endDetail == QLatin1String("signal") || endDetail == QLatin1String("session ended")) {
         QCoreApplication::exit(0);
@@ -571,7 +603,8 @@ void Orvane::endProgram(const QString &endDetail)
     }
     // The operator asked to leave and is there to read it: the port and the
     // record are done with, and the program ends when the message is closed.
-    auto *box = new QMessageBox(QMessageBox::Critical, windowTitle(), unsent, QMessageBox::Ok);
+    auto *box = new QMessageBox(QMessageBox::Critical, windowTitle(),
+                                notes.join(QStringLiteral("\n\n")), QMessageBox::Ok);
     box->setTextFormat(Qt::PlainText);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(Qt::ApplicationModal);
@@ -704,7 +737,7 @@ QString Orvane::stopRun(const QString &endDetail)
     const bool recording = record->isRecording();
     record->end(endDetail);
     if (recording && !record_failed)
-        makeSheet(record->filePath());
+        sheets->make(record->filePath());
     const QString unsent = unsentText();
     unsent_frames.clear();
     return unsent;

@@ -17,6 +17,10 @@ class QLineEdit;
 class QMenu;
 class QPushButton;
 class RunRecord;
+class SheetMaker;
+namespace runsheet {
+struct Result;
+}
 
 // The console's main window: the reading boxes, the
 // calibration controls and the menus, built from the layout table of
@@ -114,9 +118,11 @@ private:
     // Once per run at most (the record stops at its first failure), after the
     // action that met it has returned.
     void showRecordFailure(const QString &message);
-    // The calibration sheet beside a whole record, once the port is closed; a
-    // sheet that cannot be made is reported once, as a record is.
-    void makeSheet(const QString &recordPath);
+    // A sheet that could not be made, in words; empty when it was.
+    static QString sheetFailure(const runsheet::Result &sheet);
+    // The run stopped if one is open, and the sheets being made given a few
+    // seconds: what the technician must still be told before the program ends.
+    QStringList endingNotes(const QString &endDetail);
 
     // Handlers, one per handled event, named after the control and the event.
     // The six control-array buttons get their element index and ignore it.
@@ -142,6 +148,9 @@ private:
     DeviceLink MSComm1;
     AuxiliaryWindows aux;
     std::unique_ptr<RunRecord> record;
+    // The calibration sheet beside each whole record, made once the port is
+    // closed, away from the window's thread.
+    std::unique_ptr<SheetMaker> sheets;
     // Unset: the application's data folder.
     std::optional<QString> record_folder;
     // Of the run being closed: frames that never left.

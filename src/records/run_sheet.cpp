@@ -482,11 +482,21 @@ Result write(const RecordedRun &run, const QString &recordPath, const QLocale &l
     return result;
 }
 
-Result make(const QString &recordPath, const QLocale &locale)
+Result make(const QString &recordPath, const QLocale &locale, const std::atomic<bool> *cancelled)
 {
+    const auto given_up = [&recordPath] {
+        Result result;
+        result.status = Result::Cancelled;
+        result.sheetPath = sheetPathFor(recordPath);
+        return result;
+    };
+    if (cancelled && *cancelled)
+        return given_up();
     auto run = read(recordPath);
     if (const Result *refused = std::get_if<Result>(&run))
         return *refused;
+    if (cancelled && *cancelled)
+        return given_up();
     return write(std::get<RecordedRun>(run), recordPath, locale);
 }
 

@@ -7,6 +7,7 @@
 
 #include "records/recorded_run.h"
 
+#include <atomic>
 #include <variant>
 
 // The calibration sheet of a run: one PDF page (more for a long run) made from
@@ -23,15 +24,17 @@ QPageSize::PageSizeId paperFor(const QLocale &locale);
 
 struct Result
 {
-    enum Status { Written, NotARecord, CannotWrite };
+    enum Status { Written, NotARecord, CannotWrite, Cancelled };
     Status status = Written;
     QString sheetPath;
     // For the technician, naming the file and the reason; empty when written.
     QString message;
 };
 
-// Reads the record and writes its sheet, replacing an earlier one.
-Result make(const QString &recordPath, const QLocale &locale = QLocale::system());
+// Reads the record and writes its sheet, replacing an earlier one. Once
+// `cancelled` is set, it stops soon and writes nothing.
+Result make(const QString &recordPath, const QLocale &locale = QLocale::system(),
+            const std::atomic<bool> *cancelled = nullptr);
 
 // The two halves of make(): reading needs no QGuiApplication, so a file that
 // is not a record is refused before any is made.

@@ -28,6 +28,7 @@ private slots:
     void init();
     void cleanup();
     void shouldShowWholeRunAsRecorded();
+    void shouldReportUnwritableSheetOnceAndSendExactFrames_data();
     void shouldReportUnwritableSheetOnceAndSendExactFrames();
 
 private:
@@ -125,6 +126,8 @@ void TestOrvaneSheet::shouldShowWholeRunAsRecorded()
 
     const QString record = recordPath();
     QVERIFY(!record.isEmpty());
+    // Made away from the window: it is there once done, whole.
+    QTRY_VERIFY(QFileInfo::exists(record.chopped(4) + ".pdf"));
     const std::optional<QString> text = pdfText(record.chopped(4) + ".pdf");
     QVERIFY(text);
     const CsvRows rows = readCsv(record);
@@ -187,10 +190,21 @@ void TestOrvaneSheet::shouldShowWholeRunAsRecorded()
     QVERIFY(text->contains("Record: " + QFileInfo(record).fileName()));
 }
 
+void TestOrvaneSheet::shouldReportUnwritableSheetOnceAndSendExactFrames_data()
+{
+    QTest::addColumn<QByteArray>("ending");
+    QTest::addColumn<QString>("endLine");
+    QTest::newRow("Stop Config.") << QByteArray("mnuOperation_stop_capture") << "stop";
+    // The program waits for the sheet and says so before it ends.
+    QTest::newRow("File > Exit") << QByteArray("mnuFile_Exit") << "exit";
+}
+
 // A folder stands where the sheet would go: one message naming it, the frames
 // on the line exactly those of the run, the record whole.
 void TestOrvaneSheet::shouldReportUnwritableSheetOnceAndSendExactFrames()
 {
+    QFETCH(QByteArray, ending);
+    QFETCH(QString, endLine);
     MessageCloser operatorCloses;
     startRun();
     const QString record = recordPath();
@@ -201,13 +215,13 @@ void TestOrvaneSheet::shouldReportUnwritableSheetOnceAndSendExactFrames()
     QTRY_COMPARE(instrument->feeding(), Instrument::Output::Zero);
     click("Stop_Feed_zero");
     click("Save_cmd");
-    trigger("mnuOperation_stop_capture");
+    trigger(ending.constData());
     QTRY_COMPARE(operatorCloses.texts.size(), 1);
     QVERIFY2(operatorCloses.texts.first().startsWith("Cannot write the calibration sheet " + sheet +
                                                      ": "),
              qPrintable(operatorCloses.texts.first()));
     QCOMPARE(received, QByteArray("#1$#2$#3$#8$"));
-    QCOMPARE(lastRecordedRun(folder).last(), QStringList({"end", "stop", "", "", "", ""}));
+    QCOMPARE(lastRecordedRun(folder).last(), QStringList({"end", endLine, "", "", "", ""}));
 }
 
 QTEST_MAIN(TestOrvaneSheet)
