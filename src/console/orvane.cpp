@@ -4,16 +4,12 @@
 #include "app/module1.h"
 #include "console/main_window_layout.h"
 #include "console/port_words.h"
-#include "ending/emergency_stop.h"
+#include "console/run_words.h"
 #include "link/port_map.h"
-#include "records/run_record.h"
-#include "records/run_sheet.h"
 #include "records/session_identity.h"
-#include "records/sheet_maker.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QDir>
 #include <QEvent>
 #include <QIcon>
 #include <QKeyEvent>
@@ -24,7 +20,6 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QScreen>
 #include <QStyle>
 #include <QTimer>
@@ -71,35 +66,6 @@ QIcon programIcon()
     return icon;
 }
 
-// Paths and system texts may be of any length: a very long word (in practice
-// a path) keeps its two ends, and so does a paragraph that would still not
-// fit on a screen.
-QString shortenedInTheMiddle(const QString &text)
-{
-    constexpr int LongestWord = 80;
-    constexpr int LongestParagraph = 1000;
-    const auto middleOut = [](const QString &s, int longest) {
-        const int keep = (longest - 1) / 2;
-        return s.left(keep) + QChar(0x2026) + s.right(keep);
-    };
-    static const QRegularExpression word(QStringLiteral("\\S{%1,}").arg(LongestWord + 1));
-    QString shortened;
-    qsizetype from = 0;
-    for (auto words = word.globalMatch(text); words.hasNext();) {
-        const QRegularExpressionMatch match = words.next();
-        shortened += QStringView(text).mid(from, match.capturedStart() - from);
-        shortened += middleOut(match.captured(), LongestWord);
-        from = match.capturedEnd();
-    }
-    shortened += QStringView(text).mid(from);
-    QStringList paragraphs = shortened.split(u'\n');
-    for (QString &paragraph : paragraphs) {
-        if (paragraph.size() > LongestParagraph)
-            paragraph = middleOut(paragraph, LongestParagraph);
-    }
-    return paragraphs.join(u'\n');
-}
-
 // Shown after the action that met the trouble has returned, so that an action
 // triggered through assistive technology does not wait for the operator to
 // close it. Plain text: a path may hold anything, markup included.
@@ -107,7 +73,7 @@ void showMessageLater(QWidget *window, QMessageBox::Icon icon, const QString &te
 {
     QMetaObject::invokeMethod(
         window,
-        [window, icon, text = shortenedInTheMiddle(text)] {
+        [window, icon, text = RunWords::shortenedInTheMiddle(text)] {
             // While an auxiliary window locks the main window, a message owned
             // by it would be disabled too and could not be dismissed.
             auto *box = new QMessageBox(icon, window->windowTitle(), QString(), QMessageBox::Ok,
@@ -121,10 +87,11 @@ void showMessageLater(QWidget *window, QMessageBox::Icon icon, const QString &te
         Qt::QueuedConnection);
 }
 
-// For an ending that may have no one left to read a message.
 // How long File > Exit, the close box, a signal or the session's end wait
 // for a sheet still being made.
 constexpr int SheetWaitMs = 5000;
+
+// For an ending that may have no one left to read a message.
 
 void printOnStandardError(QString text)
 {
@@ -144,9 +111,7 @@ QString actionName(const QPushButton *button)
 
 using console::CalibrationControl;
 
-Orvane::Orvane(QWidget *parent)
-    : QMainWindow(parent), MSComm1(this), aux(this), record(std::make_unique<RunRecord>(QString())),
-      sheets(std::make_unique<SheetMaker>())
+Orvane::Orvane(QWidget *parent) : QMainWindow(parent), MSComm1(this), aux(this), run(MSComm1)
 {
     buildWindow();
     connectHandlers();
@@ -329,31 +294,19 @@ void Orvane::connectHandlers()
             [](qint16 port) { Module1::comm_port = port; });
 
     connect(&MSComm1, &DeviceLink::statusReceived, this, &Orvane::MSComm1_OnComm);
-    connect(&MSComm1, &DeviceLink::frameWritten, record.get(),
-            [this](const QByteArray &frame) { record->sent(frame); });
-    connect(&MSComm1, &DeviceLink::frameUnsent, record.get(), [this](const QByteArray &frame) {
-        unsent_frames << frame;
-        record->unsent(frame);
-    });
-    connect(&MSComm1, &DeviceLink::frameEnded, record.get(),
-            [this](const protocol::StatusFields &fields) { record->reading(fields); });
-    connect(record.get(), &RunRecord::failed, this, [this] { record_failed = true; });
-    connect(record.get(), &RunRecord::failed, this, &Orvane::showRecordFailure);
+    connect(&run, &ConfigurationRun::recordFailed, this, &Orvane::showRecordFailure);
     // Whatever else ends the event loop (a session manager, say) still ends
     // the run in order: no output left fed, the port closed.
     connect(qApp, &QCoreApplication::aboutToQuit, this, [this] {
-        for (const QString &note : endingNotes(QStringLiteral("exit")))
+        for (const QString &note : endingNotes(ConfigurationRun::Ending::Exit))
             printOnStandardError(note);
     });
-    connect(sheets.get(), &SheetMaker::made, this, [this](const runsheet::Result &sheet) {
-        const QString failure = sheetFailure(sheet);
+    connect(&run, &ConfigurationRun::sheetMade, this, [this](const runsheet::Result &sheet) {
+        const QString failure = RunWords::sheetFailure(sheet);
         if (!failure.isEmpty())
             showMessageLater(this, QMessageBox::Warning, failure);
     });
-    // Queued: the message box's event loop must not run inside the serial
-    // port's own error notification.
-    connect(&MSComm1, &DeviceLink::portFailed, this, &Orvane::MSComm1_OnFailure,
-            Qt::QueuedConnection);
+    connect(&run, &ConfigurationRun::portLost, this, &Orvane::MSComm1_OnFailure);
 }
 
 // A held key presses once: Return or Enter held on a button would otherwise
@@ -388,14 +341,6 @@ std::optional<console::ConsoleState> Orvane::consoleState() const
 void Orvane::applyState(console::ConsoleState state)
 {
     const console::StateRow row = console::stateRow(state);
-    // What must still reach the instrument if the process ends without its
-    // closing steps.
-    if (state == console::ConsoleState::FeedingZero)
-        emergency::setStopFrame(protocol::commandFrame(protocol::Command::StopFeedZero));
-    else if (state == console::ConsoleState::FeedingSpan)
-        emergency::setStopFrame(protocol::commandFrame(protocol::Command::StopFeedSpan));
-    else
-        emergency::setStopFrame({});
     QWidget *focused = focusWidget();
     for (int i = 0; i < console::CalibrationControlCount; ++i) {
         calibration[i]->setEnabled(row.enabled[i]);
@@ -439,7 +384,7 @@ bool Orvane::deviceCheck(CalibrationControl action)
     if (Module1::device_found != 0)
         return true;
     aux.showCommunicationError();
-    record->refused(actionName(button(action)));
+    run.refused(actionName(button(action)));
     return false;
 }
 
@@ -471,43 +416,30 @@ void Orvane::showRecordFailure(const QString &message)
 
 void Orvane::setRunRecordFolder(const QString &folder)
 {
-    record_folder = folder;
+    run.setRecordFolder(folder);
 }
 
 void Orvane::recordWhoRuns()
 {
-    record->setIdentity(sessionIdentity());
+    run.setIdentity(sessionIdentity());
 }
 
-QString Orvane::sheetFailure(const runsheet::Result &sheet)
-{
-    if (sheet.status == runsheet::Result::Written || sheet.status == runsheet::Result::Cancelled)
-        return {};
-    return sheet.message +
-           QStringLiteral("\n\nThe run's record is kept; \"zelvor-console --sheet\" "
-                          "makes the sheet of a record again.");
-}
-
-QStringList Orvane::endingNotes(const QString &endDetail)
+QStringList Orvane::endingNotes(ConfigurationRun::Ending how)
 {
     QStringList notes;
-    if (mnuOperation_stop_capture->isEnabled()) {
-        const QString unsent = stopRun(endDetail);
+    if (run.isOpen()) {
+        const QString unsent = stopRun(how);
         if (!unsent.isEmpty())
             notes << unsent;
     }
-    const SheetMaker::Outcome left = sheets->finish(QDeadlineTimer(SheetWaitMs));
+    const SheetMaker::Outcome left = run.finishSheets(QDeadlineTimer(SheetWaitMs));
     for (const runsheet::Result &sheet : left.done) {
-        const QString failure = sheetFailure(sheet);
+        const QString failure = RunWords::sheetFailure(sheet);
         if (!failure.isEmpty())
             notes << failure;
     }
     for (const QString &recordPath : left.unfinished)
-        notes << tr("No calibration sheet was made for %1: it was not done within %2 s.\n\nThe "
-                    "run's record is kept; this command makes its sheet: %3")
-                     .arg(QDir::toNativeSeparators(recordPath))
-                     .arg(SheetWaitMs / 1000)
-                     .arg(SheetMaker::commandFor(recordPath));
+        notes << RunWords::sheetUnfinished(recordPath, SheetWaitMs / 1000);
     return notes;
 }
 
@@ -517,79 +449,19 @@ void Orvane::clearReadings()
         box->clear();
 }
 
-// A feed left running keeps the instrument's output forced in a live loop.
-void Orvane::stopFeedBeforeClosing()
-{
-    const std::optional<console::ConsoleState> state = consoleState();
-    if (state == console::ConsoleState::FeedingZero)
-        MSComm1.send(protocol::Command::StopFeedZero);
-    else if (state == console::ConsoleState::FeedingSpan)
-        MSComm1.send(protocol::Command::StopFeedSpan);
-}
-
-namespace {
-
-QString mayStillFeed(bool zero)
-{
-    return Orvane::tr("The instrument may still be feeding its %1 output into the loop: check the "
-                      "instrument before going on.")
-        .arg(zero ? Orvane::tr("zero") : Orvane::tr("span"));
-}
-
-} // namespace
-
-QString Orvane::feedLeftRunningNote() const
-{
-    const std::optional<console::ConsoleState> state = consoleState();
-    if (state != console::ConsoleState::FeedingZero && state != console::ConsoleState::FeedingSpan)
-        return {};
-    return mayStillFeed(state == console::ConsoleState::FeedingZero);
-}
-
-// The last stop frame that never left says which output may still be fed.
-QString Orvane::unsentStopNote() const
-{
-    const QByteArray stopZero = protocol::commandFrame(protocol::Command::StopFeedZero);
-    const QByteArray stopSpan = protocol::commandFrame(protocol::Command::StopFeedSpan);
-    for (auto it = unsent_frames.crbegin(); it != unsent_frames.crend(); ++it) {
-        if (*it == stopZero || *it == stopSpan)
-            return tr("The instrument did not get the stop command \"%1\" and may still be "
-                      "feeding its %2 output into the loop: check the instrument before going on.")
-                .arg(QString::fromLatin1(*it), *it == stopZero ? tr("zero") : tr("span"));
-    }
-    return {};
-}
-
-QString Orvane::unsentText() const
-{
-    if (unsent_frames.isEmpty())
-        return {};
-    QStringList frames;
-    for (const QByteArray &frame : unsent_frames)
-        frames << u'"' + QString::fromLatin1(frame) + u'"';
-    QString text = tr("Com %1 (%2): the line did not take %3 in time; the port closed without "
-                      "sending it.")
-                       .arg(Module1::comm_port)
-                       .arg(MSComm1.port().openedPath(), frames.join(QStringLiteral(", ")));
-    const QString stop = unsentStopNote();
-    if (!stop.isEmpty())
-        text += QStringLiteral("\n\n") + stop;
-    return text;
-}
-
 void Orvane::endInOrder()
 {
-    endProgram(QStringLiteral("signal"));
+    endProgram(ConfigurationRun::Ending::Signal);
 }
 
 void Orvane::endSession()
 {
-    endProgram(QStringLiteral("session ended"));
+    endProgram(ConfigurationRun::Ending::SessionEnded);
 }
 
-void Orvane::endProgram(const QString &endDetail)
+void Orvane::endProgram(ConfigurationRun::Ending how)
 {
-    const QStringList notes = endingNotes(endDetail);
+    const QStringList notes = endingNotes(how);
     if (notes.isEmpty()) {
         QCoreApplication::exit(0);
         return;
@@ -597,7 +469,7 @@ void Orvane::endProgram(const QString &endDetail)
     for (const QString &note : notes)
         printOnStandardError(note);
     // An ending the operator did not choose here leaves no time for a message.
-    if (endDetail == QLatin1String("signal") || endDetail == QLatin1String("session ended")) {
+    if (how != ConfigurationRun::Ending::Exit && how != ConfigurationRun::Ending::WindowClosed) {
         QCoreApplication::exit(0);
         return;
     }
@@ -622,7 +494,7 @@ void Orvane::closeEvent(QCloseEvent *event)
         return;
     }
     event->accept();
-    endProgram(QStringLiteral("window closed"));
+    endProgram(ConfigurationRun::Ending::WindowClosed);
 }
 
 // Load: the start-up state, port 1.
@@ -652,26 +524,22 @@ void Orvane::MSComm1_OnComm(const protocol::StatusFields &fields)
     show(readings[3], fields.highRange);
 }
 
-// The port failed during a run (adapter pulled, line gone); it is closed
-// already, so a feed could not be stopped. One message, then what Stop
-// Config. does.
-void Orvane::MSComm1_OnFailure(const PortError &error)
+// The port failed during a run (adapter pulled, line gone); the run has ended
+// and the port is closed, so a feed could not be stopped. One message, then
+// the controls as Stop Config. leaves them.
+void Orvane::MSComm1_OnFailure(const PortError &error, const ConfigurationRun::Ended &ended)
 {
-    if (!mnuOperation_stop_capture->isEnabled())
-        return; // no run open any more: nothing to report or to stop
-    QString note = unsentStopNote();
-    if (note.isEmpty())
-        note = feedLeftRunningNote();
     showPortError(tr("stopped working during the configuration run; the port is closed."), error,
-                  note);
-    stopRun(QStringLiteral("port lost: ") + error.description);
+                  RunWords::feedNote(ended));
+    applyRunMenus(false);
+    applyState(console::ConsoleState::Idle);
 }
 
 // Ends the program in any state, nothing asked; a run still open is stopped
 // first as Stop Config. stops it.
 void Orvane::mnuFile_Exit_Click()
 {
-    endProgram(QStringLiteral("exit"));
+    endProgram(ConfigurationRun::Ending::Exit);
 }
 
 void Orvane::mnuSetting_com_setting_Click()
@@ -693,27 +561,15 @@ void Orvane::About_Menu_Click()
 // the console stays in Idle: the design ends the program here.
 void Orvane::mnuOperation_start_capture_Click()
 {
-    if (!MSComm1.open(Module1::comm_port)) {
+    if (!run.start(Module1::comm_port)) {
         showPortError(tr("cannot be opened."), MSComm1.lastError());
         return;
     }
     // Nothing from an earlier run stands for the instrument on this one: the
-    // device check waits for its first frame, the boxes for its readings (and
-    // the link has forgotten the last frame as it opened).
+    // device check waits for its first frame, the boxes for its readings.
     Module1::device_found = 0;
-    unsent_frames.clear();
     clearReadings();
     applyRunMenus(true);
-    // Resolved now, not at construction: the application names its data
-    // folder once it is running.
-    const QString folder = record_folder.value_or(RunRecord::defaultFolder());
-    record_failed = false;
-    if (!record_folder || !folder.isEmpty()) {
-        record->setFolder(folder);
-        record->begin(Module1::comm_port, MSComm1.port().openedPath());
-    }
-    // Parity replacement off: QSerialPort delivers every byte as received.
-    MSComm1.send(protocol::Command::StartConfig);
     applyState(console::ConsoleState::Ready);
 }
 
@@ -721,39 +577,30 @@ void Orvane::mnuOperation_start_capture_Click()
 // once that frame has left; the reading boxes keep the last readings.
 void Orvane::mnuOperation_stop_capture_Click()
 {
-    const QString unsent = stopRun(QStringLiteral("stop"));
+    const QString unsent = stopRun(ConfigurationRun::Ending::Stop);
     if (!unsent.isEmpty())
         showMessageLater(this, QMessageBox::Critical, unsent);
 }
 
-QString Orvane::stopRun(const QString &endDetail)
+QString Orvane::stopRun(ConfigurationRun::Ending how)
 {
-    stopFeedBeforeClosing();
-    mnuSetting_com_setting->setEnabled(true);
-    mnuOperation_start_capture->setEnabled(true);
-    MSComm1.close();
-    mnuOperation_stop_capture->setEnabled(false);
+    const ConfigurationRun::Ended ended = run.end(how);
+    applyRunMenus(false);
     applyState(console::ConsoleState::Idle);
-    const bool recording = record->isRecording();
-    record->end(endDetail);
-    if (recording && !record_failed)
-        sheets->make(record->filePath());
-    const QString unsent = unsentText();
-    unsent_frames.clear();
-    return unsent;
+    return RunWords::unsent(ended, Module1::comm_port, MSComm1.port().openedPath());
 }
 
 void Orvane::Feed_Zero_Click(int)
 {
     if (!deviceCheck(CalibrationControl::Feed_Zero))
         return;
-    MSComm1.send(protocol::Command::FeedZero);
+    run.send(protocol::Command::FeedZero);
     applyState(console::ConsoleState::FeedingZero);
 }
 
 void Orvane::Stop_Feed_zero_Click(int)
 {
-    MSComm1.send(protocol::Command::StopFeedZero);
+    run.send(protocol::Command::StopFeedZero);
     applyState(console::ConsoleState::Ready);
 }
 
@@ -761,13 +608,13 @@ void Orvane::Feed_span_Click(int)
 {
     if (!deviceCheck(CalibrationControl::Feed_span))
         return;
-    MSComm1.send(protocol::Command::FeedSpan);
+    run.send(protocol::Command::FeedSpan);
     applyState(console::ConsoleState::FeedingSpan);
 }
 
 void Orvane::Stop_Feed_span_Click(int)
 {
-    MSComm1.send(protocol::Command::StopFeedSpan);
+    run.send(protocol::Command::StopFeedSpan);
     applyState(console::ConsoleState::Ready);
 }
 
@@ -801,8 +648,8 @@ void Orvane::Enter_L_Click()
 {
     if (!valueTyped(CalibrationControl::Low_range_text))
         return;
-    MSComm1.sendValue(protocol::ValueTarget::LowRange,
-                      entryBox(CalibrationControl::Low_range_text)->text());
+    run.sendValue(protocol::ValueTarget::LowRange,
+                  entryBox(CalibrationControl::Low_range_text)->text());
     applyState(console::ConsoleState::Ready);
 }
 
@@ -810,8 +657,8 @@ void Orvane::Enter_H_Click()
 {
     if (!valueTyped(CalibrationControl::High_range_text))
         return;
-    MSComm1.sendValue(protocol::ValueTarget::HighRange,
-                      entryBox(CalibrationControl::High_range_text)->text());
+    run.sendValue(protocol::ValueTarget::HighRange,
+                  entryBox(CalibrationControl::High_range_text)->text());
     applyState(console::ConsoleState::Ready);
 }
 
@@ -820,5 +667,5 @@ void Orvane::Save_cmd_Click()
 {
     if (!deviceCheck(CalibrationControl::Save_cmd))
         return;
-    MSComm1.send(protocol::Command::Save);
+    run.send(protocol::Command::Save);
 }

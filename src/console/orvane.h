@@ -4,6 +4,7 @@
 #include "console/console_state.h"
 #include "dialogs/auxiliary_windows.h"
 #include "link/device_link.h"
+#include "run/configuration_run.h"
 
 #include <QMainWindow>
 
@@ -16,11 +17,6 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 class QPushButton;
-class RunRecord;
-class SheetMaker;
-namespace runsheet {
-struct Result;
-}
 
 // The console's main window: the reading boxes, the
 // calibration controls and the menus, built from the layout table of
@@ -102,33 +98,23 @@ private:
     bool valueTyped(console::CalibrationControl entry);
     // The four reading boxes emptied, as at start-up.
     void clearReadings();
-    // Before the port closes: the stop frame of a feed still running.
-    void stopFeedBeforeClosing();
-    // For a port that failed while an output was fed, or that closed before
-    // the stop frame left.
-    QString feedLeftRunningNote() const;
-    QString unsentStopNote() const;
-    // The frames that did not leave before the port closed; empty when all did.
-    QString unsentText() const;
-    // What Stop Config. does, the record ending with `endDetail`. Returns
-    // unsentText() of the run.
-    QString stopRun(const QString &endDetail);
+    // What Stop Config. does, the run ending as `how`; what the technician
+    // must be told of frames that never left.
+    QString stopRun(ConfigurationRun::Ending how);
     // The run stopped if one is open, then the event loop left with status 0.
-    void endProgram(const QString &endDetail);
+    void endProgram(ConfigurationRun::Ending how);
     // Once per run at most (the record stops at its first failure), after the
     // action that met it has returned.
     void showRecordFailure(const QString &message);
-    // A sheet that could not be made, in words; empty when it was.
-    static QString sheetFailure(const runsheet::Result &sheet);
     // The run stopped if one is open, and the sheets being made given a few
     // seconds: what the technician must still be told before the program ends.
-    QStringList endingNotes(const QString &endDetail);
+    QStringList endingNotes(ConfigurationRun::Ending how);
 
     // Handlers, one per handled event, named after the control and the event.
     // The six control-array buttons get their element index and ignore it.
     void Form_Load();
     void MSComm1_OnComm(const protocol::StatusFields &fields);
-    void MSComm1_OnFailure(const PortError &error);
+    void MSComm1_OnFailure(const PortError &error, const ConfigurationRun::Ended &ended);
     void mnuFile_Exit_Click();
     void mnuSetting_com_setting_Click();
     void mnuOperation_start_capture_Click();
@@ -147,16 +133,8 @@ private:
     // The serial communications control: port, command frames, receive framer.
     DeviceLink MSComm1;
     AuxiliaryWindows aux;
-    std::unique_ptr<RunRecord> record;
-    // The calibration sheet beside each whole record, made once the port is
-    // closed, away from the window's thread.
-    std::unique_ptr<SheetMaker> sheets;
-    // Unset: the application's data folder.
-    std::optional<QString> record_folder;
-    // Of the run being closed: frames that never left.
-    QList<QByteArray> unsent_frames;
-    // The record of this run has failed: it makes no sheet.
-    bool record_failed = false;
+    // The run on MSComm1: its record, its stop frames and its sheet.
+    ConfigurationRun run;
 
     // Controls from the layout table: the eleven calibration controls in
     // their fixed order, the four reading boxes in the order of the fields.

@@ -1,0 +1,180 @@
+// SPDX-License-Identifier: MIT
+#include "run/configuration_run.h"
+
+#include "ending/emergency_stop.h"
+
+#include <algorithm>
+#include <iterator>
+
+namespace {
+
+using Output = ConfigurationRun::Output;
+using protocol::Command;
+
+// Each output with the frames that start and stop feeding it.
+struct Feed
+{
+    Output output;
+    Command start;
+    Command stop;
+};
+constexpr Feed Feeds[] = {
+    {Output::Zero, Command::FeedZero, Command::StopFeedZero},
+    {Output::Span, Command::FeedSpan, Command::StopFeedSpan},
+};
+
+const Feed *feedOf(Output output)
+{
+    const auto it = std::find_if(std::begin(Feeds), std::end(Feeds),
+                                 [output](const Feed &f) { return f.output == output; });
+    return it == std::end(Feeds) ? nullptr : it;
+}
+
+} // namespace
+
+ConfigurationRun::ConfigurationRun(DeviceLink &link, QObject *parent)
+    : QObject(parent), link(link), record(QString())
+{
+    connect(&link, &DeviceLink::frameWritten, this,
+            [this](const QByteArray &frame) { record.sent(frame); });
+    connect(&link, &DeviceLink::frameUnsent, this, [this](const QByteArray &frame) {
+        unsent << frame;
+        record.unsent(frame);
+    });
+    connect(&link, &DeviceLink::frameEnded, this,
+            [this](const protocol::StatusFields &fields) { record.reading(fields); });
+    connect(&record, &RunRecord::failed, this, [this](const QString &message) {
+        record_failed = true;
+        emit recordFailed(message);
+    });
+    connect(&sheets, &SheetMaker::made, this, &ConfigurationRun::sheetMade);
+    // Queued: whoever is told must not run its own event loop inside the
+    // serial port's error notification.
+    connect(
+        &link, &DeviceLink::portFailed, this,
+        [this](const PortError &error) {
+            if (!open)
+                return; // ended already
+            const Ended ended = close(Ending::PortLost, error.description);
+            emit portLost(error, ended);
+        },
+        Qt::QueuedConnection);
+}
+
+ConfigurationRun::~ConfigurationRun() = default;
+
+void ConfigurationRun::setIdentity(const RunRecord::Identity &who)
+{
+    record.setIdentity(who);
+}
+
+bool ConfigurationRun::start(int comPort)
+{
+    if (!link.open(qint16(comPort)))
+        return false;
+    open = true;
+    unsent.clear();
+    setFeeding(Output::None);
+    // Resolved now, not at construction: the application names its data
+    // folder once it is running.
+    const QString folder = record_folder.value_or(RunRecord::defaultFolder());
+    record_failed = false;
+    if (!folder.isEmpty()) {
+        record.setFolder(folder);
+        record.begin(comPort, link.port().openedPath());
+    }
+    send(Command::StartConfig);
+    return true;
+}
+
+void ConfigurationRun::send(Command command)
+{
+    link.send(command);
+    for (const Feed &feed : Feeds) {
+        if (command == feed.start)
+            setFeeding(feed.output);
+        else if (command == feed.stop)
+            setFeeding(Output::None);
+    }
+}
+
+void ConfigurationRun::sendValue(protocol::ValueTarget target, const QString &text)
+{
+    link.sendValue(target, text);
+}
+
+void ConfigurationRun::refused(const QString &action)
+{
+    record.refused(action);
+}
+
+ConfigurationRun::Ended ConfigurationRun::end(Ending how)
+{
+    if (!open)
+        return {};
+    if (const Feed *feed = feedOf(feeding))
+        send(feed->stop);
+    return close(how, QString());
+}
+
+ConfigurationRun::Ended ConfigurationRun::close(Ending how, const QString &portTrouble)
+{
+    // Still fed here only when the port failed before a stop frame could go.
+    const Output leftFed = feeding;
+    link.close();
+    open = false;
+    setFeeding(Output::None);
+    const bool recording = record.isRecording();
+    record.end(recordedAs(how, portTrouble));
+    if (recording && !record_failed)
+        sheets.make(record.filePath());
+
+    Ended ended;
+    ended.unsent = std::exchange(unsent, {});
+    ended.mayStillFeed = leftFed;
+    // The last stop frame that never left says which output may still be fed.
+    for (auto it = ended.unsent.crbegin(); it != ended.unsent.crend(); ++it) {
+        const auto feed = std::find_if(std::begin(Feeds), std::end(Feeds), [it](const Feed &f) {
+            return protocol::commandFrame(f.stop) == *it;
+        });
+        if (feed != std::end(Feeds)) {
+            ended.mayStillFeed = feed->output;
+            ended.stopFrameUnsent = true;
+            break;
+        }
+    }
+    return ended;
+}
+
+void ConfigurationRun::setFeeding(Output output)
+{
+    feeding = output;
+    // What must still reach the instrument if the process ends without its
+    // closing steps.
+    emergency::setStopFrame(stopFrame(output));
+}
+
+QByteArray ConfigurationRun::stopFrame(Output output)
+{
+    const Feed *feed = feedOf(output);
+    return feed ? protocol::commandFrame(feed->stop) : QByteArray();
+}
+
+QString ConfigurationRun::recordedAs(Ending how, const QString &portTrouble)
+{
+    switch (how) {
+    case Ending::Stop:
+        return QStringLiteral("stop");
+    case Ending::Exit:
+        return QStringLiteral("exit");
+    case Ending::WindowClosed:
+        return QStringLiteral("window closed");
+    case Ending::Signal:
+        return QStringLiteral("signal");
+    case Ending::SessionEnded:
+        return QStringLiteral("session ended");
+    case Ending::PortLost:
+        return QStringLiteral("port lost: ") + portTrouble;
+    }
+    return {};
+}
