@@ -2,6 +2,7 @@
 #include "console/orvane.h"
 
 #include "app/module1.h"
+#include "console/main_window_form.h"
 #include "console/main_window_layout.h"
 #include "console/port_words.h"
 #include "console/run_words.h"
@@ -10,94 +11,18 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QEvent>
-#include <QIcon>
-#include <QKeyEvent>
-#include <QLabel>
-#include <QLayout>
 #include <QLineEdit>
-#include <QMenu>
-#include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QScreen>
-#include <QStyle>
-#include <QTimer>
-#include <QValidator>
-
-#include <cstdio>
-
-#include <algorithm>
 
 namespace {
-
-// What an entry box takes: no "#" or "$" (they would cut the frame short), no
-// control characters, nothing without a single-byte (Latin-1) form. Typing,
-// pasting, dropping and input methods all pass through it; a paste holding
-// such a character is refused as a whole, the way a fifth character is.
-class EntryValidator : public QValidator
-{
-public:
-    using QValidator::QValidator;
-
-    State validate(QString &input, int &) const override
-    {
-        const bool sendable =
-            std::all_of(input.cbegin(), input.cend(), protocol::isSendableValueChar);
-        return sendable ? Acceptable : Invalid;
-    }
-};
-
-// How long after the first showing the window manager may take to frame the
-// window (its title bar is what moves the window off the centre).
-constexpr int FramingWaitMs = 2000;
-
-// The element index of a one-element control array.
-constexpr const char *IndexProperty = design::ControlArrayIndex;
-
-QIcon programIcon()
-{
-    QIcon icon;
-    icon.addFile(QStringLiteral(":/icons/zelvor-16.png"), QSize(16, 16));
-    icon.addFile(QStringLiteral(":/icons/zelvor-32.png"), QSize(32, 32));
-    // PNG only: asking which formats Qt reads would load every image plugin,
-    // about 3 MiB of memory for an icon. The desktop takes the scalable one
-    // from the installed icon theme.
-    return icon;
-}
-
-// Shown after the action that met the trouble has returned, so that an action
-// triggered through assistive technology does not wait for the operator to
-// close it. Plain text: a path may hold anything, markup included.
-void showMessageLater(QWidget *window, QMessageBox::Icon icon, const QString &text)
-{
-    QMetaObject::invokeMethod(
-        window,
-        [window, icon, text = RunWords::shortenedInTheMiddle(text)] {
-            // While an auxiliary window locks the main window, a message owned
-            // by it would be disabled too and could not be dismissed.
-            auto *box = new QMessageBox(icon, window->windowTitle(), QString(), QMessageBox::Ok,
-                                        window->isEnabled() ? window : nullptr);
-            box->setTextFormat(Qt::PlainText);
-            box->setText(text);
-            box->setAttribute(Qt::WA_DeleteOnClose);
-            box->setWindowModality(Qt::ApplicationModal);
-            box->show();
-        },
-        Qt::QueuedConnection);
-}
 
 // How long File > Exit, the close box, a signal or the session's end wait
 // for a sheet still being made.
 constexpr int SheetWaitMs = 5000;
 
-// For an ending that may have no one left to read a message.
-
-void printOnStandardError(QString text)
-{
-    std::fprintf(stderr, "%s: %s\n", qPrintable(QCoreApplication::applicationName()),
-                 qPrintable(text.replace(QStringLiteral("\n\n"), QStringLiteral(" "))));
-}
+// The element index of a one-element control array.
+constexpr const char *IndexProperty = design::ControlArrayIndex;
 
 // What the technician reads on the button, without the design's padding blank
 // ("Save "), which a spreadsheet would trim anyway.
@@ -113,94 +38,12 @@ using console::CalibrationControl;
 
 Orvane::Orvane(QWidget *parent) : QMainWindow(parent), MSComm1(this), aux(this), run(MSComm1)
 {
-    buildWindow();
+    static_cast<MainWindowForm &>(*this) = buildMainWindowForm(this);
     connectHandlers();
     Form_Load();
 }
 
 Orvane::~Orvane() = default;
-
-void Orvane::buildWindow()
-{
-    setObjectName(QStringLiteral("Orvane"));
-    setWindowTitle(QString::fromUtf8(layout::MainWindow.title));
-    // A fixed frame with the window menu and the close box, no minimise and
-    // no maximise box (on X11 these become Motif hints without the minimise
-    // and maximise functions, and min = max size hints). The design also has
-    // no task-bar button; Qt offers that only through Qt::Tool, a window type
-    // that desktops may hide when the program is not active and that does not
-    // end the program when closed, so the main window keeps its button.
-    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
-    setWindowIcon(programIcon());
-
-    auto *client = new QWidget(this);
-    client->setObjectName(QStringLiteral("client"));
-    client->setFixedSize(design::clientSize(layout::MainWindow));
-    client->setAutoFillBackground(true);
-    client->setBackgroundRole(design::paletteRole(layout::MainWindow.background));
-    setCentralWidget(client);
-
-    buildControls(client);
-    buildMenus();
-
-    // The frame follows the client area plus the menu bar, and cannot be resized.
-    layout()->setSizeConstraint(QLayout::SetFixedSize);
-    adjustSize();
-    centreOnScreen();
-}
-
-// The frame is centred where its size is known (after the window manager has
-// framed the window); until then the window itself is.
-void Orvane::centreOnScreen()
-{
-    const QScreen *screen = this->screen();
-    if (!screen)
-        return;
-    move(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, frameGeometry().size(),
-                             screen->availableGeometry())
-             .topLeft());
-}
-
-void Orvane::showEvent(QShowEvent *event)
-{
-    QMainWindow::showEvent(event);
-    if (!first_shown) {
-        first_shown = true;
-        centre_when_framed = true;
-        // A window manager that never frames the window, or a move by the
-        // operator after that, must not bring it back to the centre.
-        QTimer::singleShot(FramingWaitMs, this, [this] { centre_when_framed = false; });
-    }
-}
-
-void Orvane::moveEvent(QMoveEvent *event)
-{
-    QMainWindow::moveEvent(event);
-    if (centre_when_framed && frameGeometry().size() != size()) {
-        centre_when_framed = false;
-        centreOnScreen();
-    }
-}
-
-void Orvane::buildControls(QWidget *client)
-{
-    design::buildForm(client, layout::MainWindowControls);
-    for (int i = 0; i < console::CalibrationControlCount; ++i)
-        calibration[i] = client->findChild<QWidget *>(
-            QLatin1String(layout::CalibrationControlNames[i]), Qt::FindDirectChildrenOnly);
-    for (std::size_t i = 0; i < readings.size(); ++i)
-        readings[i] = client->findChild<QLineEdit *>(QLatin1String(layout::ReadingBoxNames[i]),
-                                                     Qt::FindDirectChildrenOnly);
-    for (CalibrationControl box :
-         {CalibrationControl::Low_range_text, CalibrationControl::High_range_text})
-        entryBox(box)->setValidator(new EntryValidator(entryBox(box)));
-    // A held key presses once; see eventFilter().
-    for (QWidget *control : calibration) {
-        if (qobject_cast<QPushButton *>(control) || qobject_cast<QLineEdit *>(control))
-            control->installEventFilter(this);
-    }
-}
 
 QPushButton *Orvane::button(CalibrationControl control) const
 {
@@ -210,45 +53,6 @@ QPushButton *Orvane::button(CalibrationControl control) const
 QLineEdit *Orvane::entryBox(CalibrationControl control) const
 {
     return static_cast<QLineEdit *>(calibration[console::position(control)]);
-}
-
-// The reading boxes: background system colour 10, Zero_real's text system
-// colour 5, legible also while they are disabled (design::applyColors()).
-void Orvane::applyDesignedColors()
-{
-    design::applyColors(centralWidget(), layout::MainWindowControls);
-}
-
-void Orvane::changeEvent(QEvent *event)
-{
-    QMainWindow::changeEvent(event);
-    if (event->type() == QEvent::PaletteChange && centralWidget())
-        applyDesignedColors();
-}
-
-void Orvane::buildMenus()
-{
-    QMenu *menu = nullptr;
-    for (const layout::MenuItemSpec &item : layout::MainWindowMenu) {
-        if (!menu || menu->objectName() != QLatin1String(item.menuName)) {
-            menu = menuBar()->addMenu(QString::fromUtf8(item.menuCaption));
-            menu->setObjectName(QLatin1String(item.menuName));
-        }
-        QAction *action = menu->addAction(QString::fromUtf8(item.itemCaption));
-        action->setObjectName(QLatin1String(item.itemName));
-    }
-    mnuFile = menuBar()->findChild<QMenu *>(QStringLiteral("mnuFile"));
-    mnuSetting = menuBar()->findChild<QMenu *>(QStringLiteral("mnuSetting"));
-    mnuOperation = menuBar()->findChild<QMenu *>(QStringLiteral("mnuOperation"));
-    Help = menuBar()->findChild<QMenu *>(QStringLiteral("Help"));
-    mnuFile_Exit = mnuFile->findChild<QAction *>(QStringLiteral("mnuFile_Exit"));
-    mnuSetting_com_setting =
-        mnuSetting->findChild<QAction *>(QStringLiteral("mnuSetting_com_setting"));
-    mnuOperation_start_capture =
-        mnuOperation->findChild<QAction *>(QStringLiteral("mnuOperation_start_capture"));
-    mnuOperation_stop_capture =
-        mnuOperation->findChild<QAction *>(QStringLiteral("mnuOperation_stop_capture"));
-    About_Menu = Help->findChild<QAction *>(QStringLiteral("About_Menu"));
 }
 
 void Orvane::connectHandlers()
@@ -264,12 +68,11 @@ void Orvane::connectHandlers()
     onClick(button(CalibrationControl::Stop_Feed_span), &Orvane::Stop_Feed_span_Click);
     onClick(button(CalibrationControl::Low_range_cmd), &Orvane::Low_range_cmd_Click);
     onClick(button(CalibrationControl::High_range_cmd), &Orvane::High_range_cmd_Click);
-    connect(button(CalibrationControl::Enter_L), &QPushButton::clicked, this,
-            &Orvane::Enter_L_Click);
-    connect(button(CalibrationControl::Enter_H), &QPushButton::clicked, this,
-            &Orvane::Enter_H_Click);
-    connect(button(CalibrationControl::Save_cmd), &QPushButton::clicked, this,
-            &Orvane::Save_cmd_Click);
+    for (const auto &[control, handler] :
+         {std::pair(CalibrationControl::Enter_L, &Orvane::Enter_L_Click),
+          std::pair(CalibrationControl::Enter_H, &Orvane::Enter_H_Click),
+          std::pair(CalibrationControl::Save_cmd, &Orvane::Save_cmd_Click)})
+        connect(button(control), &QPushButton::clicked, this, handler);
 
     // Return in an entry box presses its Enter button, the step the operator
     // would take next; the buttons themselves stay non-default.
@@ -282,14 +85,13 @@ void Orvane::connectHandlers()
     enterPresses(CalibrationControl::Low_range_text, CalibrationControl::Enter_L);
     enterPresses(CalibrationControl::High_range_text, CalibrationControl::Enter_H);
 
-    connect(mnuFile_Exit, &QAction::triggered, this, &Orvane::mnuFile_Exit_Click);
-    connect(mnuSetting_com_setting, &QAction::triggered, this,
-            &Orvane::mnuSetting_com_setting_Click);
-    connect(mnuOperation_start_capture, &QAction::triggered, this,
-            &Orvane::mnuOperation_start_capture_Click);
-    connect(mnuOperation_stop_capture, &QAction::triggered, this,
-            &Orvane::mnuOperation_stop_capture_Click);
-    connect(About_Menu, &QAction::triggered, this, &Orvane::About_Menu_Click);
+    for (const auto &[item, handler] :
+         {std::pair(mnuFile_Exit, &Orvane::mnuFile_Exit_Click),
+          std::pair(mnuSetting_com_setting, &Orvane::mnuSetting_com_setting_Click),
+          std::pair(mnuOperation_start_capture, &Orvane::mnuOperation_start_capture_Click),
+          std::pair(mnuOperation_stop_capture, &Orvane::mnuOperation_stop_capture_Click),
+          std::pair(About_Menu, &Orvane::About_Menu_Click)})
+        connect(item, &QAction::triggered, this, handler);
     connect(&aux, &AuxiliaryWindows::portChosen, this,
             [](qint16 port) { Module1::comm_port = port; });
 
@@ -307,27 +109,6 @@ void Orvane::connectHandlers()
             showMessageLater(this, QMessageBox::Warning, failure);
     });
     connect(&run, &ConfigurationRun::portLost, this, &Orvane::MSComm1_OnFailure);
-}
-
-// A held key presses once: Return or Enter held on a button would otherwise
-// walk the focus through the instrument's commands, one per repeat.
-bool Orvane::eventFilter(QObject *watched, QEvent *event)
-{
-    if (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) {
-        const auto *key = static_cast<QKeyEvent *>(event);
-        switch (key->key()) {
-        case Qt::Key_Return:
-        case Qt::Key_Enter:
-        case Qt::Key_Space:
-        case Qt::Key_Select:
-            if (key->isAutoRepeat())
-                return true;
-            break;
-        default:
-            break;
-        }
-    }
-    return QMainWindow::eventFilter(watched, event);
 }
 
 std::optional<console::ConsoleState> Orvane::consoleState() const
@@ -388,23 +169,10 @@ bool Orvane::deviceCheck(CalibrationControl action)
     return false;
 }
 
-// "Com 3 (/dev/ttyS2) cannot be opened.", the cause if it is a common one,
-// then the serial facility's error number (QSerialPort::SerialPortError) and
-// the system's description. The path is the one that was opened: "Com N" may
-// lead elsewhere by now (an adapter's link gone with the adapter).
 void Orvane::showPortError(const QString &what, const PortError &error, const QString &note)
 {
-    QStringList paragraphs = {
-        tr("Com %1 (%2) %3").arg(Module1::comm_port).arg(error.portName, what)};
-    const QString cause = PortWords::trouble(error);
-    if (!cause.isEmpty())
-        paragraphs << cause;
-    if (!note.isEmpty())
-        paragraphs << note;
-    // A port the settings file may have meant is refused before any system call.
-    if (error.trouble != PortTrouble::SettingsFile)
-        paragraphs << tr("Error %1: %2").arg(error.number).arg(PortWords::detail(error));
-    showMessageLater(this, QMessageBox::Critical, paragraphs.join(QStringLiteral("\n\n")));
+    showMessageLater(this, QMessageBox::Critical,
+                     PortWords::message(Module1::comm_port, what, error, note));
 }
 
 void Orvane::showRecordFailure(const QString &message)
@@ -432,15 +200,8 @@ QStringList Orvane::endingNotes(ConfigurationRun::Ending how)
         if (!unsent.isEmpty())
             notes << unsent;
     }
-    const SheetMaker::Outcome left = run.finishSheets(QDeadlineTimer(SheetWaitMs));
-    for (const runsheet::Result &sheet : left.done) {
-        const QString failure = RunWords::sheetFailure(sheet);
-        if (!failure.isEmpty())
-            notes << failure;
-    }
-    for (const QString &recordPath : left.unfinished)
-        notes << RunWords::sheetUnfinished(recordPath, SheetWaitMs / 1000);
-    return notes;
+    return notes +
+           RunWords::sheetsLeft(run.finishSheets(QDeadlineTimer(SheetWaitMs)), SheetWaitMs / 1000);
 }
 
 void Orvane::clearReadings()

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "console/console_state.h"
+#include "console/main_window_form.h"
 #include "dialogs/auxiliary_windows.h"
 #include "link/device_link.h"
 #include "run/configuration_run.h"
@@ -33,7 +34,7 @@ class QPushButton;
 // watches; a record that cannot be written is reported once and the run goes on.
 // When the run has ended and the port is closed, a whole record gets its
 // calibration sheet beside it (runsheet::make).
-class Orvane : public QMainWindow
+class Orvane : public QMainWindow, private MainWindowForm
 {
     Q_OBJECT
 public:
@@ -61,19 +62,10 @@ public:
     void recordWhoRuns();
 
 protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
-    void changeEvent(QEvent *event) override;
-    void showEvent(QShowEvent *event) override;
-    void moveEvent(QMoveEvent *event) override;
 
 private:
-    void buildWindow();
-    void buildControls(QWidget *client);
-    void buildMenus();
     void connectHandlers();
-    void applyDesignedColors();
-    void centreOnScreen();
 
     // Writes the eleven Enabled flags in the fixed order; an entry box that
     // the state enables for typing is cleared right after it is enabled.
@@ -135,22 +127,4 @@ private:
     AuxiliaryWindows aux;
     // The run on MSComm1: its record, its stop frames and its sheet.
     ConfigurationRun run;
-
-    // Controls from the layout table: the eleven calibration controls in
-    // their fixed order, the four reading boxes in the order of the fields.
-    std::array<QWidget *, console::CalibrationControlCount> calibration{};
-    std::array<QLineEdit *, protocol::FieldCount> readings{};
-
-    QMenu *mnuFile = nullptr;
-    QMenu *mnuSetting = nullptr;
-    QMenu *mnuOperation = nullptr;
-    QMenu *Help = nullptr;
-    QAction *mnuFile_Exit = nullptr;
-    QAction *mnuSetting_com_setting = nullptr;
-    QAction *mnuOperation_start_capture = nullptr;
-    QAction *mnuOperation_stop_capture = nullptr;
-    QAction *About_Menu = nullptr;
-
-    bool first_shown = false;
-    bool centre_when_framed = false;
 };

@@ -238,3 +238,18 @@ QString PortWords::settingsWarning(const SettingsFileProblem &problem)
               "set are not opened until it is mended.")
         .arg(settingsProblem(problem));
 }
+
+QString PortWords::message(int comPort, const QString &what, const PortError &error,
+                           const QString &note)
+{
+    QStringList paragraphs = {tr("Com %1 (%2) %3").arg(comPort).arg(error.portName, what)};
+    const QString cause = trouble(error);
+    if (!cause.isEmpty())
+        paragraphs << cause;
+    if (!note.isEmpty())
+        paragraphs << note;
+    // A port the settings file may have meant is refused before any system call.
+    if (error.trouble != PortTrouble::SettingsFile)
+        paragraphs << tr("Error %1: %2").arg(error.number).arg(detail(error));
+    return paragraphs.join(QStringLiteral("\n\n"));
+}

@@ -13,6 +13,12 @@ class PortWords
 {
     Q_DECLARE_TR_FUNCTIONS(PortWords)
 public:
+    // "Com 3 (/dev/ttyS2) cannot be opened.", the cause if it is a common one,
+    // the note if any, then the error's number and the system's description.
+    // The path is the one that was opened: "Com N" may lead elsewhere by now
+    // (an adapter's link gone with the adapter).
+    static QString message(int comPort, const QString &what, const PortError &error,
+                           const QString &note = QString());
     // The cause and what to do about it, which leads the message. Empty for a
     // cause the system does not tell apart.
     static QString trouble(const PortError &error);

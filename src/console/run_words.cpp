@@ -57,13 +57,20 @@ QString RunWords::sheetFailure(const runsheet::Result &sheet)
                           "makes the sheet of a record again.");
 }
 
-QString RunWords::sheetUnfinished(const QString &recordPath, int waitedSeconds)
+QStringList RunWords::sheetsLeft(const SheetMaker::Outcome &left, int waitedSeconds)
 {
-    return tr("No calibration sheet was made for %1: it was not done within %2 s.\n\nThe run's "
-              "record is kept; this command makes its sheet: %3")
-        .arg(QDir::toNativeSeparators(recordPath))
-        .arg(waitedSeconds)
-        .arg(SheetMaker::commandFor(recordPath));
+    QStringList notes;
+    for (const runsheet::Result &sheet : left.done) {
+        if (const QString failure = sheetFailure(sheet); !failure.isEmpty())
+            notes << failure;
+    }
+    for (const QString &recordPath : left.unfinished)
+        notes << tr("No calibration sheet was made for %1: it was not done within %2 s.\n\nThe "
+                    "run's record is kept; this command makes its sheet: %3")
+                     .arg(QDir::toNativeSeparators(recordPath))
+                     .arg(waitedSeconds)
+                     .arg(SheetMaker::commandFor(recordPath));
+    return notes;
 }
 
 QString RunWords::shortenedInTheMiddle(const QString &text)

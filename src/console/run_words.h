@@ -19,8 +19,9 @@ public:
     static QString feedNote(const ConfigurationRun::Ended &ended);
     // A sheet that could not be made; empty when it was (or was given up).
     static QString sheetFailure(const runsheet::Result &sheet);
-    // A sheet given up at the program's end, with the command that makes it.
-    static QString sheetUnfinished(const QString &recordPath, int waitedSeconds);
+    // What the program's end must still tell of the sheets being made: each
+    // that could not be made, each given up with the command that makes it.
+    static QStringList sheetsLeft(const SheetMaker::Outcome &left, int waitedSeconds);
     // Paths and system texts may be of any length: a very long word keeps
     // its two ends, and so does a paragraph that would not fit on a screen.
     static QString shortenedInTheMiddle(const QString &text);

@@ -1,0 +1,46 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "console/console_state.h"
+#include "protocol/protocol.h"
+
+#include <QMessageBox>
+#include <QString>
+
+#include <array>
+
+class QAction;
+class QLineEdit;
+class QMainWindow;
+class QMenu;
+class QWidget;
+
+// The main window's controls and menus as built from the layout table.
+struct MainWindowForm
+{
+    // The eleven calibration controls in their fixed order, the four reading
+    // boxes in the order of the fields.
+    std::array<QWidget *, console::CalibrationControlCount> calibration{};
+    std::array<QLineEdit *, protocol::FieldCount> readings{};
+    QMenu *mnuFile = nullptr;
+    QMenu *mnuSetting = nullptr;
+    QMenu *mnuOperation = nullptr;
+    QMenu *Help = nullptr;
+    QAction *mnuFile_Exit = nullptr;
+    QAction *mnuSetting_com_setting = nullptr;
+    QAction *mnuOperation_start_capture = nullptr;
+    QAction *mnuOperation_stop_capture = nullptr;
+    QAction *About_Menu = nullptr;
+};
+
+// Builds the window as designed: fixed frame, icon, client area, controls
+// (entry boxes taking only what a frame can carry, held keys pressing once),
+// menus, the designed colours kept through palette changes, and the frame
+// centred on the screen once the window manager has framed it.
+MainWindowForm buildMainWindowForm(QMainWindow *window);
+
+// Shown after the action that met the trouble has returned, as plain text,
+// a very long path or paragraph shortened in the middle.
+void showMessageLater(QWidget *window, QMessageBox::Icon icon, const QString &text);
+// For an ending that may have no one left to read a message.
+void printOnStandardError(QString text);
