@@ -14,8 +14,11 @@
 #include <QLineEdit>
 #include <QMap>
 #include <QMessageBox>
+#include <QPointer>
 #include <QRegularExpression>
 #include <QTimer>
+
+#include <ctime>
 
 namespace consoletest {
 
@@ -39,6 +42,21 @@ inline QStringList readingTexts(QWidget *window)
 inline QAction *action(QWidget *window, const char *name)
 {
     return window->findChild<QAction *>(QLatin1String(name));
+}
+
+// Idle: Start Config. on, Stop Config. off, every calibration control off.
+inline bool isIdle(Orvane *window)
+{
+    return action(window, "mnuOperation_start_capture")->isEnabled() &&
+           !action(window, "mnuOperation_stop_capture")->isEnabled() &&
+           window->consoleState() == console::ConsoleState::Idle;
+}
+
+inline double processCpuSeconds()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
 }
 
 // Each control's own Enabled flag (the lock aside), the three run menu items,
@@ -98,6 +116,32 @@ public:
 
 private:
     QTimer timer;
+};
+
+// Counts the message boxes shown and closes each as soon as it shows, with
+// no timer of its own running (the reliability tests measure the CPU).
+class MessageBoxCloser : public QObject
+{
+public:
+    int shown = 0;
+    QString lastText;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Show) {
+            if (auto *box = qobject_cast<QMessageBox *>(watched)) {
+                ++shown;
+                lastText = box->text();
+                QPointer<QMessageBox> guard(box);
+                QTimer::singleShot(0, box, [guard] {
+                    if (guard)
+                        guard->done(QMessageBox::Ok);
+                });
+            }
+        }
+        return false;
+    }
 };
 
 // Every record in the folder, oldest name first, each without its header and

@@ -6,7 +6,7 @@
 
 #include "app/module1.h"
 #include "console/orvane.h"
-#include "console_probe.h"
+#include "console_test_support.h"
 #include "link/serial_port.h"
 #include "port_routes.h"
 #include "pty_instrument.h"
@@ -19,7 +19,7 @@
 #include <memory>
 #include <vector>
 
-using namespace reliability;
+using namespace consoletest;
 
 namespace {
 
@@ -101,8 +101,8 @@ void TestBadInput::shouldShowOnlyWhatTheReferenceShows()
     // What the boxes may show: the reference's readings after each "$", in order.
     // An earlier row's last frame ended, so its body is still there for a lone "$".
     ReferenceFramer ref;
-    ref.body = readings(window.get()).join(QString()).toLatin1().toStdString();
-    std::vector<QStringList> allowed{readings(window.get())};
+    ref.body = readingTexts(window.get()).join(QString()).toLatin1().toStdString();
+    std::vector<QStringList> allowed{readingTexts(window.get())};
     for (char c : stream) {
         if (ref.take(c))
             allowed.push_back(latin1Fields(ref.shown));
@@ -126,7 +126,7 @@ void TestBadInput::shouldShowOnlyWhatTheReferenceShows()
     check.setInterval(0);
     connect(&check, &QTimer::timeout, this, [&] {
         ++updates;
-        const QStringList now = readings(window.get());
+        const QStringList now = readingTexts(window.get());
         std::size_t i = cursor;
         while (i < allowed.size() && allowed[i] != now)
             ++i;
@@ -143,7 +143,7 @@ void TestBadInput::shouldShowOnlyWhatTheReferenceShows()
     }
 
     QVERIFY(instrument.send(stream));
-    QTRY_COMPARE_WITH_TIMEOUT(readings(window.get()), last, 20000);
+    QTRY_COMPARE_WITH_TIMEOUT(readingTexts(window.get()), last, 20000);
     QVERIFY2(mismatch.isEmpty(), qPrintable(mismatch));
     QVERIFY(updates > 0);
     QCOMPARE(Module1::device_found, qint16(1));

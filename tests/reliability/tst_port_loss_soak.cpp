@@ -5,7 +5,7 @@
 // shown one message, be back in Idle, hold no extra descriptor, and not spin.
 
 #include "console/orvane.h"
-#include "console_probe.h"
+#include "console_test_support.h"
 #include "link/serial_port.h"
 #include "port_routes.h"
 #include "pty_instrument.h"
@@ -20,7 +20,7 @@
 
 #include <memory>
 
-using namespace reliability;
+using namespace consoletest;
 
 namespace {
 
@@ -130,7 +130,7 @@ void TestPortLossSoak::runOnce(int run, Moment moment, QRandomGenerator &rng, bo
         const QByteArray first = frame(rng);
         QVERIFY(instrument.send(first));
         const QString zero = QString::fromLatin1(first.mid(1, 4));
-        QTRY_COMPARE_WITH_TIMEOUT(readings(window.get()).value(0), zero, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(readingTexts(window.get()).value(0), zero, 5000);
 
         switch (moment) {
         case Moment::Idle:
