@@ -29,6 +29,10 @@ private slots:
     void shouldDescribeWhereEntriesLead();
     void shouldOpenNoFallbackForLineNotUnderstood_data();
     void shouldOpenNoFallbackForLineNotUnderstood();
+    void shouldReadSettingsFileWhereReadmeSays_data();
+    void shouldReadSettingsFileWhereReadmeSays();
+    void shouldNameSettingsFileWhenComOneIsNotOpened_data();
+    void shouldNameSettingsFileWhenComOneIsNotOpened();
 
 private:
     enum Place { Simulated, CommandLine, SettingsFile, Alias, Standard, Nowhere };
@@ -109,7 +113,8 @@ void TestPortMap::shouldOpenFirstPlaceThatNamesPort_data()
         << false << ""
         << "%TMP%/gone"
         << "%ALIAS%" << true << int(Nowhere)
-        << "%TMP%/gone, set for Com 3 in %CONF%, leads to %TMP%/ttyUSB9, which is not present";
+        << "%TMP%/gone, set for Com 3 in %CONF%, line 3, leads to %TMP%/ttyUSB9, which is not "
+           "present";
 }
 
 void TestPortMap::shouldOpenFirstPlaceThatNamesPort()
@@ -256,6 +261,92 @@ void TestPortMap::shouldOpenNoFallbackForLineNotUnderstood()
              qPrintable(words));
     QCOMPARE(map.settingsProblem().line, line);
     QVERIFY(!PortWords::description(map.describe(1)).contains("Nothing is there"));
+}
+
+void TestPortMap::shouldReadSettingsFileWhereReadmeSays_data()
+{
+    QTest::addColumn<QByteArray>("xdgConfigHome"); // HOME is %TMP%
+    QTest::addColumn<QString>("folder");
+    QTest::newRow("XDG_CONFIG_HOME") << QByteArray("%TMP%/xdg") << "%TMP%/xdg";
+    QTest::newRow("none: ~/.config") << QByteArray() << "%TMP%/.config";
+    QTest::newRow("a relative one is ignored") << QByteArray("xdg") << "%TMP%/.config";
+}
+
+// The lookup main() makes, from the user's own environment.
+void TestPortMap::shouldReadSettingsFileWhereReadmeSays()
+{
+    QFETCH(QByteArray, xdgConfigHome);
+    QFETCH(QString, folder);
+    qputenv("HOME", tmp.path().toUtf8());
+    qputenv("XDG_CONFIG_HOME", xdgConfigHome.replace("%TMP%", tmp.path().toUtf8()));
+    QVERIFY(QDir().mkpath(expand(folder + "/Zelvor")));
+    QFile file(expand(folder + "/Zelvor/zelvor-console.conf"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(expand("[ports]\ncom1=%SET%\n").toUtf8());
+    file.close();
+    PortMap map({}, PortMap::userSettingsFile());
+    map.setDeviceDir(dev.path()); // nothing there to fall back to
+    map.install();
+    SerialPort port;
+    QVERIFY2(port.open(), qPrintable(PortWords::trouble(port.lastError())));
+    port.write("#1$");
+    QCOMPARE(pty[SettingsFile]->receive(3), QByteArray("#1$"));
+    QCOMPARE(map.settingsProblems().size(), 0);
+}
+
+void TestPortMap::shouldNameSettingsFileWhenComOneIsNotOpened_data()
+{
+    QTest::addColumn<QByteArray>("settings"); // the .conf; null: none
+    QTest::addColumn<QString>("linkTo");      // the .conf is a link to it
+    QTest::addColumn<QByteArray>("ini");      // zelvor-console.ini beside it; null: none
+    QTest::addColumn<QString>("words");
+
+    const QByteArray none;
+    QTest::newRow("a path that is no serial port")
+        << QByteArray("[ports]\n\ncom1=/dev/null\n") << "" << none
+        << "/dev/null, set for Com 1 in %CONF%, line 3: ";
+    QTest::newRow("larger than 64 KiB")
+        << QByteArray(64 * 1024 + 1, '\n') << "" << none
+        << "The settings file is not read, so Com 1 is not opened through a fallback: %CONF% is "
+           "larger than 64 KiB";
+    QTest::newRow("link to /dev/zero")
+        << none << "/dev/zero" << none << "%CONF% leads to /dev/zero, a device, not a regular file";
+    QTest::newRow("link to a folder")
+        << none << "%TMP%" << none << "%CONF% leads to %TMP%, a folder, not a regular file";
+    const QByteArray ini("[ports]\ncom1=%SET%\n");
+    const QString stray = "A settings file that the console does not read is there, so Com 1 is "
+                          "not opened through a fallback: %TMP%/zelvor-console.ini is not read; "
+                          "the console reads zelvor-console.conf beside it.";
+    QTest::newRow("zelvor-console.ini alone") << none << "" << ini << stray;
+    QTest::newRow("zelvor-console.ini beside the .conf, which is read")
+        << QByteArray("[ports]\ncom2=%SET%\n") << "" << ini << stray;
+}
+
+// Com 1 would otherwise open dev/com1; Start Config.'s words name the file.
+void TestPortMap::shouldNameSettingsFileWhenComOneIsNotOpened()
+{
+    QFETCH(QByteArray, settings);
+    QFETCH(QString, linkTo);
+    QFETCH(QByteArray, ini);
+    QFETCH(QString, words);
+    auto write = [this](const QString &path, const QByteArray &bytes) {
+        QFile file(path);
+        if (!bytes.isNull() && file.open(QIODevice::WriteOnly))
+            file.write(expand(bytes).toUtf8());
+    };
+    write(conf, settings);
+    write(tmp.filePath("zelvor-console.ini"), ini);
+    if (!linkTo.isEmpty())
+        QVERIFY(QFile::link(expand(linkTo), conf));
+    QFile::link(pty[Alias]->slavePath(), dev.filePath("com1"));
+    PortMap map({}, conf);
+    map.setDeviceDir(dev.path());
+    map.install();
+    SerialPort port;
+    QVERIFY(!port.open());
+    const QString said = PortWords::trouble(port.lastError()) + PortWords::detail(port.lastError());
+    QVERIFY2(said.contains(expand(words)), qPrintable(said));
+    QCOMPARE(map.resolve(2).origin == PortOrigin::SettingsFile, settings.contains("com2"));
 }
 
 QTEST_GUILESS_MAIN(TestPortMap)
