@@ -5,6 +5,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
+
 namespace {
 
 QString fileWith(const QTemporaryDir &dir, const QString &name, const QByteArray &bytes)
@@ -28,6 +32,8 @@ private slots:
     void shouldAnswerWithoutWindow();
     void shouldSayWhatIsWrongWithWindowSystem_data();
     void shouldSayWhatIsWrongWithWindowSystem();
+    void shouldSaySettingsFileIsNotReadInOneLine_data();
+    void shouldSaySettingsFileIsNotReadInOneLine();
 
 private:
     // Standard output and standard error of the console started with `args`
@@ -176,6 +182,60 @@ void TestCommandLine::shouldSayWhatIsWrongWithWindowSystem()
         return;
     QVERIFY2(matches(err, stdErr), qPrintable(stdErr));
     QCOMPARE(stdOut, QString());
+}
+
+void TestCommandLine::shouldSaySettingsFileIsNotReadInOneLine_data()
+{
+    QTest::addColumn<QString>("conf"); // what ~/.config/Zelvor/zelvor-console.conf is
+    QTest::addColumn<QString>("err");  // all of standard error; %F% is that folder
+#ifndef Q_OS_LINUX
+    QSKIP("FIFOs, /dev/zero and the stray .ini are the Linux file's");
+#endif
+    const QString notRead =
+        "zelvor-console: the settings file is not read: %F%/zelvor-console.conf "
+        "%1, not a regular file. Until it is mended, no port is opened "
+        "through a fallback.\n";
+    QTest::newRow("FIFO") << "FIFO" << notRead.arg("is a FIFO");
+    QTest::newRow("link to /dev/zero")
+        << "/dev/zero" << notRead.arg("leads to /dev/zero, a device");
+    QTest::newRow("folder") << "folder" << notRead.arg("is a folder");
+    QTest::newRow("zelvor-console.ini beside it")
+        << "file"
+        << "zelvor-console: %F%/zelvor-console.ini is not read; the console reads "
+           "zelvor-console.conf beside it. Move what it sets into that file and remove "
+           "it; until then no port is opened through a fallback.\n";
+}
+
+// Said before the window appears; a FIFO does not hold the console.
+void TestCommandLine::shouldSaySettingsFileIsNotReadInOneLine()
+{
+    QFETCH(QString, conf);
+    QFETCH(QString, err);
+    QTemporaryDir home;
+    const QString folder = home.filePath(".config/Zelvor");
+    const QString file = folder + "/zelvor-console.conf";
+    QVERIFY(QDir().mkpath(conf == "folder" ? file : folder));
+#ifdef Q_OS_UNIX
+    QVERIFY(conf != "FIFO" || ::mkfifo(QFile::encodeName(file).constData(), 0600) == 0);
+#endif
+    QVERIFY(conf != "/dev/zero" || QFile::link(conf, file));
+    if (conf == "file") {
+        fileWith(home, ".config/Zelvor/zelvor-console.conf", "[ports]\ncom2=/dev/ttyUSB1\n");
+        fileWith(home, ".config/Zelvor/zelvor-console.ini", "[ports]\ncom1=/dev/ttyUSB0\n");
+    }
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove("XDG_CONFIG_HOME");
+    env.insert("HOME", home.path());
+    env.insert("XDG_RUNTIME_DIR", home.path());
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    QProcess console;
+    console.setProcessEnvironment(env);
+    console.start(ZELVOR_CONSOLE);
+    QString said;
+    QTRY_VERIFY_WITH_TIMEOUT((said += console.readAllStandardError()).contains('\n'), 10000);
+    console.terminate();
+    QVERIFY(console.waitForFinished(10000));
+    QCOMPARE(said + console.readAllStandardError(), err.replace("%F%", folder));
 }
 
 QTEST_GUILESS_MAIN(TestCommandLine)
