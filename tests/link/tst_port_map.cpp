@@ -31,8 +31,6 @@ private slots:
     void shouldOpenNoFallbackForLineNotUnderstood();
     void shouldReadSettingsFileWhereReadmeSays_data();
     void shouldReadSettingsFileWhereReadmeSays();
-    void shouldNameSettingsFileWhenComOneIsNotOpened_data();
-    void shouldNameSettingsFileWhenComOneIsNotOpened();
 
 private:
     enum Place { Simulated, CommandLine, SettingsFile, Alias, Standard, Nowhere };
@@ -265,88 +263,51 @@ void TestPortMap::shouldOpenNoFallbackForLineNotUnderstood()
 
 void TestPortMap::shouldReadSettingsFileWhereReadmeSays_data()
 {
-    QTest::addColumn<QByteArray>("xdgConfigHome"); // HOME is %TMP%
-    QTest::addColumn<QString>("folder");
-    QTest::newRow("XDG_CONFIG_HOME") << QByteArray("%TMP%/xdg") << "%TMP%/xdg";
-    QTest::newRow("none: ~/.config") << QByteArray() << "%TMP%/.config";
-    QTest::newRow("a relative one is ignored") << QByteArray("xdg") << "%TMP%/.config";
+    QTest::addColumn<QString>("xdgConfigHome"); // HOME is %TMP%
+    QTest::addColumn<QByteArray>("conf");       // ~/.config/Zelvor/zelvor-console.conf
+    QTest::addColumn<bool>("ini");              // a zelvor-console.ini beside it
+    QTest::addColumn<QString>("words"); // "": Com 1 opens %SET%; else in Start Config.'s words
+
+    const QString file = "%TMP%/.config/Zelvor/zelvor-console.";
+    const QByteArray com1("[ports]\ncom1=%SET%\n");
+    QTest::newRow("none") << "" << com1 << false << "";
+    QTest::newRow("a relative one is ignored") << "xdg" << com1 << false << "";
+    QTest::newRow("a path there that is no port")
+        << "" << QByteArray("\n[ports]\ncom1=/dev/null") << false
+        << "/dev/null, set for Com 1 in " + file + "conf, line 3: ";
+    QTest::newRow("larger than 64 KiB")
+        << "" << QByteArray(64 * 1024 + 1, '\n') << false << file + "conf is larger than 64 KiB";
+    QTest::newRow("zelvor-console.ini beside it; the .conf is read")
+        << "" << QByteArray("[ports]\ncom2=%SET%\n") << true
+        << "Com 1 is not opened through a fallback: " + file + "ini is not read";
 }
 
-// The lookup main() makes, from the user's own environment.
+// The lookup main() makes, in the user's environment. Com 1 would otherwise
+// open dev/com1.
 void TestPortMap::shouldReadSettingsFileWhereReadmeSays()
 {
-    QFETCH(QByteArray, xdgConfigHome);
-    QFETCH(QString, folder);
-    qputenv("HOME", tmp.path().toUtf8());
-    qputenv("XDG_CONFIG_HOME", xdgConfigHome.replace("%TMP%", tmp.path().toUtf8()));
-    QVERIFY(QDir().mkpath(expand(folder + "/Zelvor")));
-    QFile file(expand(folder + "/Zelvor/zelvor-console.conf"));
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(expand("[ports]\ncom1=%SET%\n").toUtf8());
-    file.close();
-    PortMap map({}, PortMap::userSettingsFile());
-    map.setDeviceDir(dev.path()); // nothing there to fall back to
-    map.install();
-    SerialPort port;
-    QVERIFY2(port.open(), qPrintable(PortWords::trouble(port.lastError())));
-    port.write("#1$");
-    QCOMPARE(pty[SettingsFile]->receive(3), QByteArray("#1$"));
-    QCOMPARE(map.settingsProblems().size(), 0);
-}
-
-void TestPortMap::shouldNameSettingsFileWhenComOneIsNotOpened_data()
-{
-    QTest::addColumn<QByteArray>("settings"); // the .conf; null: none
-    QTest::addColumn<QString>("linkTo");      // the .conf is a link to it
-    QTest::addColumn<QByteArray>("ini");      // zelvor-console.ini beside it; null: none
-    QTest::addColumn<QString>("words");
-
-    const QByteArray none;
-    QTest::newRow("a path that is no serial port")
-        << QByteArray("[ports]\n\ncom1=/dev/null\n") << "" << none
-        << "/dev/null, set for Com 1 in %CONF%, line 3: ";
-    QTest::newRow("larger than 64 KiB")
-        << QByteArray(64 * 1024 + 1, '\n') << "" << none
-        << "The settings file is not read, so Com 1 is not opened through a fallback: %CONF% is "
-           "larger than 64 KiB";
-    QTest::newRow("link to /dev/zero")
-        << none << "/dev/zero" << none << "%CONF% leads to /dev/zero, a device, not a regular file";
-    QTest::newRow("link to a folder")
-        << none << "%TMP%" << none << "%CONF% leads to %TMP%, a folder, not a regular file";
-    const QByteArray ini("[ports]\ncom1=%SET%\n");
-    const QString stray = "A settings file that the console does not read is there, so Com 1 is "
-                          "not opened through a fallback: %TMP%/zelvor-console.ini is not read; "
-                          "the console reads zelvor-console.conf beside it.";
-    QTest::newRow("zelvor-console.ini alone") << none << "" << ini << stray;
-    QTest::newRow("zelvor-console.ini beside the .conf, which is read")
-        << QByteArray("[ports]\ncom2=%SET%\n") << "" << ini << stray;
-}
-
-// Com 1 would otherwise open dev/com1; Start Config.'s words name the file.
-void TestPortMap::shouldNameSettingsFileWhenComOneIsNotOpened()
-{
-    QFETCH(QByteArray, settings);
-    QFETCH(QString, linkTo);
-    QFETCH(QByteArray, ini);
+    QFETCH(QString, xdgConfigHome);
+    QFETCH(QByteArray, conf);
+    QFETCH(bool, ini);
     QFETCH(QString, words);
-    auto write = [this](const QString &path, const QByteArray &bytes) {
-        QFile file(path);
-        if (!bytes.isNull() && file.open(QIODevice::WriteOnly))
-            file.write(expand(bytes).toUtf8());
-    };
-    write(conf, settings);
-    write(tmp.filePath("zelvor-console.ini"), ini);
-    if (!linkTo.isEmpty())
-        QVERIFY(QFile::link(expand(linkTo), conf));
+    qputenv("HOME", tmp.path().toUtf8());
+    qputenv("XDG_CONFIG_HOME", xdgConfigHome.toUtf8());
+    const QString folder = tmp.filePath(".config/Zelvor/");
+    QFile file(folder + "zelvor-console.conf"), stray(folder + "zelvor-console.ini");
+    QVERIFY(QDir().mkpath(folder) && (!stray.exists() || stray.remove()));
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(expand(conf).toUtf8()) >= 0);
+    file.close();
+    QVERIFY(!ini || stray.open(QIODevice::WriteOnly));
     QFile::link(pty[Alias]->slavePath(), dev.filePath("com1"));
-    PortMap map({}, conf);
+    PortMap map({}, PortMap::userSettingsFile());
     map.setDeviceDir(dev.path());
     map.install();
     SerialPort port;
-    QVERIFY(!port.open());
+    QCOMPARE(port.open(), words.isEmpty());
     const QString said = PortWords::trouble(port.lastError()) + PortWords::detail(port.lastError());
     QVERIFY2(said.contains(expand(words)), qPrintable(said));
-    QCOMPARE(map.resolve(2).origin == PortOrigin::SettingsFile, settings.contains("com2"));
+    QCOMPARE(map.resolve(1).path == pty[SettingsFile]->slavePath(), words.isEmpty());
+    QCOMPARE(map.resolve(2).origin == PortOrigin::SettingsFile, conf.contains("com2"));
 }
 
 QTEST_GUILESS_MAIN(TestPortMap)
