@@ -14,7 +14,6 @@
 
 #include <QApplication>
 #include <QFileInfo>
-#include <QSettings>
 
 #include <cstdio>
 
@@ -71,14 +70,10 @@ int main(int argc, char *argv[])
 #endif
     // Lets a Wayland desktop match the window to its menu entry and icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("io.zelvor.CalibrationConsole"));
-    // An INI file everywhere, also where the system's own store is another
-    // (the registry on Windows): %APPDATA%\Zelvor\zelvor-console.ini there.
-    // QSettings only says where the file is: the map reads it strictly.
-    QSettings::setDefaultFormat(QSettings::IniFormat);
-    PortMap ports(options.ports, QSettings().fileName());
-    if (!ports.settingsProblem().isEmpty())
+    PortMap ports(options.ports, PortMap::userSettingsFile());
+    for (const SettingsFileProblem &problem : ports.settingsProblems())
         std::fprintf(stderr, "%s: %s\n", qPrintable(QCoreApplication::applicationName()),
-                     qPrintable(PortWords::settingsWarning(ports.settingsProblem())));
+                     qPrintable(PortWords::settingsWarning(problem)));
     const auto simulated =
         options.simulatedPort ? SimulatedInstrument::start(options.simulatedPort, ports) : nullptr;
     if (options.simulatedPort && !simulated)

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "console/port_words.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QStringList>
 
 #include <algorithm>
@@ -45,6 +47,13 @@ QString shownLine(const QString &text)
     return shown;
 }
 
+// Not one line but the file as a whole.
+bool wholeFile(const SettingsFileProblem &problem)
+{
+    using Expected = SettingsFileProblem::Expected;
+    return problem.expected == Expected::RegularFile || problem.expected == Expected::SmallerFile;
+}
+
 } // namespace
 
 QString PortWords::trouble(const PortError &error)
@@ -75,6 +84,17 @@ QString PortWords::trouble(const PortError &error)
             .arg(error.lockFile, error.lockOwner, who, shellWord(error.lockFile));
     }
     case PortTrouble::SettingsFile:
+        if (error.target.settings.expected == SettingsFileProblem::Expected::NoStrayFile)
+            return tr("A settings file that the console does not read is there, so Com %1 is not "
+                      "opened through a fallback: %2. Move what it sets into that file and "
+                      "remove it, then start the console again.")
+                .arg(error.target.portNumber)
+                .arg(settingsProblem(error.target.settings));
+        if (wholeFile(error.target.settings))
+            return tr("The settings file is not read, so Com %1 is not opened through a "
+                      "fallback: %2. Mend the file, then start the console again.")
+                .arg(error.target.portNumber)
+                .arg(settingsProblem(error.target.settings));
         return tr("The settings file has a line the console does not understand, so Com %1 is "
                   "not opened through a fallback: %2. Mend the file, then start the console "
                   "again.")
@@ -89,7 +109,17 @@ QString PortWords::trouble(const PortError &error)
 QString PortWords::detail(const PortError &error)
 {
     const QString why = missing(error.target);
-    return why.isEmpty() ? error.description : why;
+    if (!why.isEmpty())
+        return why;
+    const PortTarget &at = error.target;
+    if (at.origin == PortOrigin::SettingsFile)
+        return tr("%1, set for Com %2 in %3, line %4: %5")
+            .arg(at.path)
+            .arg(at.portNumber)
+            .arg(QDir::toNativeSeparators(at.settingsFile))
+            .arg(at.settingsLine)
+            .arg(error.description);
+    return error.description;
 }
 
 QString PortWords::missing(const PortTarget &target)
@@ -105,7 +135,10 @@ QString PortWords::missing(const PortTarget &target)
         from = tr(", given for Com %1 on the command line,").arg(target.portNumber);
         break;
     case PortOrigin::SettingsFile:
-        from = tr(", set for Com %1 in %2,").arg(target.portNumber).arg(target.settingsFile);
+        from = tr(", set for Com %1 in %2, line %3,")
+                   .arg(target.portNumber)
+                   .arg(QDir::toNativeSeparators(target.settingsFile))
+                   .arg(target.settingsLine);
         break;
     case PortOrigin::Alias:
     case PortOrigin::Standard:
@@ -128,7 +161,8 @@ QString PortWords::description(const PortDescription &description)
         origin = tr("--port on the command line");
         break;
     case PortOrigin::SettingsFile:
-        origin = tr("com%1 in %2").arg(at.portNumber).arg(at.settingsFile);
+        origin =
+            tr("com%1 in %2").arg(at.portNumber).arg(QDir::toNativeSeparators(at.settingsFile));
         break;
     case PortOrigin::Alias:
         origin = tr("an alias made on this computer");
@@ -186,12 +220,32 @@ QString PortWords::description(const PortDescription &description)
 QString PortWords::settingsProblem(const SettingsFileProblem &problem)
 {
     using Expected = SettingsFileProblem::Expected;
+    using Kind = SettingsFileProblem::Kind;
+    const QString file = QDir::toNativeSeparators(problem.file);
     QString expected;
     switch (problem.expected) {
     case Expected::None:
         return {};
     case Expected::Readable:
-        return tr("%1 cannot be read: %2").arg(problem.file, problem.text);
+        return tr("%1 cannot be read: %2").arg(file, problem.text);
+    case Expected::RegularFile: {
+        const QString what = problem.kind == Kind::Folder   ? tr("a folder")
+                             : problem.kind == Kind::Fifo   ? tr("a FIFO")
+                             : problem.kind == Kind::Device ? tr("a device")
+                             : problem.kind == Kind::Socket ? tr("a socket")
+                                                            : tr("a special file");
+        if (!problem.text.isEmpty())
+            return tr("%1 leads to %2, %3, not a regular file")
+                .arg(file, QDir::toNativeSeparators(problem.text), what);
+        return tr("%1 is %2, not a regular file").arg(file, what);
+    }
+    case Expected::SmallerFile:
+        return tr("%1 is larger than %2 KiB, more than any settings file holds")
+            .arg(file)
+            .arg(SettingsFileProblem::MaxFileSize / 1024);
+    case Expected::NoStrayFile:
+        return tr("%1 is not read; the console reads %2 beside it")
+            .arg(file, QFileInfo(problem.text).fileName());
     case Expected::PortsGroup:
         expected = tr("[ports], the only group");
         break;
@@ -224,7 +278,7 @@ QString PortWords::settingsProblem(const SettingsFileProblem &problem)
         break;
     }
     QString text = tr("%1, line %2: expected %3, found \"%4\"")
-                       .arg(problem.file)
+                       .arg(file)
                        .arg(problem.line)
                        .arg(expected, shownLine(problem.text));
     if (problem.others > 0)
@@ -234,6 +288,14 @@ QString PortWords::settingsProblem(const SettingsFileProblem &problem)
 
 QString PortWords::settingsWarning(const SettingsFileProblem &problem)
 {
+    if (problem.expected == SettingsFileProblem::Expected::NoStrayFile)
+        return tr("%1. Move what it sets into that file and remove it; until then no port is "
+                  "opened through a fallback.")
+            .arg(settingsProblem(problem));
+    if (wholeFile(problem))
+        return tr("the settings file is not read: %1. Until it is mended, no port is opened "
+                  "through a fallback.")
+            .arg(settingsProblem(problem));
     return tr("the settings file has a line it does not understand: %1. The ports it does not "
               "set are not opened until it is mended.")
         .arg(settingsProblem(problem));

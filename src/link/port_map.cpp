@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "link/port_map.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -12,9 +13,14 @@
 #include <QSet>
 #include <QStringView>
 
+#include <cerrno>
 #include <utility>
 
-#ifndef Q_OS_WIN
+#include <fcntl.h>
+#ifdef Q_OS_WIN
+#include <io.h>
+#include <windows.h>
+#else
 #include <sys/stat.h>
 #endif
 
@@ -50,6 +56,66 @@ QString missingEnd(const QString &path)
 #endif
 
 using Expected = SettingsFileProblem::Expected;
+using Kind = SettingsFileProblem::Kind;
+
+// The settings file's bytes, taken only from a regular file (or a link to
+// one): a FIFO would hold the console before its window appears, and a device
+// such as /dev/zero never ends. Nothing when there is no file.
+SettingsFileProblem readRegularFile(const QString &name, QByteArray *bytes)
+{
+    const QString leadsTo = QFileInfo(name).isSymLink() ? QFileInfo(name).canonicalFilePath() : "";
+    SettingsFileProblem problem{Expected::RegularFile, name, 0, leadsTo, 0};
+#ifdef Q_OS_WIN
+    const QFileInfo info(name);
+    if (!info.exists())
+        return {};
+    if (info.isDir()) {
+        problem.kind = Kind::Folder;
+        return problem;
+    }
+    const int fd =
+        ::_wopen(reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(name).utf16()),
+                 _O_RDONLY | _O_BINARY | _O_NOINHERIT);
+    const DWORD type = fd < 0 ? FILE_TYPE_DISK : GetFileType(HANDLE(::_get_osfhandle(fd)));
+    if (type != FILE_TYPE_DISK) {
+        ::_close(fd);
+        problem.kind = type == FILE_TYPE_CHAR   ? Kind::Device
+                       : type == FILE_TYPE_PIPE ? Kind::Fifo
+                                                : Kind::Other;
+        return problem;
+    }
+#else
+    const QByteArray native = QFile::encodeName(name);
+    struct stat st;
+    const int found = ::stat(native.constData(), &st);
+    if (found != 0 && (errno == ENOENT || errno == ENOTDIR))
+        return {}; // a link that leads nowhere included
+    if (found == 0 && !S_ISREG(st.st_mode)) {
+        problem.kind = S_ISDIR(st.st_mode)                          ? Kind::Folder
+                       : S_ISFIFO(st.st_mode)                       ? Kind::Fifo
+                       : S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode) ? Kind::Device
+                       : S_ISSOCK(st.st_mode)                       ? Kind::Socket
+                                                                    : Kind::Other;
+        return problem;
+    }
+    // Should a FIFO take the file's place after all, it answers at once.
+    const int fd = found == 0 ? ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC) : -1;
+#endif
+    const int openError = errno;
+    problem.text.clear();
+    QFile file;
+    if (fd < 0 || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        problem.expected = Expected::Readable;
+        problem.text = fd < 0 ? qt_error_string(openError) : file.errorString();
+        return problem;
+    }
+    *bytes = file.read(SettingsFileProblem::MaxFileSize + 1);
+    if (bytes->size() > SettingsFileProblem::MaxFileSize) {
+        problem.expected = Expected::SmallerFile;
+        return problem;
+    }
+    return {};
+}
 
 // Longer than any path the system takes.
 constexpr qint64 MaxLineLength = 4096;
@@ -168,6 +234,14 @@ PortMap::PortMap(Paths commandLine, const QString &settingsFile)
 {
     if (!settings_file.isEmpty())
         readSettingsFile(settings_file);
+    // The name QSettings gave the file for a while: what that file holds may
+    // be what the user meant, so it must not go unseen. (On Windows it is the
+    // file itself.)
+    const QFileInfo info(settings_file);
+    const QString stray = info.path() + QStringLiteral("/%1.ini").arg(info.completeBaseName());
+    if (!settings_file.isEmpty() && stray != settings_file &&
+        (QFileInfo::exists(stray) || QFileInfo(stray).isSymLink()))
+        stray_problem = {Expected::NoStrayFile, stray, 0, settings_file, 0};
 #ifndef Q_OS_WIN
     // A path typed on the command line is relative to where the console starts.
     for (QString &path : command_line)
@@ -179,9 +253,12 @@ PortMap::PortMap(Paths commandLine, const QString &settingsFile)
 // must not send "Com N" to a device the operator did not mean.
 void PortMap::readSettingsFile(const QString &fileName)
 {
-    QFile file(fileName);
-    if (!file.exists())
+    QByteArray bytes;
+    settings_problem = readRegularFile(fileName, &bytes);
+    if (!settings_problem.isEmpty())
         return;
+    QBuffer file(&bytes);
+    file.open(QIODevice::ReadOnly);
     auto report = [this, &fileName](Expected expected, int line, const QString &text) {
         if (!settings_problem.isEmpty()) {
             ++settings_problem.others;
@@ -189,10 +266,6 @@ void PortMap::readSettingsFile(const QString &fileName)
         }
         settings_problem = {expected, fileName, line, text, 0};
     };
-    if (!file.open(QIODevice::ReadOnly)) {
-        report(Expected::Readable, 0, file.errorString());
-        return;
-    }
     enum class Group { None, Ports, Other } group = Group::None;
     QSet<int> seen;
     // A backslash at the end joins the next line to the one reported.
@@ -249,9 +322,36 @@ void PortMap::readSettingsFile(const QString &fileName)
         }
         seen.insert(port);
         value = value.trimmed();
-        if (!value.isEmpty())
+        if (!value.isEmpty()) {
             settings_entries.insert(port, value);
+            settings_lines.insert(port, number);
+        }
     }
+}
+
+QString PortMap::userSettingsFile()
+{
+#ifdef Q_OS_WIN
+    const char *variable = "APPDATA", *usual = "/AppData/Roaming", *suffix = ".ini";
+#else
+    const char *variable = "XDG_CONFIG_HOME", *usual = "/.config", *suffix = ".conf";
+#endif
+    QString folder = QDir::fromNativeSeparators(qEnvironmentVariable(variable));
+    // The XDG rules ignore a relative path; Qt 6.4 would take it from the folder
+    // the console starts in.
+    if (!QDir::isAbsolutePath(folder))
+        folder = QDir::homePath() + QLatin1String(usual);
+    return folder + QStringLiteral("/Zelvor/zelvor-console") + QLatin1String(suffix);
+}
+
+QList<SettingsFileProblem> PortMap::settingsProblems() const
+{
+    QList<SettingsFileProblem> problems;
+    for (const SettingsFileProblem *problem : {&settings_problem, &stray_problem}) {
+        if (!problem->isEmpty())
+            problems += *problem;
+    }
+    return problems;
 }
 
 PortTarget PortMap::locate(int portNumber) const
@@ -271,6 +371,7 @@ PortTarget PortMap::locate(int portNumber) const
     if (const auto it = settings_entries.find(portNumber); it != settings_entries.end()) {
         at.origin = PortOrigin::SettingsFile;
         at.settingsFile = settings_file;
+        at.settingsLine = settings_lines.value(portNumber);
 #ifdef Q_OS_WIN
         at.path = *it;
 #else
@@ -280,7 +381,7 @@ PortTarget PortMap::locate(int portNumber) const
         return at;
     }
     // The file may have meant this port in a line it could not understand.
-    at.settings = settings_problem;
+    at.settings = settingsProblem();
 #ifdef Q_OS_WIN
     at.path = QStringLiteral("COM%1").arg(portNumber);
 #else

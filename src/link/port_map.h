@@ -6,12 +6,17 @@
 #include <QStringList>
 
 // A line of the settings file that is not understood, and what was expected
-// there. The first one found is kept, with the number of the others.
+// there. The first one found is kept, with the number of the others. Or the
+// file as a whole: not a regular file, too large, or a file beside it that the
+// console does not read.
 struct SettingsFileProblem
 {
     enum class Expected {
         None,           // the file is right (or absent)
         Readable,       // the file exists but cannot be read; `text` is the system's reason
+        RegularFile,    // a folder, a FIFO, a device or a socket; `text`: where a link leads
+        SmallerFile,    // larger than MaxFileSize
+        NoStrayFile,    // `file` lies beside the settings file, `text`, and is not read
         PortsGroup,     // a group other than [ports]
         UnderPorts,     // a key before any group
         PortKey,        // in [ports], a key other than com1 to com8, or no "="
@@ -29,6 +34,10 @@ struct SettingsFileProblem
     int line = 0;   // 1 for the first line; 0 for the file as a whole
     QString text;   // the line as found, or the reason the file cannot be read
     int others = 0; // further lines not understood
+    // RegularFile: what the file is instead.
+    enum class Kind { Other, Folder, Fifo, Device, Socket } kind = Kind::Other;
+
+    static constexpr qint64 MaxFileSize = 64 * 1024;
 
     bool isEmpty() const { return expected == Expected::None; }
 };
@@ -42,7 +51,8 @@ struct PortTarget
     int portNumber = 0;
     QString path;
     PortOrigin origin = PortOrigin::Standard;
-    QString settingsFile; // origin SettingsFile: the file that names the path
+    QString settingsFile; // origin SettingsFile: the file that names the path ...
+    int settingsLine = 0; // ... on this line
     // Not empty: the first name along the path's links that is not there; the
     // port is not opened.
     QString missing;
@@ -81,7 +91,8 @@ struct PortDescription
 //   4. /dev/ttyS(N-1); on Windows COMN.
 // Paths from the command line or the settings file that do not exist are errors
 // too, naming where they came from. A settings file with a line it does not
-// understand stops every port it does not set from falling back to 3 or 4.
+// understand stops every port it does not set from falling back to 3 or 4, and
+// so does a file that cannot be read or a zelvor-console.ini beside a .conf.
 class PortMap
 {
 public:
@@ -95,6 +106,11 @@ public:
     PortMap() = default;
     // `settingsFile` is read now, strictly; a file that is not there sets nothing.
     explicit PortMap(Paths commandLine, const QString &settingsFile = QString());
+
+    // The user's settings file, the one the console reads:
+    // $XDG_CONFIG_HOME/Zelvor/zelvor-console.conf (~/.config when that is not
+    // an absolute path); %APPDATA%\Zelvor\zelvor-console.ini on Windows.
+    static QString userSettingsFile();
 
     // Where /dev/comN and /dev/ttySn are looked for; "/dev" unless a test
     // brings a folder of its own.
@@ -111,8 +127,14 @@ public:
     // nothing is.
     PortDescription describe(int portNumber) const;
 
-    // The first line of the settings file not understood; empty when it is right.
-    const SettingsFileProblem &settingsProblem() const { return settings_problem; }
+    // What keeps the ports the file does not set from falling back: the file's
+    // own first problem, else a file beside it that is not read; empty when none.
+    const SettingsFileProblem &settingsProblem() const
+    {
+        return settings_problem.isEmpty() ? stray_problem : settings_problem;
+    }
+    // Both, each told on its own line at start.
+    QList<SettingsFileProblem> settingsProblems() const;
 
     // Serial ports open what this map resolves from now on, and describe()
     // is reached through installed(): the one place that says where a port leads.
@@ -127,7 +149,9 @@ private:
     Paths simulated;
     Paths command_line;
     Paths settings_entries;
+    QMap<int, int> settings_lines; // port number -> line of its entry
     QString settings_file;
     SettingsFileProblem settings_problem;
+    SettingsFileProblem stray_problem;
     QString device_dir = QStringLiteral("/dev");
 };

@@ -217,6 +217,7 @@ bool SerialPort::open()
     const LockProbe probe(opened_path);
     if (probe.heldElsewhere()) {
         last_error = heldByAnotherProgram();
+        last_error.target = target;
         return false;
     }
 #endif
@@ -235,11 +236,15 @@ bool SerialPort::open()
             last_error.trouble = lockFileTrouble();
 #endif
         port.clearError();
+        last_error.target = target; // which file and line named the path, if one did
         return false;
     }
     written = 0;
     reported_left = 0;
-    return takeExclusiveLock();
+    if (takeExclusiveLock())
+        return true;
+    last_error.target = target;
+    return false;
 }
 
 PortTrouble SerialPort::lockFileTrouble()

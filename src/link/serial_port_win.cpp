@@ -68,6 +68,7 @@ bool SerialPort::open()
     connect(line.get(), &SerialLine::failed, this, &SerialPort::onLineFailed);
     if (!line->open(last_error)) {
         last_error.portName = opened_path;
+        last_error.target = target; // which file and line named the path, if one did
         line.reset();
         return false;
     }

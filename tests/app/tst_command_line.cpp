@@ -28,6 +28,8 @@ private slots:
     void shouldAnswerWithoutWindow();
     void shouldSayWhatIsWrongWithWindowSystem_data();
     void shouldSayWhatIsWrongWithWindowSystem();
+    void shouldSaySettingsFileIsNotReadInOneLine_data();
+    void shouldSaySettingsFileIsNotReadInOneLine();
 
 private:
     // Standard output and standard error of the console started with `args`
@@ -176,6 +178,51 @@ void TestCommandLine::shouldSayWhatIsWrongWithWindowSystem()
         return;
     QVERIFY2(matches(err, stdErr), qPrintable(stdErr));
     QCOMPARE(stdOut, QString());
+}
+
+void TestCommandLine::shouldSaySettingsFileIsNotReadInOneLine_data()
+{
+    QTest::addColumn<QString>("conf"); // what $XDG_CONFIG_HOME/Zelvor/zelvor-console.conf is
+    QTest::addColumn<QString>("err");  // in the one line on standard error, after that folder
+#ifndef Q_OS_LINUX
+    QSKIP("FIFOs, /dev/zero and the stray .ini are the Linux file's");
+#endif
+    QTest::newRow("FIFO") << "FIFO"
+                          << "conf is a FIFO, not a regular file";
+    QTest::newRow("link to /dev/zero") << "/dev/zero"
+                                       << "conf leads to /dev/zero, a device";
+    QTest::newRow("folder") << "folder"
+                            << "conf is a folder, not a regular file";
+    QTest::newRow("zelvor-console.ini beside it") << "ini"
+                                                  << "ini is not read; the console reads";
+}
+
+// Said before the window appears; a FIFO does not hold the console.
+void TestCommandLine::shouldSaySettingsFileIsNotReadInOneLine()
+{
+    QFETCH(QString, conf);
+    QFETCH(QString, err);
+    QTemporaryDir home;
+    const QString file = home.filePath("Zelvor/zelvor-console.");
+    QVERIFY(QDir().mkpath(conf == "folder" ? file + "conf" : home.filePath("Zelvor")));
+    QVERIFY(conf != "FIFO" || QProcess::execute("mkfifo", {file + "conf"}) == 0);
+    QVERIFY(conf != "/dev/zero" || QFile::link(conf, file + "conf"));
+    QVERIFY(conf != "ini" || QFile(file + "ini").open(QIODevice::WriteOnly));
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"XDG_CONFIG_HOME", "XDG_RUNTIME_DIR"})
+        env.insert(name, home.path());
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    QProcess console;
+    console.setProcessEnvironment(env);
+    console.start(ZELVOR_CONSOLE);
+    QString said;
+    QTRY_VERIFY_WITH_TIMEOUT((said += console.readAllStandardError()).contains('\n'), 10000);
+    console.terminate();
+    QVERIFY(console.waitForFinished(10000));
+    said += console.readAllStandardError();
+    QVERIFY2(said.startsWith("zelvor-console: ") && said.count('\n') == 1 &&
+                 said.contains(file + err),
+             qPrintable(said));
 }
 
 QTEST_GUILESS_MAIN(TestCommandLine)

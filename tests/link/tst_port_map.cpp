@@ -29,6 +29,8 @@ private slots:
     void shouldDescribeWhereEntriesLead();
     void shouldOpenNoFallbackForLineNotUnderstood_data();
     void shouldOpenNoFallbackForLineNotUnderstood();
+    void shouldReadSettingsFileWhereReadmeSays_data();
+    void shouldReadSettingsFileWhereReadmeSays();
 
 private:
     enum Place { Simulated, CommandLine, SettingsFile, Alias, Standard, Nowhere };
@@ -109,7 +111,8 @@ void TestPortMap::shouldOpenFirstPlaceThatNamesPort_data()
         << false << ""
         << "%TMP%/gone"
         << "%ALIAS%" << true << int(Nowhere)
-        << "%TMP%/gone, set for Com 3 in %CONF%, leads to %TMP%/ttyUSB9, which is not present";
+        << "%TMP%/gone, set for Com 3 in %CONF%, line 3, leads to %TMP%/ttyUSB9, which is not "
+           "present";
 }
 
 void TestPortMap::shouldOpenFirstPlaceThatNamesPort()
@@ -256,6 +259,55 @@ void TestPortMap::shouldOpenNoFallbackForLineNotUnderstood()
              qPrintable(words));
     QCOMPARE(map.settingsProblem().line, line);
     QVERIFY(!PortWords::description(map.describe(1)).contains("Nothing is there"));
+}
+
+void TestPortMap::shouldReadSettingsFileWhereReadmeSays_data()
+{
+    QTest::addColumn<QString>("xdgConfigHome"); // HOME is %TMP%
+    QTest::addColumn<QByteArray>("conf");       // ~/.config/Zelvor/zelvor-console.conf
+    QTest::addColumn<bool>("ini");              // a zelvor-console.ini beside it
+    QTest::addColumn<QString>("words"); // "": Com 1 opens %SET%; else in Start Config.'s words
+
+    const QString file = "%TMP%/.config/Zelvor/zelvor-console.";
+    const QByteArray com1("[ports]\ncom1=%SET%\n");
+    QTest::newRow("none") << "" << com1 << false << "";
+    QTest::newRow("a relative one is ignored") << "xdg" << com1 << false << "";
+    QTest::newRow("a path there that is no port")
+        << "" << QByteArray("\n[ports]\ncom1=/dev/null") << false
+        << "/dev/null, set for Com 1 in " + file + "conf, line 3: ";
+    QTest::newRow("larger than 64 KiB")
+        << "" << QByteArray(64 * 1024 + 1, '\n') << false << file + "conf is larger than 64 KiB";
+    QTest::newRow("zelvor-console.ini beside it; the .conf is read")
+        << "" << QByteArray("[ports]\ncom2=%SET%\n") << true
+        << "Com 1 is not opened through a fallback: " + file + "ini is not read";
+}
+
+// The lookup main() makes, in the user's environment. Com 1 would otherwise
+// open dev/com1.
+void TestPortMap::shouldReadSettingsFileWhereReadmeSays()
+{
+    QFETCH(QString, xdgConfigHome);
+    QFETCH(QByteArray, conf);
+    QFETCH(bool, ini);
+    QFETCH(QString, words);
+    qputenv("HOME", tmp.path().toUtf8());
+    qputenv("XDG_CONFIG_HOME", xdgConfigHome.toUtf8());
+    const QString folder = tmp.filePath(".config/Zelvor/");
+    QFile file(folder + "zelvor-console.conf"), stray(folder + "zelvor-console.ini");
+    QVERIFY(QDir().mkpath(folder) && (!stray.exists() || stray.remove()));
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(expand(conf).toUtf8()) >= 0);
+    file.close();
+    QVERIFY(!ini || stray.open(QIODevice::WriteOnly));
+    QFile::link(pty[Alias]->slavePath(), dev.filePath("com1"));
+    PortMap map({}, PortMap::userSettingsFile());
+    map.setDeviceDir(dev.path());
+    map.install();
+    SerialPort port;
+    QCOMPARE(port.open(), words.isEmpty());
+    const QString said = PortWords::trouble(port.lastError()) + PortWords::detail(port.lastError());
+    QVERIFY2(said.contains(expand(words)), qPrintable(said));
+    QCOMPARE(map.resolve(1).path == pty[SettingsFile]->slavePath(), words.isEmpty());
+    QCOMPARE(map.resolve(2).origin == PortOrigin::SettingsFile, conf.contains("com2"));
 }
 
 QTEST_GUILESS_MAIN(TestPortMap)
