@@ -25,8 +25,6 @@ QString tr(const char *text)
     return QCoreApplication::translate("RunSheet", text);
 }
 
-// A record larger than this is not one a console wrote.
-constexpr qint64 MaxRecordBytes = 64 * 1024 * 1024;
 // Points to device units: fine enough that text placement is not rounded.
 constexpr int Resolution = 720;
 constexpr qreal Pt = Resolution / 72.0;
@@ -447,19 +445,16 @@ std::variant<RecordedRun, Result> read(const QString &recordPath)
     refused.status = Result::NotARecord;
     refused.sheetPath = sheetPathFor(recordPath);
     QFile record(recordPath);
-    if (!record.open(QIODevice::ReadOnly)) {
+    if (!record.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
         refused.message = tr("Cannot read %1: %2").arg(recordPath, record.errorString());
         return refused;
     }
-    if (record.size() > MaxRecordBytes) {
-        refused.message = tr("%1 is not a run record of this console: larger than any run's "
-                             "record")
-                              .arg(recordPath);
-        return refused;
-    }
-    auto run = RecordedRun::read(record.readAll(), QFileInfo(recordPath).fileName());
+    auto run = RecordedRun::read(record, QFileInfo(recordPath).fileName());
     if (const QString *why = std::get_if<QString>(&run)) {
-        refused.message = tr("%1 is not a run record of this console: %2").arg(recordPath, *why);
+        refused.message =
+            record.error() != QFileDevice::NoError
+                ? tr("Cannot read %1: %2").arg(recordPath, *why)
+                : tr("%1 is not a run record of this console: %2").arg(recordPath, *why);
         return refused;
     }
     return std::get<RecordedRun>(std::move(run));

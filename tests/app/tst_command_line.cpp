@@ -7,6 +7,10 @@
 
 namespace {
 
+const QByteArray Record = "time,event,detail,zero,span,low_range,high_range\r\n"
+                          "2026-12-07T14:03:27.123+01:00,start,Com 1 (/dev/ttyS0),,,,\r\n"
+                          "2026-12-07T14:03:28.000+01:00,end,stop,,,,\r\n";
+
 QString fileWith(const QTemporaryDir &dir, const QString &name, const QByteArray &bytes)
 {
     QFile file(dir.filePath(name));
@@ -111,10 +115,7 @@ void TestCommandLine::shouldAnswerWithoutWindow_data()
 #endif
 
     // The calibration sheet of a record, drawn offscreen.
-    const QString record = fileWith(files, "2026-12-07_14-03-27_com1.csv",
-                                    "time,event,detail,zero,span,low_range,high_range\r\n"
-                                    "2026-12-07T14:03:27.123+01:00,start,Com 1 (/dev/ttyS0),,,,\r\n"
-                                    "2026-12-07T14:03:28.000+01:00,end,stop,,,,\r\n");
+    const QString record = fileWith(files, "2026-12-07_14-03-27_com1.csv", Record);
     QTest::newRow("sheet of a record, no desktop")
         << QStringList{"--sheet", record} << 0
         << "^zelvor-console: calibration sheet written to " +
@@ -126,6 +127,12 @@ void TestCommandLine::shouldAnswerWithoutWindow_data()
         << "^zelvor-console: " + QRegularExpression::escape(other) +
                " is not a run record of this console: its first line is not "
                "\"time,event,detail,zero,span,low_range,high_range\"\n$";
+    const QString longLine = fileWith(files, "long.csv", Record + QByteArray(70000, ',') + "\r\n");
+    QTest::newRow("sheet of a record with a line too long")
+        << QStringList{"--sheet", longLine} << 2 << "^$"
+        << "^zelvor-console: " + QRegularExpression::escape(longLine) +
+               " is not a run record of this console: line 4 is longer than any line the console "
+               "writes\n$";
 }
 
 void TestCommandLine::shouldAnswerWithoutWindow()
