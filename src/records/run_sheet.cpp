@@ -11,10 +11,24 @@
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QSaveFile>
 
 #include <functional>
+#include <optional>
 #include <vector>
+
+#ifdef Q_OS_WIN
+#include <QSaveFile>
+
+#include <io.h>
+#include <windows.h>
+#else
+#include <QRandomGenerator>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace runsheet {
 
@@ -439,14 +453,131 @@ QPageSize::PageSizeId paperFor(const QLocale &locale)
     }
 }
 
+namespace {
+
+#ifndef Q_OS_WIN
+QString notAFile(mode_t mode)
+{
+    if (S_ISDIR(mode))
+        return tr("it is a folder, not a file");
+    if (S_ISFIFO(mode))
+        return tr("it is a FIFO (named pipe), not a file");
+    if (S_ISCHR(mode))
+        return tr("it is a character device, not a file");
+    if (S_ISBLK(mode))
+        return tr("it is a block device, not a file");
+    if (S_ISSOCK(mode))
+        return tr("it is a socket, not a file");
+    if (S_ISLNK(mode))
+        return tr("it is a symbolic link, and nothing is written through one");
+    return tr("it is not a file");
+}
+#endif
+
+// A record is read only from a regular file: a FIFO would hold the reader, a
+// device would never end, and opening a serial port raises its lines. Why
+// not, in words.
+std::optional<QString> openRecord(QFile &record, const QString &path)
+{
+#ifdef Q_OS_WIN
+    if (QFileInfo(path).isDir())
+        return tr("it is a folder, not a file");
+    if (!record.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        return record.errorString();
+    if (GetFileType(reinterpret_cast<HANDLE>(_get_osfhandle(record.handle()))) != FILE_TYPE_DISK)
+        return tr("it is not a file on a disk");
+    return std::nullopt;
+#else
+    const QByteArray name = QFile::encodeName(path);
+    struct stat st;
+    if (::stat(name.constData(), &st) != 0)
+        return qt_error_string(errno);
+    if (!S_ISREG(st.st_mode))
+        return notAFile(st.st_mode);
+    // Not blocking, should a FIFO have taken the name since.
+    const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return qt_error_string(errno);
+    std::optional<QString> why;
+    if (::fstat(fd, &st) != 0)
+        why = qt_error_string(errno);
+    else if (!S_ISREG(st.st_mode))
+        why = notAFile(st.st_mode);
+    else if (!record.open(fd, QIODevice::ReadOnly | QIODevice::Unbuffered,
+                          QFileDevice::AutoCloseHandle))
+        why = record.errorString();
+    if (why)
+        ::close(fd);
+    return why;
+#endif
+}
+
+// The sheet's bytes at `path`, replacing a sheet there, but never through a
+// link or into anything other than a file; the reason when it cannot be
+// done, in the system's words.
+std::optional<QString> replaceFile(const QString &path, const QByteArray &bytes)
+{
+#ifdef Q_OS_WIN
+    const QFileInfo at(path);
+    if (at.isSymLink())
+        return tr("it is a link, and nothing is written through one");
+    if (at.exists() && !at.isFile())
+        return tr("it is not a file");
+    QSaveFile out(path);
+    if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.commit())
+        return out.errorString();
+    return std::nullopt;
+#else
+    // A new file beside it, synced, then renamed over the name: a reader never
+    // finds half a sheet, a rename replaces a link put there meanwhile rather
+    // than following it, and a full disk is told as such (Qt's save file
+    // words it "Unknown error").
+    const QByteArray name = QFile::encodeName(path);
+    struct stat st;
+    const bool replacing = ::lstat(name.constData(), &st) == 0;
+    if (replacing && !S_ISREG(st.st_mode))
+        return notAFile(st.st_mode);
+    if (!replacing && errno != ENOENT)
+        return qt_error_string(errno);
+    QByteArray temp;
+    int fd = -1;
+    for (int tries = 1; fd < 0; ++tries) {
+        temp = name + ".tmp" + QByteArray::number(QRandomGenerator::global()->generate(), 36);
+        fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && (errno != EEXIST || tries == 16))
+            return qt_error_string(errno);
+    }
+    int error = replacing && ::fchmod(fd, st.st_mode & 07777) != 0 ? errno : 0;
+    for (qsizetype done = 0; !error && done < bytes.size();) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, std::size_t(bytes.size() - done));
+        if (n > 0)
+            done += n;
+        else if (n == 0 || errno != EINTR)
+            error = n == 0 ? ENOSPC : errno;
+    }
+    if (!error && ::fsync(fd) != 0)
+        error = errno;
+    if (::close(fd) != 0 && !error)
+        error = errno;
+    if (!error && ::rename(temp.constData(), name.constData()) != 0)
+        error = errno;
+    if (!error)
+        return std::nullopt;
+    ::unlink(temp.constData());
+    return qt_error_string(error);
+#endif
+}
+
+} // namespace
+
 std::variant<RecordedRun, Result> read(const QString &recordPath)
 {
     Result refused;
     refused.status = Result::NotARecord;
     refused.sheetPath = sheetPathFor(recordPath);
-    QFile record(recordPath);
-    if (!record.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
-        refused.message = tr("Cannot read %1: %2").arg(recordPath, record.errorString());
+    QFile record;
+    if (const auto why = openRecord(record, recordPath)) {
+        refused.message = tr("Cannot read %1: %2").arg(recordPath, *why);
         return refused;
     }
     auto run = RecordedRun::read(record, QFileInfo(recordPath).fileName());
@@ -465,14 +596,12 @@ Result write(const RecordedRun &run, const QString &recordPath, const QLocale &l
     Result result;
     result.sheetPath = sheetPathFor(recordPath);
     const QByteArray pdf = render(run, paperFor(locale));
-    QSaveFile out(result.sheetPath);
-    if (pdf.isEmpty() || !out.open(QIODevice::WriteOnly) || out.write(pdf) != pdf.size() ||
-        !out.commit()) {
+    const std::optional<QString> why =
+        pdf.isEmpty() ? tr("the page could not be drawn") : replaceFile(result.sheetPath, pdf);
+    if (why) {
         result.status = Result::CannotWrite;
         result.message =
-            tr("Cannot write the calibration sheet %1: %2")
-                .arg(result.sheetPath,
-                     pdf.isEmpty() ? tr("the page could not be drawn") : out.errorString());
+            tr("Cannot write the calibration sheet %1: %2").arg(result.sheetPath, *why);
     }
     return result;
 }

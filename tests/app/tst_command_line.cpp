@@ -32,6 +32,8 @@ private slots:
     void shouldAnswerWithoutWindow();
     void shouldSayWhatIsWrongWithWindowSystem_data();
     void shouldSayWhatIsWrongWithWindowSystem();
+    void shouldWriteNothingThroughLinkAtSheetName();
+    void shouldSayDiskIsFull();
 
 private:
     // Standard output and standard error of the console started with `args`
@@ -133,6 +135,19 @@ void TestCommandLine::shouldAnswerWithoutWindow_data()
         << "^zelvor-console: " + QRegularExpression::escape(longLine) +
                " is not a run record of this console: line 4 is longer than any line the console "
                "writes\n$";
+    // At once: a FIFO is not waited on, a device not read without end.
+    QList<std::pair<QString, QString>> notFiles = {{files.path(), "a folder"}};
+#ifdef Q_OS_UNIX
+    const QString fifo = files.filePath("fifo.csv");
+    QVERIFY(QFileInfo::exists(fifo) || QProcess::execute("mkfifo", {fifo}) == 0);
+    notFiles.append({{fifo, "a FIFO (named pipe)"}, {"/dev/zero", "a character device"}});
+#endif
+    for (const auto &[path, what] : notFiles)
+        QTest::newRow(qPrintable("sheet of " + what))
+            << QStringList{"--sheet", path} << 2 << "^$"
+            << "^zelvor-console: " +
+                   QRegularExpression::escape("Cannot read " + path + ": it is " + what) +
+                   ", not a file\n$";
 }
 
 void TestCommandLine::shouldAnswerWithoutWindow()
@@ -183,6 +198,65 @@ void TestCommandLine::shouldSayWhatIsWrongWithWindowSystem()
         return;
     QVERIFY2(matches(err, stdErr), qPrintable(stdErr));
     QCOMPARE(stdOut, QString());
+}
+
+// Run by root, a sheet written through a link at its name would replace what
+// the link leads to, or make a file where it points.
+void TestCommandLine::shouldWriteNothingThroughLinkAtSheetName()
+{
+#ifndef Q_OS_UNIX
+    QSKIP("links need privileges on Windows");
+#endif
+    const QTemporaryDir dir;
+    fileWith(dir, "kept", "kept");
+    for (const QString &target : {dir.filePath("kept"), dir.filePath("nowhere")}) {
+        const QString sheet = target + "-run.pdf";
+        QVERIFY(QFile::link(target, sheet));
+        QString out, err;
+        runConsole({"--sheet", fileWith(dir, target.section('/', -1) + "-run.csv", Record)},
+                   QString(), 1, &out, &err);
+        QVERIFY2(err.endsWith("zelvor-console: Cannot write the calibration sheet " + sheet +
+                              ": it is a symbolic link, and nothing is written through one\n"),
+                 qPrintable(err));
+    }
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::NoSymLinks),
+             QStringList({"kept", "kept-run.csv", "nowhere-run.csv"}));
+    QFile kept(dir.filePath("kept"));
+    QVERIFY(kept.open(QIODevice::ReadOnly));
+    QCOMPARE(kept.readAll(), "kept");
+}
+
+// A full disk in the system's words, and no part of a sheet left behind: an
+// 8 KiB file system holds the record, not its sheet. Mounted in a mount
+// namespace of the test's own, as a user mapped to root or as root.
+void TestCommandLine::shouldSayDiskIsFull()
+{
+#ifndef Q_OS_LINUX
+    QSKIP("a file system of the test's own needs Linux's namespaces");
+#endif
+    const QTemporaryDir dir;
+    const QString script =
+        "mkdir -p \"$1\" && mount -t tmpfs -o size=8k tmpfs \"$1\" && cp \"$2\" \"$1\" || exit\n"
+        "\"$3\" --sheet \"$1/run.csv\"; status=$?; ls -A \"$1\"; exit $status";
+    QProcess shell;
+    QByteArray out;
+    QString err;
+    for (const char *how : {"-rm", "-m"}) { // as a user mapped to root, or as root
+        shell.start("unshare", {how, "sh", "-c", script, "sh", dir.filePath("full"),
+                                fileWith(dir, "run.csv", Record), ZELVOR_CONSOLE});
+        QVERIFY(shell.waitForFinished(10000));
+        out = shell.readAllStandardOutput();
+        err = shell.readAllStandardError();
+        if (!out.isEmpty())
+            break;
+    }
+    if (out.isEmpty())
+        QSKIP(qPrintable("no file system of the test's own: " + shell.errorString() + " " + err));
+    QCOMPARE(shell.exitCode(), 1);
+    QVERIFY2(err.endsWith("zelvor-console: Cannot write the calibration sheet " +
+                          dir.filePath("full/run.pdf") + ": No space left on device\n"),
+             qPrintable(err));
+    QCOMPARE(out, "run.csv\n");
 }
 
 QTEST_GUILESS_MAIN(TestCommandLine)
