@@ -11,6 +11,7 @@
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QTextLayout>
 
 #include <functional>
 #include <optional>
@@ -88,6 +89,59 @@ QString howEnded(const RecordedRun &run)
     return run.endDetail;
 }
 
+// Text in lines `width` wide, broken at words where it can be and anywhere in
+// a word wider than a line; past `maxLines` the last line ends in "…". A
+// record's text may be as long as its line: every block fits on a page.
+QStringList linesOf(QString text, const QFont &f, QPaintDevice *device, qreal width, int maxLines)
+{
+    for (QChar &c : text) {
+        if (c.category() == QChar::Other_Control)
+            c = u' ';
+    }
+    QTextLayout layout(text, f, device);
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    layout.setTextOption(option);
+    QStringList lines;
+    layout.beginLayout();
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(width);
+        const qsizetype end = line.textStart() + line.textLength();
+        if (lines.size() == maxLines - 1 && end < text.size()) {
+            // No more of it could show on one line.
+            const QString rest = text.mid(line.textStart(), 1024);
+            lines << QFontMetricsF(f, device).elidedText(rest, Qt::ElideRight, width);
+            break;
+        }
+        lines << text.mid(line.textStart(), line.textLength());
+    }
+    layout.endLayout();
+    return lines;
+}
+
+qreal linesHeight(const QFont &f, QPaintDevice *device, qsizetype lines)
+{
+    const QFontMetricsF m(f, device);
+    return m.height() + qMax<qsizetype>(0, lines - 1) * m.lineSpacing();
+}
+
+void drawLines(QPainter &p, QPaintDevice *device, const QFont &f, QPointF at,
+               const QStringList &lines)
+{
+    p.setFont(f);
+    const QFontMetricsF m(f, device);
+    for (qsizetype i = 0; i < lines.size(); ++i)
+        p.drawText(QPointF(at.x(), at.y() + m.ascent() + i * m.lineSpacing()), lines[i]);
+}
+
+// One line of text in `width`, "…" where it is cut.
+QString fitted(const QString &text, const QFont &f, QPaintDevice *device, qreal width,
+               Qt::TextElideMode mode = Qt::ElideRight)
+{
+    const QString shown = mode == Qt::ElideRight ? text.left(1024) : text;
+    return QFontMetricsF(f, device).elidedText(shown, mode, width);
+}
+
 // The page's content as blocks laid out top to bottom; a block that does not
 // fit goes to the next page, a heading with the block after it.
 class Layout
@@ -152,11 +206,16 @@ private:
         const qreal y = pdf.height() - 48 * Pt;
         p.setPen(QPen(Faint, 0.5 * Pt));
         p.drawLine(QPointF(left, y), QPointF(right, y));
-        p.setFont(font(8));
-        const QFontMetricsF m(p.font(), &pdf);
-        p.drawText(QPointF(left, y + 4 * Pt + m.ascent()), tr("Record: %1").arg(run.fileName));
+        const QFont f = font(8);
+        p.setFont(f);
+        const QFontMetricsF m(f, &pdf);
         const QString n = tr("Page %1 of %2").arg(page).arg(pages);
         p.drawText(QPointF(right - m.horizontalAdvance(n), y + 4 * Pt + m.ascent()), n);
+        // A long name gives way in its middle, where its date and port are not.
+        const qreal room = right - left - m.horizontalAdvance(n) - 12 * Pt -
+                           m.horizontalAdvance(tr("Record: %1").arg(QString()));
+        p.drawText(QPointF(left, y + 4 * Pt + m.ascent()),
+                   tr("Record: %1").arg(fitted(run.fileName, f, &pdf, room, Qt::ElideMiddle)));
         const qreal second = y + 4 * Pt + m.height() + 2 * Pt;
         const QString label = tr("SHA-256: ");
         p.drawText(QPointF(left, second + m.ascent()), label);
@@ -175,14 +234,6 @@ private:
     qreal left, right, top, bottom;
     std::vector<Block> blocks;
 };
-
-// Text in a box `width` wide, wrapped at words; its height.
-qreal wrappedHeight(QPaintDevice *device, const QFont &f, qreal width, const QString &text)
-{
-    return QFontMetricsF(f, device)
-        .boundingRect(QRectF(0, 0, width, 1e9), Qt::TextWordWrap, text)
-        .height();
-}
 
 // A label and a line to write on after it, to `x + width`.
 void blankField(QPainter &p, QPaintDevice *device, qreal x, qreal baseline, qreal width,
@@ -238,7 +289,9 @@ void tableRow(Layout &layout, QPaintDevice *device, const QList<qreal> &columns,
             p.setFont(f);
             const QFontMetricsF m(f, device);
             const qreal base = top + (rowHeight - m.height()) / 2 + m.ascent();
-            p.drawText(QPointF(layout.x() + columns[c] + 5 * Pt, base), cells[c]);
+            const qreal end = c + 1 < columns.size() ? columns[c + 1] : layout.width();
+            p.drawText(QPointF(layout.x() + columns[c] + 5 * Pt, base),
+                       fitted(cells[c], f, device, end - columns[c] - 10 * Pt));
         }
     });
 }
@@ -291,20 +344,19 @@ QByteArray render(const RecordedRun &run, QPageSize::PageSizeId paper)
     for (qsizetype i = 0; i < facts.size(); i += 2) {
         // The value wraps within its half when long (a device path, a port's words).
         qreal h = line;
-        for (qsizetype j = i; j < qMin(i + 2, facts.size()); ++j)
-            h = qMax(h, wrappedHeight(device, body, half - labelWidth - 8 * Pt, facts[j].second) +
-                            3 * Pt);
+        QList<QStringList> values;
+        for (qsizetype j = i; j < qMin(i + 2, facts.size()); ++j) {
+            values << linesOf(facts[j].second, body, device, half - labelWidth - 8 * Pt, 3);
+            h = qMax(h, linesHeight(body, device, values.last().size()) + 3 * Pt);
+        }
         const auto pair = facts.mid(i, 2);
         layout.add(h, [=](QPainter &p, qreal top) {
             for (qsizetype j = 0; j < pair.size(); ++j) {
                 const qreal cx = x + j * half;
                 p.setPen(Faint);
-                p.setFont(body);
-                p.drawText(QRectF(cx, top, labelWidth, h), Qt::AlignLeft | Qt::AlignTop,
-                           pair[j].first);
+                drawLines(p, device, body, QPointF(cx, top), {pair[j].first});
                 p.setPen(Ink);
-                p.drawText(QRectF(cx + labelWidth, top, half - labelWidth - 8 * Pt, h),
-                           Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, pair[j].second);
+                drawLines(p, device, body, QPointF(cx + labelWidth, top), values[j]);
             }
         });
     }
@@ -345,21 +397,25 @@ QByteArray render(const RecordedRun &run, QPageSize::PageSizeId paper)
             p.drawText(QPointF(x, top + bodyMetrics.ascent()), tr("Nothing was sent to the "
                                                                   "instrument but the start."));
         });
-    const qreal timeWidth = 52 * Pt;
+    QStringList times;
+    qreal timeWidth = 52 * Pt; // wider for a run past midnight, with dates
     for (const RecordedRun::Step &s : run.steps) {
-        const QString time = s.at.date() == run.started.date()
-                                 ? s.at.toString(QStringLiteral("HH:mm:ss"))
-                                 : s.at.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        times << (s.at.date() == run.started.date()
+                      ? s.at.toString(QStringLiteral("HH:mm:ss"))
+                      : s.at.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+        timeWidth = qMax(timeWidth, bodyMetrics.horizontalAdvance(times.last()) + 8 * Pt);
+    }
+    for (qsizetype i = 0; i < run.steps.size(); ++i) {
+        const RecordedRun::Step &s = run.steps[i];
         const QFont f = font(9, s.flagged);
-        const QString text = s.flagged ? QStringLiteral("! ") + s.text : s.text;
-        const qreal h = wrappedHeight(device, f, w - timeWidth, text) + 2.5 * Pt;
-        layout.add(h, [=](QPainter &p, qreal top) {
+        const QStringList text = linesOf(s.flagged ? QStringLiteral("! ") + s.text : s.text, f,
+                                         device, w - timeWidth, 4);
+        const QString time = times[i];
+        layout.add(linesHeight(f, device, text.size()) + 2.5 * Pt, [=](QPainter &p, qreal top) {
             p.setPen(Ink);
             p.setFont(body);
             p.drawText(QPointF(x, top + bodyMetrics.ascent()), time);
-            p.setFont(f);
-            p.drawText(QRectF(x + timeWidth, top, w - timeWidth, h),
-                       Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, text);
+            drawLines(p, device, f, QPointF(x + timeWidth, top), text);
         });
     }
 
@@ -369,14 +425,11 @@ QByteArray render(const RecordedRun &run, QPageSize::PageSizeId paper)
         heading(layout, device, tr("Warnings"));
         const QFont f = font(9, true);
         for (const QString &warning : run.warnings) {
-            const qreal h = wrappedHeight(device, f, w - 12 * Pt, warning) + 3 * Pt;
-            layout.add(h, [=](QPainter &p, qreal top) {
-                p.setFont(f);
+            const QStringList text = linesOf(warning, f, device, w - 12 * Pt, 6);
+            layout.add(linesHeight(f, device, text.size()) + 3 * Pt, [=](QPainter &p, qreal top) {
                 p.setPen(Ink);
-                p.drawText(QPointF(x, top + QFontMetricsF(f, device).ascent()),
-                           QStringLiteral("!"));
-                p.drawText(QRectF(x + 12 * Pt, top, w - 12 * Pt, h),
-                           Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, warning);
+                drawLines(p, device, f, QPointF(x, top), {QStringLiteral("!")});
+                drawLines(p, device, f, QPointF(x + 12 * Pt, top), text);
             });
         }
     }

@@ -44,6 +44,7 @@ private slots:
     void shouldTakeLocalePaperAndHashEveryPage();
     void shouldListStepsInFewPages_data();
     void shouldListStepsInFewPages();
+    void shouldKeepLongTextsOnThePage();
     void shouldMakeSheetOfRecordOfAnyLength();
 
 private:
@@ -219,6 +220,39 @@ void TestRunSheet::shouldListStepsInFewPages()
     }
     const QString count = pdfInfo(sheet.sheetPath).filter("Pages:").value(0).section(':', 1);
     QVERIFY2(count.toInt() >= 1 && count.toInt() <= pages, qPrintable(count));
+}
+
+// A step, a reading, a device, a reason and a file name each far wider than
+// the page: every word inside the margins, none on the foot but its own.
+void TestRunSheet::shouldKeepLongTextsOnThePage()
+{
+    QFile file(dir.filePath(QString(200, 'W') + ".csv"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(
+        Head.chopped(9) + QByteArray(500, 'd') + "),,,,\r\n" +
+        "2026-12-07T14:03:28.000+01:00,reading,," + QByteArray(300, '9') + ",20.0,0.00,10.0\r\n" +
+        "2026-12-07T14:03:29.000+01:00,sent,#9" + QByteArray(3000, 'A') + "$,,,,\r\n" +
+        "2026-12-07T14:03:30.000+01:00,sent,#6" + QByteArray("word ").repeated(2000) + "$,,,,\r\n" +
+        "2026-12-08T01:00:00.000+01:00,end,port lost: " + QByteArray(4000, 'x') + ",,,,\r\n");
+    file.close();
+    const runsheet::Result sheet = runsheet::make(file.fileName(), QLocale(QLocale::French));
+    QCOMPARE(sheet.status, runsheet::Result::Written);
+    const QList<PdfWord> words = pdfWords(sheet.sheetPath);
+    QVERIFY(words.size() > 50);
+    const QSize page = QPageSize(QPageSize::A4).sizePoints();
+    int onFoot = 0;
+    for (const PdfWord &w : words) {
+        const qreal foot = page.height() - 48; // its rule
+        QVERIFY2(w.box.left() > 49 && w.box.right() < page.width() - 49, qPrintable(w.text));
+        QVERIFY2(w.box.bottom() < foot || w.box.top() > foot, qPrintable(w.text));
+        onFoot += w.box.top() > foot;
+        if (w.text.endsWith(".csv"))
+            QVERIFY2(w.text.startsWith("WWW") && w.text.contains("…"), qPrintable(w.text));
+    }
+    // "Record:", the name, "Page", "n", "of", "N", "SHA-256:", the hash.
+    const int pages = pdfInfo(sheet.sheetPath).filter("Pages:").value(0).section(':', 1).toInt();
+    QVERIFY(pages <= 2);
+    QCOMPARE(onFoot, 8 * pages);
 }
 
 // A shift's readings run past 64 MiB, once the largest record read.
