@@ -1,18 +1,27 @@
 // SPDX-License-Identifier: MIT
 // How long the calibration sheet of a run takes to make, from reading the
 // record to the PDF on disk: what the console spends after the port is closed.
-// A record of an ordinary run (feeds, both ranges, save) and one of a long run.
+// A record of an ordinary run (feeds, both ranges, save), one of a long run,
+// and 100 MB of readings, changing every line, for the time per 100 MB.
+//
+//   bench_sheet --keep DIR   writes the long records to DIR instead, for
+//                            measuring `zelvor-console --sheet` on its own
 
 #include "bench_machine.h"
 #include "records/run_record.h"
 #include "records/run_sheet.h"
 
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QTemporaryDir>
 #include <QTextStream>
 
 #include <algorithm>
+#include <cstdio>
+#include <functional>
 #include <vector>
 
 namespace {
@@ -39,6 +48,71 @@ QString recordOf(const QString &folder, int feeds)
     return record.filePath();
 }
 
+// A record of `lines` lines after its start, `body` giving each one's event
+// and fields, 9 ms apart as at the line's rate; written here in blocks, as
+// RunRecord's write a line would take minutes.
+QString longRecord(const QString &path, qint64 lines, const std::function<QByteArray(qint64)> &body)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        qFatal("cannot write %s", qPrintable(path));
+    QByteArray block = "time,event,detail,zero,span,low_range,high_range\r\n"
+                       "2026-12-07T08:00:00.000+01:00,start,Com 1 (/dev/ttyUSB0),,,,\r\n"
+                       "2026-12-07T08:00:00.000+01:00,sent,#1$,,,,\r\n";
+    qint64 ms = 8 * 3600 * 1000;
+    const auto time = [&ms] {
+        char text[40];
+        std::snprintf(text, sizeof text, "2026-12-07T%02lld:%02lld:%02lld.%03lld+01:00,",
+                      ms / 3600000, ms / 60000 % 60, ms / 1000 % 60, ms % 1000);
+        return QByteArray(text);
+    };
+    for (qint64 i = 0; i < lines; ++i, ms += 9) {
+        block += time() + body(i) + "\r\n";
+        if (block.size() > (1 << 20)) {
+            file.write(block);
+            block.clear();
+        }
+    }
+    block += time() + "end,stop,,,,\r\n";
+    file.write(block);
+    return path;
+}
+
+QByteArray changingReading(qint64 i)
+{
+    return "reading,," + QByteArray::number(1000 + i % 9000) + ",20.0,0.00,10.0";
+}
+
+QByteArray save(qint64)
+{
+    return "sent,#8$,,,,";
+}
+
+// Zero fed and stopped, then span.
+QByteArray feedCycle(qint64 i)
+{
+    return "sent,#" + QByteArray::number(2 + i % 4) + "$,,,,";
+}
+
+// A feed, then a save: no two steps alike, none folded.
+QByteArray feedThenSave(qint64 i)
+{
+    return i % 3 == 2 ? save(i) : feedCycle(i % 3);
+}
+
+int keep(const QString &folder, QTextStream &out)
+{
+    QDir().mkpath(folder);
+    const QDir dir(folder);
+    // A shift's readings, a million saves, a million feeds each stopped, and
+    // a million steps no two alike.
+    out << longRecord(dir.filePath("readings-70MB.csv"), 70'000'000 / 60, changingReading) << '\n'
+        << longRecord(dir.filePath("saves-1M.csv"), 1'000'000, save) << '\n'
+        << longRecord(dir.filePath("feeds-1M.csv"), 2'000'000, feedCycle) << '\n'
+        << longRecord(dir.filePath("feed-save-1M.csv"), 1'500'000, feedThenSave) << '\n';
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -46,6 +120,8 @@ int main(int argc, char *argv[])
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     QTextStream out(stdout);
+    if (const qsizetype at = app.arguments().indexOf("--keep"); at > 0)
+        return keep(app.arguments().value(at + 1, QStringLiteral(".")), out);
     out << bench::machineLine() << '\n';
     QTemporaryDir dir;
     for (const int feeds : {2, 200}) {
@@ -71,5 +147,31 @@ int main(int argc, char *argv[])
                    .arg(ms.back(), 0, 'f', 1)
                    .arg(Rounds);
     }
+
+    const QString big = longRecord(dir.filePath("readings.csv"), 100'000'000 / 60, changingReading);
+    const double megabytes = QFileInfo(big).size() / 1e6;
+    std::vector<double> seconds;
+    std::vector<double> cpu; // steadier than the clock on a shared machine
+    for (int i = 0; i < 3; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        const double cpuBefore = bench::processCpuSeconds();
+        const runsheet::Result sheet = runsheet::make(big);
+        seconds.push_back(timer.nsecsElapsed() / 1e9);
+        cpu.push_back(bench::processCpuSeconds() - cpuBefore);
+        if (sheet.status != runsheet::Result::Written) {
+            out << sheet.message << '\n';
+            return 1;
+        }
+    }
+    std::sort(seconds.begin(), seconds.end());
+    std::sort(cpu.begin(), cpu.end());
+    out << QStringLiteral("%1 MB of readings, changing every line: median of 3 %2 s (%3 s CPU), "
+                          "%4 s per 100 MB (%5 s CPU)\n")
+               .arg(megabytes, 0, 'f', 1)
+               .arg(seconds[1], 0, 'f', 2)
+               .arg(cpu[1], 0, 'f', 2)
+               .arg(seconds[1] * 100 / megabytes, 0, 'f', 2)
+               .arg(cpu[1] * 100 / megabytes, 0, 'f', 2);
     return 0;
 }

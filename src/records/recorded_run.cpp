@@ -3,78 +3,227 @@
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
-#include <QRegularExpression>
+#include <QVarLengthArray>
+
+#include <deque>
+#include <string>
+#include <vector>
 
 namespace {
 
-const QStringList Header = {"time", "event", "detail", "zero", "span", "low_range", "high_range"};
+const QByteArrayView Header[] = {"time", "event",     "detail",    "zero",
+                                 "span", "low_range", "high_range"};
 constexpr int Columns = 7;
+// The console's own lines are a few hundred bytes; reading a longer one whole
+// would let any file take all the memory.
+constexpr qint64 MaxLineBytes = 64 * 1024;
+constexpr qint64 ChunkBytes = 64 * 1024;
+
+// Of a run of like steps, how many the sheet lists before one line for the rest.
+constexpr int ShownOfRun = 3;
+// Lines of steps kept from the start of a run and from its end; those between
+// are told in one line. About two pages.
+constexpr std::size_t MaxHead = 60;
+constexpr std::size_t MaxTail = 20;
+// Steps that wait for the reading after a range written. An instrument
+// answers at once; past this many, they take the last reading, as at the end.
+constexpr std::size_t MaxPending = 64;
 
 QString tr(const char *text)
 {
     return QCoreApplication::translate("RecordedRun", text);
 }
 
-// RFC 4180 as the record writes it: quoted fields may hold commas, quotes and
-// line breaks; lines end in CR LF (a bare LF is taken too, for files that an
-// editor has saved again). Unset, with the line, at a quote out of place.
-std::optional<QList<QStringList>> parseCsv(const QString &text, int &badLine)
+QString utf8(QByteArrayView bytes)
 {
-    QList<QStringList> rows;
-    QStringList row;
-    QString field;
+    return QString::fromUtf8(bytes);
+}
+
+// RFC 4180 as the record writes it, one row at a time from a stream: quoted
+// fields may hold commas, quotes and line breaks; lines end in CR LF (a bare
+// LF is taken too, for files that an editor has saved again). Every byte read
+// goes into the hash.
+class CsvRows
+{
+public:
+    enum Next { Row, End, Failed };
+
+    CsvRows(QIODevice &in, QCryptographicHash &hash) : in(in), hash(hash) {}
+
+    Next next();
+    qsizetype size() const { return ends.size(); }
+    QByteArrayView field(qsizetype i) const
+    {
+        const qsizetype begin = i == 0 ? 0 : ends[i - 1];
+        return QByteArrayView(fields.data() + begin, ends[i] - begin);
+    }
+    // Why next() failed: the record's fault, or the device's (readFailed).
+    QString error;
+    bool readFailed = false;
+
+private:
+    bool fill()
+    {
+        if (readFailed)
+            return false;
+        const qint64 n = in.read(chunk.data(), ChunkBytes);
+        if (n < 0) {
+            readFailed = true;
+            error = in.errorString();
+        }
+        if (n <= 0)
+            return false;
+        hash.addData(QByteArrayView(chunk.constData(), n));
+        data = chunk.constData();
+        pos = 0;
+        end = n;
+        return true;
+    }
+    int peek() { return pos < end || fill() ? uchar(data[pos]) : -1; }
+    int get()
+    {
+        const int c = peek();
+        pos += c >= 0;
+        return c;
+    }
+
+    QIODevice &in;
+    QCryptographicHash &hash;
+    QByteArray chunk = QByteArray(ChunkBytes, Qt::Uninitialized);
+    const char *data = nullptr;
+    qint64 pos = 0;
+    qint64 end = 0;
+    int line = 1;       // counting the line breaks inside quotes, as an editor does
+    std::string fields; // the row's fields unquoted, end to end (cheaper appends than Qt's)
+    QVarLengthArray<qsizetype, Columns> ends;
+};
+
+CsvRows::Next CsvRows::next()
+{
+    fields.clear();
+    ends.clear();
+    const int startLine = line;
+    qint64 length = 0;
     bool quoted = false;    // inside quotes
     bool wasQuoted = false; // the field's quotes are closed: only a separator may follow
-    int line = 1;
-    int quoteLine = 1; // where the open quote began
+    int quoteLine = line;   // where the open quote began
+    std::size_t fieldStart = 0;
     const auto endField = [&] {
-        row << field;
-        field.clear();
+        ends.append(qsizetype(fields.size()));
+        fieldStart = fields.size();
         wasQuoted = false;
     };
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text.at(i);
+    const auto tooLong = [&] {
+        error = tr("line %1 is longer than any line the console writes").arg(startLine);
+        return Failed;
+    };
+    for (;;) {
+        // Plain bytes a run at a time: most of a record is nothing else.
+        if (!wasQuoted && (pos < end || fill())) {
+            qint64 run = pos;
+            if (quoted) {
+                for (; run < end && data[run] != '"'; ++run)
+                    line += data[run] == '\n';
+            } else {
+                while (run < end && data[run] != ',' && data[run] != '\n' && data[run] != '\r' &&
+                       data[run] != '"')
+                    ++run;
+            }
+            if (run > pos) {
+                length += run - pos;
+                if (length > MaxLineBytes)
+                    return tooLong();
+                fields.append(data + pos, std::size_t(run - pos));
+                pos = run;
+                continue;
+            }
+        }
+        const int c = get();
+        if (c < 0)
+            break;
+        if (++length > MaxLineBytes)
+            return tooLong();
         if (quoted) {
-            if (c != u'"') {
-                line += c == u'\n';
-                field += c;
-            } else if (i + 1 < text.size() && text.at(i + 1) == u'"') {
-                field += c;
-                ++i;
+            if (c != '"') {
+                line += c == '\n';
+                fields += char(c);
+            } else if (peek() == '"') {
+                fields += char(get());
             } else {
                 quoted = false;
                 wasQuoted = true;
             }
             continue;
         }
-        if (c == u',') {
+        if (c == ',') {
             endField();
-        } else if (c == u'\n' || (c == u'\r' && i + 1 < text.size() && text.at(i + 1) == u'\n')) {
-            i += c == u'\r';
+        } else if (c == '\n' || (c == '\r' && peek() == '\n')) {
+            if (c == '\r')
+                get();
             endField();
-            rows << row;
-            row.clear();
             ++line;
-        } else if (c == u'"' && field.isEmpty() && !wasQuoted) {
+            return Row;
+        } else if (c == '"' && fields.size() == fieldStart && !wasQuoted) {
             quoted = true;
             quoteLine = line;
-        } else if (c == u'"' || wasQuoted) {
-            badLine = line;
-            return std::nullopt;
+        } else if (c == '"' || wasQuoted) {
+            error = tr("a quote out of place on line %1").arg(line);
+            return Failed;
         } else {
-            field += c;
+            fields += char(c);
         }
     }
+    if (readFailed)
+        return Failed;
     if (quoted) {
-        badLine = quoteLine;
-        return std::nullopt;
+        error = tr("a quote out of place on line %1").arg(quoteLine);
+        return Failed;
     }
-    if (!field.isEmpty() || wasQuoted || !row.isEmpty()) {
+    if (fields.size() > fieldStart || wasQuoted || !ends.isEmpty()) {
         endField();
-        rows << row;
+        return Row;
     }
-    return rows;
+    return End;
 }
+
+QDateTime parseTime(QByteArrayView field)
+{
+    return QDateTime::fromString(QString::fromLatin1(field), Qt::ISODateWithMs);
+}
+
+// Whether a field is a time. Qt's parser takes about a microsecond, most of
+// what a row costs; a time in the console's own shape with the date and the
+// offset of the last one it took needs only its clock checked.
+class TimeCheck
+{
+public:
+    bool operator()(QByteArrayView field)
+    {
+        if (sameDay(field))
+            return true;
+        if (!parseTime(field).isValid())
+            return false;
+        known = field.toByteArray();
+        return true;
+    }
+
+private:
+    bool sameDay(QByteArrayView f) const
+    {
+        constexpr qsizetype Size = 29; // 2026-12-07T14:03:27.123+01:00
+        const QByteArrayView k(known);
+        if (f.size() != Size || k.size() != Size || f.first(11) != k.first(11) ||
+            f.last(6) != k.last(6) || f[13] != ':' || f[16] != ':' || f[19] != '.')
+            return false;
+        for (const qsizetype i : {11, 12, 14, 15, 17, 18, 20, 21, 22}) {
+            if (f[i] < '0' || f[i] > '9')
+                return false;
+        }
+        const auto two = [&f](qsizetype i) { return (f[i] - '0') * 10 + (f[i + 1] - '0'); };
+        return two(11) < 24 && two(14) < 60 && two(17) < 60;
+    }
+    QByteArray known;
+};
 
 QString quotedValue(const QString &value)
 {
@@ -92,18 +241,179 @@ QString duration(qint64 ms)
     return QStringLiteral("%1 h %2 min").arg(s / 3600).arg(s / 60 % 60, 2, 10, QLatin1Char('0'));
 }
 
+QString clockOf(const QDateTime &at, const QDate &runDate)
+{
+    return at.toString(at.date() == runDate ? QStringLiteral("HH:mm:ss")
+                                            : QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+}
+
+enum class Kind { Feed, Stop, Range, Saved, Refused, Sent, Unstopped };
+
+// The steps a sheet lists, bounded however long the run: of a run of like
+// steps (one kind, flagged alike) the first few, then one line for the rest;
+// past MaxHead lines only the last MaxTail are kept, one line telling those
+// between. Times stay as the record's bytes until a line is listed, and a
+// step's text is made only for a line.
+class StepLog
+{
+public:
+    template <typename Text> void add(Kind kind, bool flagged, QByteArrayView at, Text &&text)
+    {
+        if (!(head.empty() && tail.empty()) && kind == runKind && flagged == runFlagged) {
+            if (folding) {
+                Line &l = tail.empty() ? head.back() : tail.back();
+                ++l.folded;
+                l.lastAt.resize(0);
+                l.lastAt.append(at);
+                return;
+            }
+            if (runShown == ShownOfRun) {
+                // Kept whole, for a run that has only this one more.
+                push({at.toByteArray(), text(), flagged, 1, at.toByteArray()});
+                folding = true;
+                return;
+            }
+            ++runShown;
+        } else {
+            runKind = kind;
+            runFlagged = flagged;
+            runShown = 1;
+            folding = false;
+        }
+        push({at.toByteArray(), text(), flagged, 0, {}});
+    }
+
+    QList<RecordedRun::Step> finish(const QDate &runDate) const
+    {
+        QList<RecordedRun::Step> steps;
+        const auto list = [&](const Line &l) {
+            if (l.folded > 1)
+                steps.append({parseTime(l.at),
+                              tr("… %1 more like these, the last at %2")
+                                  .arg(l.folded)
+                                  .arg(clockOf(parseTime(l.lastAt), runDate)),
+                              l.flagged});
+            else
+                steps.append({parseTime(l.at), l.text, l.flagged});
+        };
+        for (const Line &l : head)
+            list(l);
+        if (gapSteps > 0) {
+            QString text = tr("… %1 further steps, the last at %2, are more than the sheet lists: "
+                              "the record holds every one")
+                               .arg(gapSteps)
+                               .arg(clockOf(parseTime(gapTo), runDate));
+            if (gapFlagged > 0)
+                text += tr(" (%1 of them marked !)").arg(gapFlagged);
+            steps.append({parseTime(gapFrom), text, gapFlagged > 0});
+        }
+        for (const Line &l : tail)
+            list(l);
+        return steps;
+    }
+
+private:
+    struct Line
+    {
+        QByteArray at;
+        QString text;
+        bool flagged = false;
+        // Of a line for like steps not listed one by one: how many, the last's time.
+        qint64 folded = 0;
+        QByteArray lastAt;
+    };
+
+    void push(Line line)
+    {
+        if (head.size() < MaxHead) {
+            head.push_back(std::move(line));
+            return;
+        }
+        tail.push_back(std::move(line));
+        if (tail.size() <= MaxTail)
+            return;
+        const Line &out = tail.front();
+        const qint64 steps = qMax<qint64>(1, out.folded);
+        if (gapSteps == 0)
+            gapFrom = out.at;
+        gapSteps += steps;
+        gapFlagged += out.flagged ? steps : 0;
+        gapTo = out.folded > 0 ? out.lastAt : out.at;
+        tail.pop_front();
+    }
+
+    std::vector<Line> head;
+    std::deque<Line> tail;
+    qint64 gapSteps = 0;
+    qint64 gapFlagged = 0;
+    QByteArray gapFrom;
+    QByteArray gapTo;
+    Kind runKind = Kind::Sent;
+    bool runFlagged = false;
+    int runShown = 0;
+    bool folding = false; // the last line stands for the rest of the run
+};
+
+protocol::StatusFields readingOf(const CsvRows &row)
+{
+    return {utf8(row.field(3)), utf8(row.field(4)), utf8(row.field(5)), utf8(row.field(6))};
+}
+
+// The last reading as its bytes: a run of readings costs a copy a row, and
+// the text is made once, when asked.
+struct LastReading
+{
+    QByteArray bytes;
+    std::array<qsizetype, protocol::FieldCount + 1> ends{};
+    bool any = false;
+
+    void take(const CsvRows &row)
+    {
+        bytes.resize(0);
+        for (int k = 0; k < protocol::FieldCount; ++k) {
+            bytes.append(row.field(3 + k));
+            ends[k + 1] = bytes.size();
+        }
+        any = true;
+    }
+    std::optional<protocol::StatusFields> fields() const
+    {
+        if (!any)
+            return std::nullopt;
+        const auto at = [this](int k) {
+            return utf8(QByteArrayView(bytes).sliced(ends[k], ends[k + 1] - ends[k]));
+        };
+        return protocol::StatusFields{at(0), at(1), at(2), at(3)};
+    }
+};
+
 struct Feed
 {
     const char *name; // "zero", "span"
-    QDateTime since;
+    QByteArray since;
+};
+
+// A step that waits, in order, for the reading after a range written.
+struct Pending
+{
+    Kind kind;
+    bool flagged;
+    QByteArray at;
+    QString text;
+    int field = -1; // of a range written: 2 low range, 3 high range
+    QString value;
 };
 
 struct Written
 {
-    qsizetype step;
-    int field; // 2 low range, 3 high range
+    int field;
     QString value;
 };
+
+QString outputName(const char *name)
+{
+    return qstrcmp(name, "zero") == 0 ? tr("Zero") : tr("Span");
+}
 
 } // namespace
 
@@ -112,135 +422,174 @@ std::array<QString, protocol::FieldCount> fieldList(const protocol::StatusFields
     return {fields.zero, fields.span, fields.lowRange, fields.highRange};
 }
 
-std::variant<RecordedRun, QString> RecordedRun::read(const QByteArray &bytes,
-                                                     const QString &fileName)
+std::variant<RecordedRun, QString> RecordedRun::read(QIODevice &in, const QString &fileName,
+                                                     const std::atomic<bool> *cancelled)
 {
-    int badLine = 0;
-    const auto parsed = parseCsv(QString::fromUtf8(bytes), badLine);
-    if (!parsed)
-        return tr("a quote out of place on line %1").arg(badLine);
-    const QList<QStringList> &rows = *parsed;
-    if (rows.isEmpty() || rows.first() != Header)
-        return tr("its first line is not \"%1\"").arg(Header.join(u','));
-    if (rows.size() < 2 || rows.at(1).value(1) != QLatin1String("start"))
-        return tr("no start line after the header");
-    for (qsizetype i = 1; i < rows.size(); ++i) {
-        if (rows.at(i).size() != Columns)
-            return tr("line %1 has %2 fields, not %3")
-                .arg(i + 1)
-                .arg(rows.at(i).size())
-                .arg(Columns);
-        if (!QDateTime::fromString(rows.at(i).first(), Qt::ISODateWithMs).isValid())
-            return tr("line %1 does not begin with a time").arg(i + 1);
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    CsvRows rows(in, hash);
+    CsvRows::Next next = rows.next();
+    if (next == CsvRows::Failed)
+        return rows.error;
+    bool header = next == CsvRows::Row && rows.size() == Columns;
+    for (int i = 0; header && i < Columns; ++i)
+        header = rows.field(i) == Header[i];
+    if (!header) {
+        QStringList names;
+        for (const QByteArrayView name : Header)
+            names << QString::fromLatin1(name);
+        return tr("its first line is not \"%1\"").arg(names.join(u','));
     }
-    static const QRegularExpression startDetail(QStringLiteral("^Com (\\d+) \\((.*)\\)$"),
-                                                QRegularExpression::DotMatchesEverythingOption);
-    const QRegularExpressionMatch start = startDetail.match(rows.at(1).at(2));
-    if (!start.hasMatch())
+    next = rows.next();
+    if (next == CsvRows::Failed)
+        return rows.error;
+    if (next == CsvRows::End || rows.size() < 2 || rows.field(1) != "start")
+        return tr("no start line after the header");
+
+    TimeCheck isTime;
+    qint64 rowNumber = 2;
+    const auto misshapen = [&]() -> std::optional<QString> {
+        if (rows.size() != Columns)
+            return tr("line %1 has %2 fields, not %3").arg(rowNumber).arg(rows.size()).arg(Columns);
+        if (!isTime(rows.field(0)))
+            return tr("line %1 does not begin with a time").arg(rowNumber);
+        return std::nullopt;
+    };
+    if (const auto why = misshapen())
+        return *why;
+    // "Com N (device)"
+    const QByteArrayView start = rows.field(2);
+    qsizetype digits = 4;
+    while (digits < start.size() && start[digits] >= '0' && start[digits] <= '9')
+        ++digits;
+    if (!start.startsWith("Com ") || digits == 4 || start.size() < digits + 3 ||
+        !start.sliced(digits).startsWith(" (") || !start.endsWith(')'))
         return tr("its start line does not name a port");
 
     RecordedRun run;
     run.fileName = fileName;
-    run.sha256 =
-        QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
-    run.comPort = start.captured(1).toInt();
-    run.device = start.captured(2);
-    run.started = QDateTime::fromString(rows.at(1).first(), Qt::ISODateWithMs);
+    run.comPort = start.sliced(4, digits - 4).toInt();
+    run.device = utf8(start.sliced(digits + 2, start.size() - digits - 3));
+    run.started = parseTime(rows.field(0));
 
+    StepLog log;
+    LastReading last;
     std::optional<Feed> feed;
-    QList<Written> awaiting; // values written that no reading has followed yet
-    QList<Written> unsaved;  // range values written since the last save
-    const auto step = [&run](const QDateTime &at, const QString &text, bool flagged = false) {
-        run.steps.append({at, text, flagged});
+    std::vector<Pending> pending; // from the first range written that no reading has followed
+    QList<Written> unsaved;       // range values written since the last save
+    const auto resolve = [&log, &pending](const std::optional<protocol::StatusFields> &r) {
+        for (Pending &p : pending) {
+            if (p.field < 0) {
+            } else if (!r) {
+                p.text += tr("; no reading from the instrument after it");
+                p.flagged = true;
+            } else {
+                const QString value = fieldList(*r)[p.field];
+                p.text += tr("; the instrument then read %1").arg(quotedValue(value));
+                if (value != p.value) {
+                    p.text += tr(" (not what was written)");
+                    p.flagged = true;
+                }
+            }
+            log.add(p.kind, p.flagged, p.at, [&p] { return p.text; });
+        }
+        pending.clear();
     };
-    const auto reported = [&run](Written &w, const std::optional<protocol::StatusFields> &r) {
-        Step &s = run.steps[w.step];
-        if (!r) {
-            s.text += tr("; no reading from the instrument after it");
-            s.flagged = true;
-            return;
-        }
-        const QString value = fieldList(*r)[w.field];
-        s.text += tr("; the instrument then read %1").arg(quotedValue(value));
-        if (value != w.value) {
-            s.text += tr(" (not what was written)");
-            s.flagged = true;
-        }
+    const auto step = [&](Kind kind, bool flagged, QByteArrayView at, auto &&text) {
+        if (pending.empty())
+            return log.add(kind, flagged, at, text);
+        pending.push_back({kind, flagged, at.toByteArray(), text(), -1, {}});
+        if (pending.size() >= MaxPending)
+            resolve(last.fields());
     };
 
-    for (qsizetype i = 2; i < rows.size(); ++i) {
-        const QStringList &row = rows.at(i);
-        const QDateTime at = QDateTime::fromString(row.at(0), Qt::ISODateWithMs);
-        const QString &event = row.at(1);
-        const QString &detail = row.at(2);
-        if (event == QLatin1String("reading")) {
-            const protocol::StatusFields fields{row.at(3), row.at(4), row.at(5), row.at(6)};
+    while ((next = rows.next()) == CsvRows::Row) {
+        ++rowNumber;
+        if (cancelled && rowNumber % 4096 == 0 && *cancelled)
+            return tr("given up");
+        if (const auto why = misshapen())
+            return *why;
+        const QByteArrayView at = rows.field(0);
+        const QByteArrayView event = rows.field(1);
+        const QByteArrayView detail = rows.field(2);
+        if (event == "reading") {
             if (!run.asFound)
-                run.asFound = fields;
-            run.asLeft = fields;
-            for (Written &w : awaiting)
-                reported(w, fields);
-            awaiting.clear();
-        } else if (event == QLatin1String("sent")) {
-            if (detail == QLatin1String("#1$"))
+                run.asFound = readingOf(rows);
+            last.take(rows);
+            if (!pending.empty())
+                resolve(readingOf(rows));
+        } else if (event == "sent") {
+            if (detail == "#1$")
                 continue; // the start, told above the table
-            if (detail == QLatin1String("#2$") || detail == QLatin1String("#4$")) {
-                feed = Feed{detail == QLatin1String("#2$") ? "zero" : "span", at};
-            } else if (detail == QLatin1String("#3$") || detail == QLatin1String("#5$")) {
-                const char *name = detail == QLatin1String("#3$") ? "zero" : "span";
+            if (detail == "#2$" || detail == "#4$") {
+                feed = Feed{detail == "#2$" ? "zero" : "span", at.toByteArray()};
+            } else if (detail == "#3$" || detail == "#5$") {
+                const char *name = detail == "#3$" ? "zero" : "span";
                 if (feed && qstrcmp(feed->name, name) == 0)
-                    step(feed->since,
-                         tr("%1 output fed from %2 to %3 (%4)")
-                             .arg(name == QByteArrayView("zero") ? tr("Zero") : tr("Span"))
-                             .arg(feed->since.toString(QStringLiteral("HH:mm:ss")),
-                                  at.toString(QStringLiteral("HH:mm:ss")),
-                                  duration(feed->since.msecsTo(at))));
+                    step(Kind::Feed, false, feed->since, [&] {
+                        const QDateTime since = parseTime(feed->since);
+                        const QDateTime to = parseTime(at);
+                        return tr("%1 output fed from %2 to %3 (%4)")
+                            .arg(outputName(name))
+                            .arg(since.toString(QStringLiteral("HH:mm:ss")),
+                                 to.toString(QStringLiteral("HH:mm:ss")),
+                                 duration(since.msecsTo(to)));
+                    });
                 else
-                    step(at,
-                         tr("Stop of the %1 output sent (%2)").arg(QLatin1String(name), detail));
+                    step(Kind::Stop, false, at, [&] {
+                        return tr("Stop of the %1 output sent (%2)")
+                            .arg(QLatin1String(name), utf8(detail));
+                    });
                 feed.reset();
-            } else if (detail.size() >= 3 &&
-                       (detail.startsWith(QLatin1String("#6")) ||
-                        detail.startsWith(QLatin1String("#7"))) &&
-                       detail.endsWith(u'$')) {
-                const bool low = detail.at(1) == u'6';
-                const QString value = detail.mid(2, detail.size() - 3);
-                step(at, tr("%1 written %2")
-                             .arg(low ? tr("Low range") : tr("High range"), quotedValue(value)));
-                const Written w{run.steps.size() - 1, low ? 2 : 3, value};
-                awaiting << w;
-                unsaved.removeIf([&w](const Written &u) { return u.field == w.field; });
-                unsaved << w;
-            } else if (detail == QLatin1String("#8$")) {
-                step(at, tr("Saved"));
+            } else if (detail.size() >= 3 && (detail.startsWith("#6") || detail.startsWith("#7")) &&
+                       detail.endsWith('$')) {
+                const bool low = detail[1] == '6';
+                const QString value = utf8(detail.sliced(2, detail.size() - 3));
+                const int field = low ? 2 : 3;
+                pending.push_back(
+                    {Kind::Range, false, at.toByteArray(),
+                     tr("%1 written %2")
+                         .arg(low ? tr("Low range") : tr("High range"), quotedValue(value)),
+                     field, value});
+                if (pending.size() >= MaxPending)
+                    resolve(last.fields());
+                unsaved.removeIf([field](const Written &u) { return u.field == field; });
+                unsaved.append({field, value});
+            } else if (detail == "#8$") {
+                step(Kind::Saved, false, at, [] { return tr("Saved"); });
                 unsaved.clear();
             } else {
-                step(at, tr("Sent %1").arg(detail));
+                step(Kind::Sent, false, at, [&] { return tr("Sent %1").arg(utf8(detail)); });
             }
-        } else if (event == QLatin1String("refused")) {
-            step(at, tr("%1 refused: no instrument had answered yet").arg(detail), true);
-        } else if (event == QLatin1String("end")) {
-            run.ended = at;
-            run.endDetail = detail;
-        } else if (event == QLatin1String("console")) {
-            run.console = detail;
-        } else if (event == QLatin1String("computer")) {
-            run.computer = detail;
-        } else if (event == QLatin1String("account")) {
-            run.account = detail;
+        } else if (event == "refused") {
+            step(Kind::Refused, true, at, [&] {
+                return tr("%1 refused: no instrument had answered yet").arg(utf8(detail));
+            });
+        } else if (event == "end") {
+            run.ended = parseTime(at);
+            run.endDetail = utf8(detail);
+        } else if (event == "console") {
+            run.console = utf8(detail);
+        } else if (event == "computer") {
+            run.computer = utf8(detail);
+        } else if (event == "account") {
+            run.account = utf8(detail);
         }
         // Any other line is a later version's: the sheet tells what it knows.
     }
+    if (next == CsvRows::Failed)
+        return rows.error;
+    run.asLeft = last.fields();
     // No new reading: the instrument's value is the one it last read.
-    for (Written &w : awaiting)
-        reported(w, run.asLeft);
+    resolve(run.asLeft);
     if (feed) {
-        step(run.ended.value_or(run.started),
-             tr("%1 output fed from %2; no stop frame could be sent")
-                 .arg(feed->name == QByteArrayView("zero") ? tr("Zero") : tr("Span"),
-                      feed->since.toString(QStringLiteral("HH:mm:ss"))),
-             true);
+        log.add(Kind::Unstopped, true, feed->since, [&] {
+            return tr("%1 output fed from %2; no stop frame could be sent")
+                .arg(outputName(feed->name),
+                     parseTime(feed->since).toString(QStringLiteral("HH:mm:ss")));
+        });
     }
+    run.steps = log.finish(run.started.date());
+    run.sha256 = QString::fromLatin1(hash.result().toHex());
 
     if (!run.asFound)
         run.warnings << tr("No instrument answered in this run: as found and as left are empty.");

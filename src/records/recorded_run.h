@@ -3,13 +3,14 @@
 
 #include "protocol/protocol.h"
 
-#include <QByteArray>
 #include <QDateTime>
+#include <QIODevice>
 #include <QList>
 #include <QString>
 #include <QStringList>
 
 #include <array>
+#include <atomic>
 #include <optional>
 #include <variant>
 
@@ -48,12 +49,17 @@ struct RecordedRun
     std::optional<protocol::StatusFields> asFound;
     std::optional<protocol::StatusFields> asLeft;
 
+    // In order. A long run of like steps shows its first few and one line for
+    // the rest; a run with more steps than a sheet can list shows its first
+    // and its last, with one line for those between.
     QList<Step> steps;
     QStringList warnings;
 
-    // A record of this console, or why the bytes are not one.
-    static std::variant<RecordedRun, QString> read(const QByteArray &bytes,
-                                                   const QString &fileName);
+    // A record of this console, read row by row to the end of `in`, or why the
+    // bytes are not one. Memory stays bounded whatever the record's length.
+    // Once `cancelled` is set it stops within a few thousand rows.
+    static std::variant<RecordedRun, QString> read(QIODevice &in, const QString &fileName,
+                                                   const std::atomic<bool> *cancelled = nullptr);
 };
 
 // The four fields in the order of the record's columns.

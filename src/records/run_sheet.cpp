@@ -11,10 +11,25 @@
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QSaveFile>
+#include <QTextLayout>
 
 #include <functional>
+#include <optional>
 #include <vector>
+
+#ifdef Q_OS_WIN
+#include <QSaveFile>
+
+#include <io.h>
+#include <windows.h>
+#else
+#include <QRandomGenerator>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace runsheet {
 
@@ -25,8 +40,6 @@ QString tr(const char *text)
     return QCoreApplication::translate("RunSheet", text);
 }
 
-// A record larger than this is not one a console wrote.
-constexpr qint64 MaxRecordBytes = 64 * 1024 * 1024;
 // Points to device units: fine enough that text placement is not rounded.
 constexpr int Resolution = 720;
 constexpr qreal Pt = Resolution / 72.0;
@@ -74,6 +87,59 @@ QString howEnded(const RecordedRun &run)
     if (run.endDetail == QLatin1String("signal"))
         return tr("signal (ended by the system or another program)");
     return run.endDetail;
+}
+
+// Text in lines `width` wide, broken at words where it can be and anywhere in
+// a word wider than a line; past `maxLines` the last line ends in "…". A
+// record's text may be as long as its line: every block fits on a page.
+QStringList linesOf(QString text, const QFont &f, QPaintDevice *device, qreal width, int maxLines)
+{
+    for (QChar &c : text) {
+        if (c.category() == QChar::Other_Control)
+            c = u' ';
+    }
+    QTextLayout layout(text, f, device);
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    layout.setTextOption(option);
+    QStringList lines;
+    layout.beginLayout();
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(width);
+        const qsizetype end = line.textStart() + line.textLength();
+        if (lines.size() == maxLines - 1 && end < text.size()) {
+            // No more of it could show on one line.
+            const QString rest = text.mid(line.textStart(), 1024);
+            lines << QFontMetricsF(f, device).elidedText(rest, Qt::ElideRight, width);
+            break;
+        }
+        lines << text.mid(line.textStart(), line.textLength());
+    }
+    layout.endLayout();
+    return lines;
+}
+
+qreal linesHeight(const QFont &f, QPaintDevice *device, qsizetype lines)
+{
+    const QFontMetricsF m(f, device);
+    return m.height() + qMax<qsizetype>(0, lines - 1) * m.lineSpacing();
+}
+
+void drawLines(QPainter &p, QPaintDevice *device, const QFont &f, QPointF at,
+               const QStringList &lines)
+{
+    p.setFont(f);
+    const QFontMetricsF m(f, device);
+    for (qsizetype i = 0; i < lines.size(); ++i)
+        p.drawText(QPointF(at.x(), at.y() + m.ascent() + i * m.lineSpacing()), lines[i]);
+}
+
+// One line of text in `width`, "…" where it is cut.
+QString fitted(const QString &text, const QFont &f, QPaintDevice *device, qreal width,
+               Qt::TextElideMode mode = Qt::ElideRight)
+{
+    const QString shown = mode == Qt::ElideRight ? text.left(1024) : text;
+    return QFontMetricsF(f, device).elidedText(shown, mode, width);
 }
 
 // The page's content as blocks laid out top to bottom; a block that does not
@@ -140,11 +206,16 @@ private:
         const qreal y = pdf.height() - 48 * Pt;
         p.setPen(QPen(Faint, 0.5 * Pt));
         p.drawLine(QPointF(left, y), QPointF(right, y));
-        p.setFont(font(8));
-        const QFontMetricsF m(p.font(), &pdf);
-        p.drawText(QPointF(left, y + 4 * Pt + m.ascent()), tr("Record: %1").arg(run.fileName));
+        const QFont f = font(8);
+        p.setFont(f);
+        const QFontMetricsF m(f, &pdf);
         const QString n = tr("Page %1 of %2").arg(page).arg(pages);
         p.drawText(QPointF(right - m.horizontalAdvance(n), y + 4 * Pt + m.ascent()), n);
+        // A long name gives way in its middle, where its date and port are not.
+        const qreal room = right - left - m.horizontalAdvance(n) - 12 * Pt -
+                           m.horizontalAdvance(tr("Record: %1").arg(QString()));
+        p.drawText(QPointF(left, y + 4 * Pt + m.ascent()),
+                   tr("Record: %1").arg(fitted(run.fileName, f, &pdf, room, Qt::ElideMiddle)));
         const qreal second = y + 4 * Pt + m.height() + 2 * Pt;
         const QString label = tr("SHA-256: ");
         p.drawText(QPointF(left, second + m.ascent()), label);
@@ -163,14 +234,6 @@ private:
     qreal left, right, top, bottom;
     std::vector<Block> blocks;
 };
-
-// Text in a box `width` wide, wrapped at words; its height.
-qreal wrappedHeight(QPaintDevice *device, const QFont &f, qreal width, const QString &text)
-{
-    return QFontMetricsF(f, device)
-        .boundingRect(QRectF(0, 0, width, 1e9), Qt::TextWordWrap, text)
-        .height();
-}
 
 // A label and a line to write on after it, to `x + width`.
 void blankField(QPainter &p, QPaintDevice *device, qreal x, qreal baseline, qreal width,
@@ -226,7 +289,9 @@ void tableRow(Layout &layout, QPaintDevice *device, const QList<qreal> &columns,
             p.setFont(f);
             const QFontMetricsF m(f, device);
             const qreal base = top + (rowHeight - m.height()) / 2 + m.ascent();
-            p.drawText(QPointF(layout.x() + columns[c] + 5 * Pt, base), cells[c]);
+            const qreal end = c + 1 < columns.size() ? columns[c + 1] : layout.width();
+            p.drawText(QPointF(layout.x() + columns[c] + 5 * Pt, base),
+                       fitted(cells[c], f, device, end - columns[c] - 10 * Pt));
         }
     });
 }
@@ -279,20 +344,19 @@ QByteArray render(const RecordedRun &run, QPageSize::PageSizeId paper)
     for (qsizetype i = 0; i < facts.size(); i += 2) {
         // The value wraps within its half when long (a device path, a port's words).
         qreal h = line;
-        for (qsizetype j = i; j < qMin(i + 2, facts.size()); ++j)
-            h = qMax(h, wrappedHeight(device, body, half - labelWidth - 8 * Pt, facts[j].second) +
-                            3 * Pt);
+        QList<QStringList> values;
+        for (qsizetype j = i; j < qMin(i + 2, facts.size()); ++j) {
+            values << linesOf(facts[j].second, body, device, half - labelWidth - 8 * Pt, 3);
+            h = qMax(h, linesHeight(body, device, values.last().size()) + 3 * Pt);
+        }
         const auto pair = facts.mid(i, 2);
         layout.add(h, [=](QPainter &p, qreal top) {
             for (qsizetype j = 0; j < pair.size(); ++j) {
                 const qreal cx = x + j * half;
                 p.setPen(Faint);
-                p.setFont(body);
-                p.drawText(QRectF(cx, top, labelWidth, h), Qt::AlignLeft | Qt::AlignTop,
-                           pair[j].first);
+                drawLines(p, device, body, QPointF(cx, top), {pair[j].first});
                 p.setPen(Ink);
-                p.drawText(QRectF(cx + labelWidth, top, half - labelWidth - 8 * Pt, h),
-                           Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, pair[j].second);
+                drawLines(p, device, body, QPointF(cx + labelWidth, top), values[j]);
             }
         });
     }
@@ -333,21 +397,25 @@ QByteArray render(const RecordedRun &run, QPageSize::PageSizeId paper)
             p.drawText(QPointF(x, top + bodyMetrics.ascent()), tr("Nothing was sent to the "
                                                                   "instrument but the start."));
         });
-    const qreal timeWidth = 52 * Pt;
+    QStringList times;
+    qreal timeWidth = 52 * Pt; // wider for a run past midnight, with dates
     for (const RecordedRun::Step &s : run.steps) {
-        const QString time = s.at.date() == run.started.date()
-                                 ? s.at.toString(QStringLiteral("HH:mm:ss"))
-                                 : s.at.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        times << (s.at.date() == run.started.date()
+                      ? s.at.toString(QStringLiteral("HH:mm:ss"))
+                      : s.at.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+        timeWidth = qMax(timeWidth, bodyMetrics.horizontalAdvance(times.last()) + 8 * Pt);
+    }
+    for (qsizetype i = 0; i < run.steps.size(); ++i) {
+        const RecordedRun::Step &s = run.steps[i];
         const QFont f = font(9, s.flagged);
-        const QString text = s.flagged ? QStringLiteral("! ") + s.text : s.text;
-        const qreal h = wrappedHeight(device, f, w - timeWidth, text) + 2.5 * Pt;
-        layout.add(h, [=](QPainter &p, qreal top) {
+        const QStringList text = linesOf(s.flagged ? QStringLiteral("! ") + s.text : s.text, f,
+                                         device, w - timeWidth, 4);
+        const QString time = times[i];
+        layout.add(linesHeight(f, device, text.size()) + 2.5 * Pt, [=](QPainter &p, qreal top) {
             p.setPen(Ink);
             p.setFont(body);
             p.drawText(QPointF(x, top + bodyMetrics.ascent()), time);
-            p.setFont(f);
-            p.drawText(QRectF(x + timeWidth, top, w - timeWidth, h),
-                       Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, text);
+            drawLines(p, device, f, QPointF(x + timeWidth, top), text);
         });
     }
 
@@ -357,14 +425,11 @@ QByteArray render(const RecordedRun &run, QPageSize::PageSizeId paper)
         heading(layout, device, tr("Warnings"));
         const QFont f = font(9, true);
         for (const QString &warning : run.warnings) {
-            const qreal h = wrappedHeight(device, f, w - 12 * Pt, warning) + 3 * Pt;
-            layout.add(h, [=](QPainter &p, qreal top) {
-                p.setFont(f);
+            const QStringList text = linesOf(warning, f, device, w - 12 * Pt, 6);
+            layout.add(linesHeight(f, device, text.size()) + 3 * Pt, [=](QPainter &p, qreal top) {
                 p.setPen(Ink);
-                p.drawText(QPointF(x, top + QFontMetricsF(f, device).ascent()),
-                           QStringLiteral("!"));
-                p.drawText(QRectF(x + 12 * Pt, top, w - 12 * Pt, h),
-                           Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, warning);
+                drawLines(p, device, f, QPointF(x, top), {QStringLiteral("!")});
+                drawLines(p, device, f, QPointF(x + 12 * Pt, top), text);
             });
         }
     }
@@ -441,25 +506,140 @@ QPageSize::PageSizeId paperFor(const QLocale &locale)
     }
 }
 
-std::variant<RecordedRun, Result> read(const QString &recordPath)
+namespace {
+
+#ifndef Q_OS_WIN
+QString notAFile(mode_t mode)
+{
+    if (S_ISDIR(mode))
+        return tr("it is a folder, not a file");
+    if (S_ISFIFO(mode))
+        return tr("it is a FIFO (named pipe), not a file");
+    if (S_ISCHR(mode))
+        return tr("it is a character device, not a file");
+    if (S_ISBLK(mode))
+        return tr("it is a block device, not a file");
+    if (S_ISSOCK(mode))
+        return tr("it is a socket, not a file");
+    if (S_ISLNK(mode))
+        return tr("it is a symbolic link, and nothing is written through one");
+    return tr("it is not a file");
+}
+#endif
+
+// A record is read only from a regular file: a FIFO would hold the reader, a
+// device would never end, and opening a serial port raises its lines. Why
+// not, in words.
+std::optional<QString> openRecord(QFile &record, const QString &path)
+{
+#ifdef Q_OS_WIN
+    if (QFileInfo(path).isDir())
+        return tr("it is a folder, not a file");
+    if (!record.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        return record.errorString();
+    if (GetFileType(reinterpret_cast<HANDLE>(_get_osfhandle(record.handle()))) != FILE_TYPE_DISK)
+        return tr("it is not a file on a disk");
+    return std::nullopt;
+#else
+    const QByteArray name = QFile::encodeName(path);
+    struct stat st;
+    if (::stat(name.constData(), &st) != 0)
+        return qt_error_string(errno);
+    if (!S_ISREG(st.st_mode))
+        return notAFile(st.st_mode);
+    // Not blocking, should a FIFO have taken the name since.
+    const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return qt_error_string(errno);
+    std::optional<QString> why;
+    if (::fstat(fd, &st) != 0)
+        why = qt_error_string(errno);
+    else if (!S_ISREG(st.st_mode))
+        why = notAFile(st.st_mode);
+    else if (!record.open(fd, QIODevice::ReadOnly | QIODevice::Unbuffered,
+                          QFileDevice::AutoCloseHandle))
+        why = record.errorString();
+    if (why)
+        ::close(fd);
+    return why;
+#endif
+}
+
+// The sheet's bytes at `path`, replacing a sheet there, but never through a
+// link or into anything other than a file; the reason when it cannot be
+// done, in the system's words.
+std::optional<QString> replaceFile(const QString &path, const QByteArray &bytes)
+{
+#ifdef Q_OS_WIN
+    const QFileInfo at(path);
+    if (at.isSymLink())
+        return tr("it is a link, and nothing is written through one");
+    if (at.exists() && !at.isFile())
+        return tr("it is not a file");
+    QSaveFile out(path);
+    if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.commit())
+        return out.errorString();
+    return std::nullopt;
+#else
+    // A new file beside it, synced, then renamed over the name: a reader never
+    // finds half a sheet, a rename replaces a link put there meanwhile rather
+    // than following it, and a full disk is told as such (Qt's save file
+    // words it "Unknown error").
+    const QByteArray name = QFile::encodeName(path);
+    struct stat st;
+    const bool replacing = ::lstat(name.constData(), &st) == 0;
+    if (replacing && !S_ISREG(st.st_mode))
+        return notAFile(st.st_mode);
+    if (!replacing && errno != ENOENT)
+        return qt_error_string(errno);
+    QByteArray temp;
+    int fd = -1;
+    for (int tries = 1; fd < 0; ++tries) {
+        temp = name + ".tmp" + QByteArray::number(QRandomGenerator::global()->generate(), 36);
+        fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && (errno != EEXIST || tries == 16))
+            return qt_error_string(errno);
+    }
+    int error = replacing && ::fchmod(fd, st.st_mode & 07777) != 0 ? errno : 0;
+    for (qsizetype done = 0; !error && done < bytes.size();) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, std::size_t(bytes.size() - done));
+        if (n > 0)
+            done += n;
+        else if (n == 0 || errno != EINTR)
+            error = n == 0 ? ENOSPC : errno;
+    }
+    if (!error && ::fsync(fd) != 0)
+        error = errno;
+    if (::close(fd) != 0 && !error)
+        error = errno;
+    if (!error && ::rename(temp.constData(), name.constData()) != 0)
+        error = errno;
+    if (!error)
+        return std::nullopt;
+    ::unlink(temp.constData());
+    return qt_error_string(error);
+#endif
+}
+
+} // namespace
+
+std::variant<RecordedRun, Result> read(const QString &recordPath,
+                                       const std::atomic<bool> *cancelled)
 {
     Result refused;
     refused.status = Result::NotARecord;
     refused.sheetPath = sheetPathFor(recordPath);
-    QFile record(recordPath);
-    if (!record.open(QIODevice::ReadOnly)) {
-        refused.message = tr("Cannot read %1: %2").arg(recordPath, record.errorString());
+    QFile record;
+    if (const auto why = openRecord(record, recordPath)) {
+        refused.message = tr("Cannot read %1: %2").arg(recordPath, *why);
         return refused;
     }
-    if (record.size() > MaxRecordBytes) {
-        refused.message = tr("%1 is not a run record of this console: larger than any run's "
-                             "record")
-                              .arg(recordPath);
-        return refused;
-    }
-    auto run = RecordedRun::read(record.readAll(), QFileInfo(recordPath).fileName());
+    auto run = RecordedRun::read(record, QFileInfo(recordPath).fileName(), cancelled);
     if (const QString *why = std::get_if<QString>(&run)) {
-        refused.message = tr("%1 is not a run record of this console: %2").arg(recordPath, *why);
+        refused.message =
+            record.error() != QFileDevice::NoError
+                ? tr("Cannot read %1: %2").arg(recordPath, *why)
+                : tr("%1 is not a run record of this console: %2").arg(recordPath, *why);
         return refused;
     }
     return std::get<RecordedRun>(std::move(run));
@@ -470,14 +650,12 @@ Result write(const RecordedRun &run, const QString &recordPath, const QLocale &l
     Result result;
     result.sheetPath = sheetPathFor(recordPath);
     const QByteArray pdf = render(run, paperFor(locale));
-    QSaveFile out(result.sheetPath);
-    if (pdf.isEmpty() || !out.open(QIODevice::WriteOnly) || out.write(pdf) != pdf.size() ||
-        !out.commit()) {
+    const std::optional<QString> why =
+        pdf.isEmpty() ? tr("the page could not be drawn") : replaceFile(result.sheetPath, pdf);
+    if (why) {
         result.status = Result::CannotWrite;
         result.message =
-            tr("Cannot write the calibration sheet %1: %2")
-                .arg(result.sheetPath,
-                     pdf.isEmpty() ? tr("the page could not be drawn") : out.errorString());
+            tr("Cannot write the calibration sheet %1: %2").arg(result.sheetPath, *why);
     }
     return result;
 }
@@ -492,11 +670,11 @@ Result make(const QString &recordPath, const QLocale &locale, const std::atomic<
     };
     if (cancelled && *cancelled)
         return given_up();
-    auto run = read(recordPath);
-    if (const Result *refused = std::get_if<Result>(&run))
-        return *refused;
+    auto run = read(recordPath, cancelled);
     if (cancelled && *cancelled)
         return given_up();
+    if (const Result *refused = std::get_if<Result>(&run))
+        return *refused;
     return write(std::get<RecordedRun>(run), recordPath, locale);
 }
 

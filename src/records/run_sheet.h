@@ -13,7 +13,7 @@
 // The calibration sheet of a run: one PDF page (more for a long run) made from
 // the record alone, to print and sign: as found, what was done, as left,
 // warnings, blank fields for the hand, and the record's name and SHA-256 at
-// the foot. Needs a QGuiApplication (for its fonts), no display.
+// the foot. Needs a QGuiApplication (for its fonts), no display; any thread.
 namespace runsheet {
 
 // Beside the record: its name with ".pdf".
@@ -28,6 +28,8 @@ struct Result
     Status status = Written;
     QString sheetPath;
     // For the technician, naming the file and the reason; empty when written.
+    // A record that is not a regular file, and anything but a file at the
+    // sheet's name (a link above all), is refused without being opened.
     QString message;
 };
 
@@ -38,7 +40,8 @@ Result make(const QString &recordPath, const QLocale &locale = QLocale::system()
 
 // The two halves of make(): reading needs no QGuiApplication, so a file that
 // is not a record is refused before any is made.
-std::variant<RecordedRun, Result> read(const QString &recordPath);
+std::variant<RecordedRun, Result> read(const QString &recordPath,
+                                       const std::atomic<bool> *cancelled = nullptr);
 Result write(const RecordedRun &run, const QString &recordPath,
              const QLocale &locale = QLocale::system());
 

@@ -7,6 +7,10 @@
 
 namespace {
 
+const QByteArray Record = "time,event,detail,zero,span,low_range,high_range\r\n"
+                          "2026-12-07T14:03:27.123+01:00,start,Com 1 (/dev/ttyS0),,,,\r\n"
+                          "2026-12-07T14:03:28.000+01:00,end,stop,,,,\r\n";
+
 QString fileWith(const QTemporaryDir &dir, const QString &name, const QByteArray &bytes)
 {
     QFile file(dir.filePath(name));
@@ -30,6 +34,8 @@ private slots:
     void shouldSayWhatIsWrongWithWindowSystem();
     void shouldSaySettingsFileIsNotReadInOneLine_data();
     void shouldSaySettingsFileIsNotReadInOneLine();
+    void shouldWriteNothingThroughLinkAtSheetName();
+    void shouldSayDiskIsFull();
 
 private:
     // Standard output and standard error of the console started with `args`
@@ -113,10 +119,7 @@ void TestCommandLine::shouldAnswerWithoutWindow_data()
 #endif
 
     // The calibration sheet of a record, drawn offscreen.
-    const QString record = fileWith(files, "2026-12-07_14-03-27_com1.csv",
-                                    "time,event,detail,zero,span,low_range,high_range\r\n"
-                                    "2026-12-07T14:03:27.123+01:00,start,Com 1 (/dev/ttyS0),,,,\r\n"
-                                    "2026-12-07T14:03:28.000+01:00,end,stop,,,,\r\n");
+    const QString record = fileWith(files, "2026-12-07_14-03-27_com1.csv", Record);
     QTest::newRow("sheet of a record, no desktop")
         << QStringList{"--sheet", record} << 0
         << "^zelvor-console: calibration sheet written to " +
@@ -128,6 +131,25 @@ void TestCommandLine::shouldAnswerWithoutWindow_data()
         << "^zelvor-console: " + QRegularExpression::escape(other) +
                " is not a run record of this console: its first line is not "
                "\"time,event,detail,zero,span,low_range,high_range\"\n$";
+    const QString longLine = fileWith(files, "long.csv", Record + QByteArray(70000, ',') + "\r\n");
+    QTest::newRow("sheet of a record with a line too long")
+        << QStringList{"--sheet", longLine} << 2 << "^$"
+        << "^zelvor-console: " + QRegularExpression::escape(longLine) +
+               " is not a run record of this console: line 4 is longer than any line the console "
+               "writes\n$";
+    // At once: a FIFO is not waited on, a device not read without end.
+    QList<std::pair<QString, QString>> notFiles = {{files.path(), "a folder"}};
+#ifdef Q_OS_UNIX
+    const QString fifo = files.filePath("fifo.csv");
+    QVERIFY(QFileInfo::exists(fifo) || QProcess::execute("mkfifo", {fifo}) == 0);
+    notFiles.append({{fifo, "a FIFO (named pipe)"}, {"/dev/zero", "a character device"}});
+#endif
+    for (const auto &[path, what] : notFiles)
+        QTest::newRow(qPrintable("sheet of " + what))
+            << QStringList{"--sheet", path} << 2 << "^$"
+            << "^zelvor-console: " +
+                   QRegularExpression::escape("Cannot read " + path + ": it is " + what) +
+                   ", not a file\n$";
 }
 
 void TestCommandLine::shouldAnswerWithoutWindow()
@@ -223,6 +245,65 @@ void TestCommandLine::shouldSaySettingsFileIsNotReadInOneLine()
     QVERIFY2(said.startsWith("zelvor-console: ") && said.count('\n') == 1 &&
                  said.contains(file + err),
              qPrintable(said));
+}
+
+// Run by root, a sheet written through a link at its name would replace what
+// the link leads to, or make a file where it points.
+void TestCommandLine::shouldWriteNothingThroughLinkAtSheetName()
+{
+#ifndef Q_OS_UNIX
+    QSKIP("links need privileges on Windows");
+#endif
+    const QTemporaryDir dir;
+    fileWith(dir, "kept", "kept");
+    for (const QString &target : {dir.filePath("kept"), dir.filePath("nowhere")}) {
+        const QString sheet = target + "-run.pdf";
+        QVERIFY(QFile::link(target, sheet));
+        QString out, err;
+        runConsole({"--sheet", fileWith(dir, target.section('/', -1) + "-run.csv", Record)},
+                   QString(), 1, &out, &err);
+        QVERIFY2(err.endsWith("zelvor-console: Cannot write the calibration sheet " + sheet +
+                              ": it is a symbolic link, and nothing is written through one\n"),
+                 qPrintable(err));
+    }
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::NoSymLinks),
+             QStringList({"kept", "kept-run.csv", "nowhere-run.csv"}));
+    QFile kept(dir.filePath("kept"));
+    QVERIFY(kept.open(QIODevice::ReadOnly));
+    QCOMPARE(kept.readAll(), "kept");
+}
+
+// A full disk in the system's words, and no part of a sheet left behind: an
+// 8 KiB file system holds the record, not its sheet. Mounted in a mount
+// namespace of the test's own, as a user mapped to root or as root.
+void TestCommandLine::shouldSayDiskIsFull()
+{
+#ifndef Q_OS_LINUX
+    QSKIP("a file system of the test's own needs Linux's namespaces");
+#endif
+    const QTemporaryDir dir;
+    const QString script =
+        "mkdir -p \"$1\" && mount -t tmpfs -o size=8k tmpfs \"$1\" && cp \"$2\" \"$1\" || exit\n"
+        "\"$3\" --sheet \"$1/run.csv\"; status=$?; ls -A \"$1\"; exit $status";
+    QProcess shell;
+    QByteArray out;
+    QString err;
+    for (const char *how : {"-rm", "-m"}) { // as a user mapped to root, or as root
+        shell.start("unshare", {how, "sh", "-c", script, "sh", dir.filePath("full"),
+                                fileWith(dir, "run.csv", Record), ZELVOR_CONSOLE});
+        QVERIFY(shell.waitForFinished(10000));
+        out = shell.readAllStandardOutput();
+        err = shell.readAllStandardError();
+        if (!out.isEmpty())
+            break;
+    }
+    if (out.isEmpty())
+        QSKIP(qPrintable("no file system of the test's own: " + shell.errorString() + " " + err));
+    QCOMPARE(shell.exitCode(), 1);
+    QVERIFY2(err.endsWith("zelvor-console: Cannot write the calibration sheet " +
+                          dir.filePath("full/run.pdf") + ": No space left on device\n"),
+             qPrintable(err));
+    QCOMPARE(out, "run.csv\n");
 }
 
 QTEST_GUILESS_MAIN(TestCommandLine)

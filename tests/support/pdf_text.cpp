@@ -45,3 +45,16 @@ QStringList pdfInfo(const QString &path)
         return {};
     return info->split(u'\n').filter(QRegularExpression(QStringLiteral("^(Page size|Pages):")));
 }
+
+QList<PdfWord> pdfWords(const QString &path)
+{
+    static const QRegularExpression word(R"re(<word xMin="([-\d.]+)" yMin="([-\d.]+)" )re"
+                                         R"re(xMax="([-\d.]+)" yMax="([-\d.]+)">([^<]*)</word>)re");
+    const std::optional<QString> html = run(QStringLiteral("pdftotext"), {"-bbox", path, "-"});
+    QList<PdfWord> words;
+    for (const QRegularExpressionMatch &m : word.globalMatch(html.value_or(QString())))
+        words.append(
+            {m.captured(5), QRectF(QPointF(m.captured(1).toDouble(), m.captured(2).toDouble()),
+                                   QPointF(m.captured(3).toDouble(), m.captured(4).toDouble()))});
+    return words;
+}

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <QList>
+#include <QRectF>
 #include <QString>
 #include <QStringList>
 
@@ -13,3 +15,11 @@ QString pdfToolsMissing();
 std::optional<QString> pdfText(const QString &path);
 // The "Page size:" and "Pages:" lines of pdfinfo.
 QStringList pdfInfo(const QString &path);
+
+// Each word of a PDF where it is drawn, in points from its page's top left.
+struct PdfWord
+{
+    QString text;
+    QRectF box;
+};
+QList<PdfWord> pdfWords(const QString &path);
