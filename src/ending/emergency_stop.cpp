@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "ending/emergency_stop.h"
 
+#include "protocol/record_format.h"
+
 #include <QCoreApplication>
 #include <QFile>
 #include <QStandardPaths>
@@ -173,7 +175,9 @@ void recordLine(int fd, int offset, const char *event, const char *detail)
     line.add(event);
     line.add(',');
     line.field(detail);
-    line.add(",,,,\r\n");
+    // Literals, so each ends in a NUL.
+    line.add(recordformat::NoReading.data());
+    line.add(recordformat::LineEnd.data());
     // Whole or not at all, as every other line of the record.
     const off_t before = ::lseek(fd, 0, SEEK_CUR);
     if (::write(fd, line.text, line.size) != ssize_t(line.size) && before >= 0) {
@@ -241,11 +245,12 @@ void runNow(const char *reason)
             char sent[MaxFrame + 1];
             std::memcpy(sent, frameBytes, std::size_t(frame));
             sent[frame] = '\0';
-            recordLine(record, offset, left ? "sent" : "unsent", sent);
+            recordLine(record, offset, (left ? recordformat::Sent : recordformat::Unsent).data(),
+                       sent);
         }
     }
     if (record >= 0) {
-        recordLine(record, offset, "end", reason);
+        recordLine(record, offset, recordformat::End.data(), reason);
         ::fsync(record);
     }
     if (line >= 0 && lockPath[0] != '\0')

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "records/recorded_run.h"
 
+#include "protocol/record_format.h"
+
 #include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QVarLengthArray>
@@ -11,9 +13,13 @@
 
 namespace {
 
-const QByteArrayView Header[] = {"time", "event",     "detail",    "zero",
-                                 "span", "low_range", "high_range"};
-constexpr int Columns = 7;
+namespace rf = recordformat;
+constexpr int Columns = rf::ColumnCount;
+
+QByteArrayView view(std::string_view text)
+{
+    return QByteArrayView(text.data(), qsizetype(text.size()));
+}
 // The console's own lines are a few hundred bytes; reading a longer one whole
 // would let any file take all the memory.
 constexpr qint64 MaxLineBytes = 64 * 1024;
@@ -432,17 +438,17 @@ std::variant<RecordedRun, QString> RecordedRun::read(QIODevice &in, const QStrin
         return rows.error;
     bool header = next == CsvRows::Row && rows.size() == Columns;
     for (int i = 0; header && i < Columns; ++i)
-        header = rows.field(i) == Header[i];
+        header = rows.field(i) == view(rf::Columns[i]);
     if (!header) {
         QStringList names;
-        for (const QByteArrayView name : Header)
-            names << QString::fromLatin1(name);
+        for (const std::string_view name : rf::Columns)
+            names << QString::fromLatin1(view(name));
         return tr("its first line is not \"%1\"").arg(names.join(u','));
     }
     next = rows.next();
     if (next == CsvRows::Failed)
         return rows.error;
-    if (next == CsvRows::End || rows.size() < 2 || rows.field(1) != "start")
+    if (next == CsvRows::End || rows.size() < 2 || rows.field(1) != view(rf::Start))
         return tr("no start line after the header");
 
     TimeCheck isTime;
@@ -511,13 +517,13 @@ std::variant<RecordedRun, QString> RecordedRun::read(QIODevice &in, const QStrin
         const QByteArrayView at = rows.field(0);
         const QByteArrayView event = rows.field(1);
         const QByteArrayView detail = rows.field(2);
-        if (event == "reading") {
+        if (event == view(rf::Reading)) {
             if (!run.asFound)
                 run.asFound = readingOf(rows);
             last.take(rows);
             if (!pending.empty())
                 resolve(readingOf(rows));
-        } else if (event == "sent") {
+        } else if (event == view(rf::Sent)) {
             if (detail == "#1$")
                 continue; // the start, told above the table
             if (detail == "#2$" || detail == "#4$") {
@@ -560,18 +566,18 @@ std::variant<RecordedRun, QString> RecordedRun::read(QIODevice &in, const QStrin
             } else {
                 step(Kind::Sent, false, at, [&] { return tr("Sent %1").arg(utf8(detail)); });
             }
-        } else if (event == "refused") {
+        } else if (event == view(rf::Refused)) {
             step(Kind::Refused, true, at, [&] {
                 return tr("%1 refused: no instrument had answered yet").arg(utf8(detail));
             });
-        } else if (event == "end") {
+        } else if (event == view(rf::End)) {
             run.ended = parseTime(at);
             run.endDetail = utf8(detail);
-        } else if (event == "console") {
+        } else if (event == view(rf::Console)) {
             run.console = utf8(detail);
-        } else if (event == "computer") {
+        } else if (event == view(rf::Computer)) {
             run.computer = utf8(detail);
-        } else if (event == "account") {
+        } else if (event == view(rf::Account)) {
             run.account = utf8(detail);
         }
         // Any other line is a later version's: the sheet tells what it knows.

@@ -2,6 +2,7 @@
 #include "records/run_record.h"
 
 #include "ending/emergency_stop.h"
+#include "protocol/record_format.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -21,7 +22,13 @@
 
 namespace {
 
-const QByteArray Header = "time,event,detail,zero,span,low_range,high_range\r\n";
+namespace rf = recordformat;
+
+QString word(std::string_view event)
+{
+    return QString::fromLatin1(event.data(), qsizetype(event.size()));
+}
+
 // A thousand runs started in one second means something else is wrong.
 constexpr int MaxNameSuffix = 999;
 
@@ -144,7 +151,8 @@ void RunRecord::begin(int comPort, const QString &openedPath)
         return;
     }
     path = file.fileName();
-    if (const auto reason = append(Header)) {
+    if (const auto reason =
+            append(QByteArray(rf::HeaderLine.data(), qsizetype(rf::HeaderLine.size())))) {
         // A file without its header is no record: it goes again.
         closeFile(false);
         if (made_here)
@@ -152,11 +160,11 @@ void RunRecord::begin(int comPort, const QString &openedPath)
         emit failed(writeFailure(*reason));
         return;
     }
-    writeLine(started, QStringLiteral("start"),
+    writeLine(started, word(rf::Start),
               QStringLiteral("Com %1 (%2)").arg(comPort).arg(withDevice(openedPath)));
-    const std::pair<QString, QString> who[] = {{QStringLiteral("console"), identity.console},
-                                               {QStringLiteral("computer"), identity.computer},
-                                               {QStringLiteral("account"), identity.account}};
+    const std::pair<QString, QString> who[] = {{word(rf::Console), identity.console},
+                                               {word(rf::Computer), identity.computer},
+                                               {word(rf::Account), identity.account}};
     for (const auto &[event, detail] : who) {
         if (!detail.isEmpty() && isRecording())
             writeLine(started, event, detail);
@@ -170,7 +178,7 @@ void RunRecord::reading(const protocol::StatusFields &fields)
     if (!isRecording() || lastReading == fields)
         return;
     lastReading = fields;
-    writeLine(clock(), QStringLiteral("reading"), QString(),
+    writeLine(clock(), word(rf::Reading), QString(),
               {printable(fields.zero), printable(fields.span), printable(fields.lowRange),
                printable(fields.highRange)});
 }
@@ -178,26 +186,26 @@ void RunRecord::reading(const protocol::StatusFields &fields)
 void RunRecord::sent(QByteArrayView frame)
 {
     if (isRecording())
-        writeLine(clock(), QStringLiteral("sent"), QString::fromLatin1(frame));
+        writeLine(clock(), word(rf::Sent), QString::fromLatin1(frame));
 }
 
 void RunRecord::unsent(QByteArrayView frame)
 {
     if (isRecording())
-        writeLine(clock(), QStringLiteral("unsent"), QString::fromLatin1(frame));
+        writeLine(clock(), word(rf::Unsent), QString::fromLatin1(frame));
 }
 
 void RunRecord::refused(const QString &action)
 {
     if (isRecording())
-        writeLine(clock(), QStringLiteral("refused"), action);
+        writeLine(clock(), word(rf::Refused), action);
 }
 
 void RunRecord::end(const QString &detail)
 {
     if (!isRecording())
         return;
-    writeLine(clock(), QStringLiteral("end"), detail);
+    writeLine(clock(), word(rf::End), detail);
     if (const auto error = closeFile(true))
         emit failed(*error);
 }
@@ -242,7 +250,7 @@ void RunRecord::writeLine(const QDateTime &at, const QString &event, const QStri
         line += u',';
         appendField(line, *field);
     }
-    line += QStringLiteral("\r\n");
+    line += word(rf::LineEnd);
     if (const auto reason = append(line.toUtf8()))
         fail(writeFailure(*reason));
 }
