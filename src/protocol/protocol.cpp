@@ -15,6 +15,25 @@ std::array<QByteArray, 3> valueFrameWrites(ValueTarget target, const QString &te
     return {QByteArray(head, sizeof head), text.toLatin1(), QByteArray(1, FrameEnd)};
 }
 
+WrittenFrame readWrittenFrame(QByteArrayView frame)
+{
+    WrittenFrame read;
+    if (frame.size() < 3 || frame.front() != FrameStart || frame.back() != FrameEnd)
+        return read;
+    const char code = frame[1];
+    if (code == char(ValueTarget::LowRange) || code == char(ValueTarget::HighRange)) {
+        read.range = ValueTarget(code);
+        read.value = frame.sliced(2, frame.size() - 3);
+        return read;
+    }
+    for (Command command : {Command::StartConfig, Command::FeedZero, Command::StopFeedZero,
+                            Command::FeedSpan, Command::StopFeedSpan, Command::Save}) {
+        if (frame.size() == 3 && code == char(command))
+            read.command = command;
+    }
+    return read;
+}
+
 bool isSendableValueChar(QChar c)
 {
     const char16_t u = c.unicode();

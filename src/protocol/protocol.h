@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <array>
+#include <optional>
 
 // The character protocol spoken with the instrument. Every character travels
 // as one byte (Latin-1 both ways), frames run from "#" to "$".
@@ -35,6 +36,16 @@ enum class ValueTarget : char {
 // A value frame goes out as three writes: the head "#6" or "#7", the text as
 // typed (one byte per character), the tail "$".
 std::array<QByteArray, 3> valueFrameWrites(ValueTarget target, const QString &text);
+
+// A frame the console wrote, read back (from a record): its command, or the
+// range and the text of a value frame; neither for anything else.
+struct WrittenFrame
+{
+    std::optional<Command> command;
+    std::optional<ValueTarget> range;
+    QByteArrayView value;
+};
+WrittenFrame readWrittenFrame(QByteArrayView frame);
 
 // True when every character of text has a single-byte form and is neither a
 // frame delimiter nor a control character: what an entry box may hold.

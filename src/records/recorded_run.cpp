@@ -524,12 +524,15 @@ std::variant<RecordedRun, QString> RecordedRun::read(QIODevice &in, const QStrin
             if (!pending.empty())
                 resolve(readingOf(rows));
         } else if (event == view(rf::Sent)) {
-            if (detail == "#1$")
+            using protocol::Command;
+            const protocol::WrittenFrame frame = protocol::readWrittenFrame(detail);
+            const auto command = frame.command.value_or(Command(0));
+            if (command == Command::StartConfig)
                 continue; // the start, told above the table
-            if (detail == "#2$" || detail == "#4$") {
-                feed = Feed{detail == "#2$" ? "zero" : "span", at.toByteArray()};
-            } else if (detail == "#3$" || detail == "#5$") {
-                const char *name = detail == "#3$" ? "zero" : "span";
+            if (command == Command::FeedZero || command == Command::FeedSpan) {
+                feed = Feed{command == Command::FeedZero ? "zero" : "span", at.toByteArray()};
+            } else if (command == Command::StopFeedZero || command == Command::StopFeedSpan) {
+                const char *name = command == Command::StopFeedZero ? "zero" : "span";
                 if (feed && qstrcmp(feed->name, name) == 0)
                     step(Kind::Feed, false, feed->since, [&] {
                         const QDateTime since = parseTime(feed->since);
@@ -546,10 +549,9 @@ std::variant<RecordedRun, QString> RecordedRun::read(QIODevice &in, const QStrin
                             .arg(QLatin1String(name), utf8(detail));
                     });
                 feed.reset();
-            } else if (detail.size() >= 3 && (detail.startsWith("#6") || detail.startsWith("#7")) &&
-                       detail.endsWith('$')) {
-                const bool low = detail[1] == '6';
-                const QString value = utf8(detail.sliced(2, detail.size() - 3));
+            } else if (frame.range) {
+                const bool low = *frame.range == protocol::ValueTarget::LowRange;
+                const QString value = utf8(frame.value);
                 const int field = low ? 2 : 3;
                 pending.push_back(
                     {Kind::Range, false, at.toByteArray(),
@@ -560,7 +562,7 @@ std::variant<RecordedRun, QString> RecordedRun::read(QIODevice &in, const QStrin
                     resolve(last.fields());
                 unsaved.removeIf([field](const Written &u) { return u.field == field; });
                 unsaved.append({field, value});
-            } else if (detail == "#8$") {
+            } else if (command == Command::Save) {
                 step(Kind::Saved, false, at, [] { return tr("Saved"); });
                 unsaved.clear();
             } else {
