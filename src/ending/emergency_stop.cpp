@@ -1,12 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "ending/emergency_stop.h"
 
+#include "protocol/protocol.h"
 #include "protocol/record_format.h"
 
-#include <QCoreApplication>
 #include <QFile>
-#include <QStandardPaths>
-#include <QStringList>
 
 #include <atomic>
 #include <cstring>
@@ -38,8 +36,9 @@ std::atomic<bool> ran{false};
 constexpr long long NsPerSecond = 1000000000LL;
 // As long as a close may wait for a stalled line.
 constexpr long long DrainNs = NsPerSecond;
-// One character at 19200 baud.
-constexpr long CharacterNs = long(10 * NsPerSecond / 19200 + 1);
+// One character at the line's rate.
+constexpr long CharacterNs =
+    long(protocol::BitsPerCharacter * NsPerSecond / protocol::BaudRate + 1);
 
 long long monotonicNs()
 {
@@ -259,34 +258,6 @@ void runNow(const char *reason)
 #else
     Q_UNUSED(reason);
 #endif
-}
-
-QString ownLockFile(const QString &devicePath)
-{
-#ifdef Q_OS_UNIX
-    // Named and placed as QSerialPort names and places it; ours holds our
-    // process id on its first line.
-    QString name = devicePath.startsWith(QLatin1String("/dev/")) ? devicePath.mid(5) : devicePath;
-    name.replace(u'/', u'_');
-    const QByteArray pid = QByteArray::number(QCoreApplication::applicationPid());
-    const QStringList folders = {QStringLiteral("/var/lock"),
-                                 QStringLiteral("/etc/locks"),
-                                 QStringLiteral("/var/spool/locks"),
-                                 QStringLiteral("/var/spool/uucp"),
-                                 QStringLiteral("/tmp"),
-                                 QStringLiteral("/var/tmp"),
-                                 QStringLiteral("/var/lock/lockdev"),
-                                 QStringLiteral("/run/lock"),
-                                 QStandardPaths::writableLocation(QStandardPaths::TempLocation)};
-    for (const QString &folder : folders) {
-        QFile file(folder + QStringLiteral("/LCK..") + name);
-        if (file.open(QIODevice::ReadOnly) && file.readLine().trimmed() == pid)
-            return file.fileName();
-    }
-#else
-    Q_UNUSED(devicePath);
-#endif
-    return {};
 }
 
 } // namespace emergency

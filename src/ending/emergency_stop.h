@@ -31,8 +31,4 @@ void clearRecord(int fd);
 // file. Once per process; later calls do nothing. Async-signal-safe.
 void runNow(const char *reason);
 
-// The lock file that QSerialPort made for `devicePath` in this process; empty
-// when there is none.
-QString ownLockFile(const QString &devicePath);
-
 } // namespace emergency

@@ -30,7 +30,7 @@ bool DeviceLink::open(qint16 portNumber)
     // Nothing received in an earlier run stands for the instrument on this one.
     receive_framer.reset();
     line_fd = serial.handle();
-    emergency::setLine(line_fd, emergency::ownLockFile(serial.openedPath()));
+    emergency::setLine(line_fd, serial.ownLockFile());
     return true;
 }
 

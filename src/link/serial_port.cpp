@@ -3,9 +3,11 @@
 
 #include "link/port_map.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QSignalBlocker>
+#include <QStandardPaths>
 #include <QSysInfo>
 #include <QThread>
 
@@ -31,8 +33,9 @@ namespace {
 // about a quarter of a second at 19200 baud.
 constexpr int CloseDrainMs = 1000;
 
-// One character (start, 8 data and stop bit) at 19200 baud.
-constexpr unsigned long CharacterMicroseconds = 10 * 1000000 / SerialPort::BaudRate + 1;
+// One character at the line's rate.
+constexpr unsigned long CharacterMicroseconds =
+    protocol::BitsPerCharacter * 1000000 / protocol::BaudRate + 1;
 
 #ifdef Q_OS_UNIX
 // The group that may use the device, when its mode lets that group read and write.
@@ -100,9 +103,12 @@ QString lockFileOf(const QString &path)
 {
     QString name = path.startsWith(QLatin1String("/dev/")) ? path.mid(5) : path;
     name.replace(u'/', u'_');
-    for (const char *folder : {"/var/lock", "/etc/locks", "/var/spool/locks", "/var/spool/uucp",
-                               "/tmp", "/var/tmp", "/var/lock/lockdev", "/run/lock"}) {
-        const QString dir = QString::fromLatin1(folder);
+    for (const QString &dir :
+         {QStringLiteral("/var/lock"), QStringLiteral("/etc/locks"),
+          QStringLiteral("/var/spool/locks"), QStringLiteral("/var/spool/uucp"),
+          QStringLiteral("/tmp"), QStringLiteral("/var/tmp"), QStringLiteral("/var/lock/lockdev"),
+          QStringLiteral("/run/lock"),
+          QStandardPaths::writableLocation(QStandardPaths::TempLocation)}) {
         const QString file = dir + QStringLiteral("/LCK..") + name;
         const QFileInfo info(dir);
         if (info.isReadable() && (QFileInfo::exists(file) || info.isWritable()))
@@ -245,6 +251,17 @@ bool SerialPort::open()
         return true;
     last_error.target = target;
     return false;
+}
+
+QString SerialPort::ownLockFile() const
+{
+    const QString file = isOpen() ? lockFileOf(opened_path) : QString();
+    QFile lock(file);
+    // QSerialPort writes this process's id on the first line.
+    if (file.isEmpty() || !lock.open(QIODevice::ReadOnly) ||
+        lock.readLine().trimmed() != QByteArray::number(QCoreApplication::applicationPid()))
+        return {};
+    return file;
 }
 
 PortTrouble SerialPort::lockFileTrouble()

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "link/port_map.h"
+#include "protocol/protocol.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -50,7 +51,7 @@ class SerialPort : public QObject
 {
     Q_OBJECT
 public:
-    static constexpr qint32 BaudRate = 19200;
+    static constexpr qint32 BaudRate = protocol::BaudRate;
 
     explicit SerialPort(QObject *parent = nullptr);
     ~SerialPort() override;
@@ -82,6 +83,8 @@ public:
 
     // The path given at the last open(), whatever "Com N" leads to now.
     QString openedPath() const { return opened_path; }
+    // The lock file this process holds for the open port; empty for none.
+    QString ownLockFile() const;
 
 signals:
     // Bytes wait to be read.

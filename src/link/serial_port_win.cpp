@@ -129,3 +129,9 @@ void SerialPort::onLineFailed(const PortError &error)
     emit left(reported_left);
     emit failed(last_error);
 }
+
+// Windows gives a port to one program at a time: no lock files.
+QString SerialPort::ownLockFile() const
+{
+    return {};
+}

@@ -12,6 +12,11 @@
 // as one byte (Latin-1 both ways), frames run from "#" to "$".
 namespace protocol {
 
+// The line: 19200 baud, 8 data bits, no parity, one stop bit.
+inline constexpr int BaudRate = 19200;
+// Start, 8 data and stop bit.
+inline constexpr int BitsPerCharacter = 10;
+
 inline constexpr char FrameStart = '#';
 inline constexpr char FrameEnd = '$';
 

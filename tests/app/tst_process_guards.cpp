@@ -32,7 +32,7 @@ int feedThenEnd(const QString &how, const QString &port, const QString &folder)
     RunRecord record(folder);
     record.begin(1, port);
     emergency::setStopFrame(protocol::commandFrame(protocol::Command::StopFeedZero));
-    std::printf("%s\n", qPrintable(emergency::ownLockFile(port)));
+    std::printf("%s\n", qPrintable(link.port().ownLockFile()));
     std::fflush(stdout);
     if (how == "exit")
         std::exit(3);
