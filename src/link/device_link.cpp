@@ -83,8 +83,10 @@ void DeviceLink::sendValue(protocol::ValueTarget target, const QString &text)
 
 void DeviceLink::onReceived()
 {
-    // What has left by now goes before what it may have been answered with.
-    onLeft(serial.bytesLeft());
+    // What has left by now goes before what it may have been answered with;
+    // with nothing waiting there is nothing to ask the driver.
+    if (!waiting.isEmpty())
+        onLeft(serial.bytesLeft());
     const QByteArray bytes = serial.read();
     protocol::StatusFields last;
     bool ended = false;
