@@ -63,7 +63,7 @@ QString longRecord(const QString &path, qint64 lines, const std::function<QByteA
                        "2026-12-07T08:00:00.000+01:00,sent,#1$,,,,\r\n";
     qint64 ms = 8 * 3600 * 1000;
     const auto time = [&ms] {
-        char text[40];
+        char text[96];
         std::snprintf(text, sizeof text, "2026-12-07T%02lld:%02lld:%02lld.%03lld+01:00,",
                       ms / 3600000, ms / 60000 % 60, ms / 1000 % 60, ms % 1000);
         return QByteArray(text);

@@ -8,76 +8,84 @@
 
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
+#include <mutex>
 
-#ifdef __GLIBC__
-#include <malloc.h>
-#endif
 
 struct SheetMaker::Job
 {
     QString recordPath;
     runsheet::Result result;
     std::atomic<bool> cancelled{false};
-    std::unique_ptr<QThread> thread;
-
-    ~Job()
-    {
-        if (thread) {
-            cancelled = true;
-            thread->wait();
-        }
-    }
+    bool done = false; // under SheetMaker::mutex
 };
+
+SheetMaker::SheetMaker(QObject *parent) : QObject(parent) {}
 
 SheetMaker::~SheetMaker()
 {
     for (const auto &job : jobs)
         job->cancelled = true;
-    jobs.clear();
+    if (worker) {
+        worker->quit();
+        worker->wait();
+    }
 }
 
 void SheetMaker::make(const QString &recordPath)
 {
+    // One thread for every sheet: its fonts are loaded once, not per sheet.
+    if (!worker) {
+        worker = std::make_unique<QThread>();
+        context = std::make_unique<QObject>();
+        context->moveToThread(worker.get());
+        worker->start(QThread::LowPriority);
+    }
     auto job = std::make_shared<Job>();
     job->recordPath = recordPath;
-    Job *raw = job.get();
-    job->thread.reset(QThread::create([raw] {
-        raw->result = runsheet::make(raw->recordPath, QLocale::system(), &raw->cancelled);
-    }));
-    connect(job->thread.get(), &QThread::finished, this, [this, raw] { collect(raw); });
     jobs.push_back(job);
-    job->thread->start(QThread::LowPriority);
+    QMetaObject::invokeMethod(
+        context.get(),
+        [this, job] {
+            job->result = runsheet::make(job->recordPath, QLocale::system(), &job->cancelled);
+            {
+                const std::lock_guard<std::mutex> lock(mutex);
+                job->done = true;
+            }
+            finished.notify_all();
+            QMetaObject::invokeMethod(
+                this, [this, job] { collect(job); }, Qt::QueuedConnection);
+        },
+        Qt::QueuedConnection);
 }
 
-void SheetMaker::collect(Job *job)
+void SheetMaker::collect(const std::shared_ptr<Job> &job)
 {
-    const auto it = std::find_if(jobs.begin(), jobs.end(),
-                                 [job](const std::shared_ptr<Job> &j) { return j.get() == job; });
+    const auto it = std::find(jobs.begin(), jobs.end(), job);
     if (it == jobs.end())
         return; // finish() has reported it already
-    const std::shared_ptr<Job> done = *it;
     jobs.erase(it);
-    done->thread->wait();
-#ifdef __GLIBC__
-    // The worker's arena would otherwise keep what a long record needed
-    // while the console idles.
-    malloc_trim(0);
-#endif
-    emit made(done->result);
+    emit made(job->result);
 }
 
 SheetMaker::Outcome SheetMaker::finish(QDeadlineTimer deadline)
 {
     Outcome outcome;
+    std::unique_lock<std::mutex> lock(mutex);
     for (const auto &job : jobs) {
-        if (job->thread->wait(deadline)) {
+        const bool done = finished.wait_until(lock, deadline.deadline<std::chrono::steady_clock>(),
+                                              [&job] { return job->done; });
+        if (done) {
             outcome.done << job->result;
         } else {
             job->cancelled = true;
             outcome.unfinished << job->recordPath;
         }
     }
-    // Given up: each stops at its next row or page and leaves no file.
+    // Given up: each stops at its next few thousand rows and leaves no file.
+    finished.wait(lock, [this] {
+        return std::all_of(jobs.begin(), jobs.end(), [](const auto &job) { return job->done; });
+    });
     jobs.clear();
     return outcome;
 }

@@ -7,8 +7,12 @@
 #include <QList>
 #include <QObject>
 #include <QStringList>
+#include <QThread>
 
+#include <condition_variable>
 #include <memory>
+#include <mutex>
+#include <vector>
 
 // Makes calibration sheets away from the thread that asks for them, so that a
 // window stays answering while a long record is read. Each sheet is reported
@@ -17,7 +21,7 @@ class SheetMaker : public QObject
 {
     Q_OBJECT
 public:
-    using QObject::QObject;
+    explicit SheetMaker(QObject *parent = nullptr);
     // Sheets still being made are given up and waited for.
     ~SheetMaker() override;
 
@@ -44,7 +48,12 @@ signals:
 
 private:
     struct Job;
-    void collect(Job *job);
+    void collect(const std::shared_ptr<Job> &job);
 
+    // Reported from the worker thread once each job is done.
+    std::mutex mutex;
+    std::condition_variable finished;
     std::vector<std::shared_ptr<Job>> jobs;
+    std::unique_ptr<QThread> worker;
+    std::unique_ptr<QObject> context; // lives in the worker thread
 };

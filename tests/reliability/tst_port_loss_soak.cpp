@@ -48,15 +48,26 @@ QByteArray frame(QRandomGenerator &rng)
 }
 
 // A window of wall time and the process CPU spent in it.
+// The window's own thread, or the whole process. The sheet of each run is
+// made on a thread of its own meanwhile: work that ends, not counted per run.
 struct CpuWindow
 {
+    bool wholeProcess = false;
     QElapsedTimer wall;
     double cpu0 = 0;
 
+    double cpuNow() const
+    {
+        if (wholeProcess)
+            return processCpuSeconds();
+        timespec ts{};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+        return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
+    }
     void start()
     {
         wall.start();
-        cpu0 = processCpuSeconds();
+        cpu0 = cpuNow();
     }
     // Waits on events until `ms` after start(); the share of one core used.
     double shareAfter(int ms)
@@ -67,7 +78,7 @@ struct CpuWindow
             QTimer::singleShot(int(left), &loop, &QEventLoop::quit);
             loop.exec();
         }
-        return (processCpuSeconds() - cpu0) / (double(wall.nsecsElapsed()) / 1e9);
+        return (cpuNow() - cpu0) / (double(wall.nsecsElapsed()) / 1e9);
     }
 };
 
@@ -177,7 +188,9 @@ void TestPortLossSoak::runOnce(int run, Moment moment, QRandomGenerator &rng, bo
     const QDir folder(records.path());
     QTRY_COMPARE_WITH_TIMEOUT(folder.entryList({"*.pdf"}).size(),
                               folder.entryList({"*.csv"}).size(), 5000);
-    QTRY_COMPARE_WITH_TIMEOUT(openDescriptors(), fdsBefore, 5000);
+    // The first run opens what lasts (the sheets' thread, say): not counted.
+    if (run >= 0)
+        QTRY_COMPARE_WITH_TIMEOUT(openDescriptors(), fdsBefore, 5000);
 }
 
 void TestPortLossSoak::shouldRecoverFromEveryHangUp()
@@ -210,6 +223,7 @@ void TestPortLossSoak::shouldRecoverFromEveryHangUp()
     // Two hundred closed ports must leave nothing turning over.
     qInfo("highest share of a core in the second after a hang-up: %.2f %%", maxShare * 100);
     CpuWindow after;
+    after.wholeProcess = true;
     after.start();
     const double share = after.shareAfter(1000);
     QVERIFY2(share < MaxCoreShare, qPrintable(QString::number(share * 100, 'f', 1)));
