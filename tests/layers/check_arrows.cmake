@@ -9,7 +9,8 @@
 #
 # Every arrow that leaves a library or program of the project must be in the
 # list, and every library or program must be named there. Arrows from Qt's
-# own targets, to its private and platform helpers and to a target's
+# own targets, to its private and platform helpers, to its code generators
+# (a cross build's moc and uic are targets of the graph) and to a target's
 # generated resources are not the project's and are left alone.
 cmake_minimum_required(VERSION 3.22)
 
@@ -55,20 +56,23 @@ if(EXTRA)
     list(APPEND lines ${more})
 endif()
 foreach(line IN LISTS lines)
-    if(line MATCHES "^[ \t]*\"([^\"]+)\" \\[ label = \"([^\"]+)\"")
+    if(line MATCHES "^[ \t]*\"([^\"]+)\" \\[ label = \"([^\"]+)\", shape = ([a-z]+)")
         set(label_${CMAKE_MATCH_1} "${CMAKE_MATCH_2}")
+        set(shape_${CMAKE_MATCH_1} "${CMAKE_MATCH_3}")
         list(APPEND nodes "${CMAKE_MATCH_1}")
     elseif(line MATCHES "^[ \t]*\"([^\"]+)\" -> \"([^\"]+)\"")
         list(APPEND arrows "${CMAKE_MATCH_1}|${CMAKE_MATCH_2}")
     endif()
 endforeach()
 
-# The project's targets and the libraries it names are written without "::".
-function(classify name out)
-    if(name MATCHES "_resources_[0-9]+$|^Qt6?::.*Private$|^Qt6?::(Platform|GlobalConfig)$")
+# The project's own targets are written without "::"; a system library named
+# by its file (setupapi) is drawn as a library of unknown kind.
+function(classify node out)
+    set(name "${label_${node}}")
+    if(name MATCHES "_resources_[0-9]+$|^Qt6?::.*Private$|^Qt6?::(Platform|GlobalConfig|moc|uic|rcc)$")
         set(${out} ignored PARENT_SCOPE)
-    elseif(name MATCHES "::")
-        set(${out} imported PARENT_SCOPE)
+    elseif(name MATCHES "::" OR shape_${node} STREQUAL "septagon")
+        set(${out} other PARENT_SCOPE)
     else()
         set(${out} project PARENT_SCOPE)
     endif()
@@ -77,7 +81,7 @@ endfunction()
 set(faults "")
 foreach(node IN LISTS nodes)
     set(name "${label_${node}}")
-    classify("${name}" kind)
+    classify(${node} kind)
     if(kind STREQUAL "project" AND NOT name IN_LIST named)
         string(APPEND faults "\n  ${name}: a library or program that the list does not name")
     endif()
@@ -87,13 +91,13 @@ foreach(arrow IN LISTS arrows)
     string(REPLACE "|" ";" ends "${arrow}")
     list(GET ends 0 from)
     list(GET ends 1 to)
-    set(from "${label_${from}}")
-    set(to "${label_${to}}")
-    classify("${from}" from_kind)
-    classify("${to}" to_kind)
+    classify(${from} from_kind)
+    classify(${to} to_kind)
     if(NOT from_kind STREQUAL "project" OR to_kind STREQUAL "ignored")
         continue()
     endif()
+    set(from "${label_${from}}")
+    set(to "${label_${to}}")
     math(EXPR checked "${checked} + 1")
     if(NOT "${from} -> ${to}" IN_LIST allowed)
         string(APPEND faults "\n  ${from} -> ${to}: not an allowed arrow")
