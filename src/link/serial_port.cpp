@@ -14,7 +14,6 @@
 #include <cerrno>
 #include <cstring>
 
-#ifdef Q_OS_UNIX
 #include <fcntl.h>
 #include <grp.h>
 #include <pwd.h>
@@ -25,7 +24,6 @@
 #include <unistd.h>
 
 #include <csignal>
-#endif
 
 namespace {
 
@@ -37,7 +35,6 @@ constexpr int CloseDrainMs = 1000;
 constexpr unsigned long CharacterMicroseconds =
     protocol::BitsPerCharacter * 1000000 / protocol::BaudRate + 1;
 
-#ifdef Q_OS_UNIX
 // The group that may use the device, when its mode lets that group read and write.
 QString owningGroup(const QString &path)
 {
@@ -49,9 +46,7 @@ QString owningGroup(const QString &path)
     const group *owner = ::getgrgid(st.st_gid);
     return owner ? QString::fromLocal8Bit(owner->gr_name) : QString();
 }
-#endif
 
-#ifdef Q_OS_UNIX
 // A descriptor of the device of our own, held while QSerialPort opens its
 // own: another program's lock is seen before the port applies our line
 // settings to a line that program uses, and the device sees no last close
@@ -144,7 +139,6 @@ QString ownerOf(const QString &file)
     const passwd *owner = ::getpwuid(st.st_uid);
     return owner ? QString::fromLocal8Bit(owner->pw_name) : QString::number(st.st_uid);
 }
-#endif
 
 // QSerialPort folds many causes into a few numbers; the path tells them apart.
 PortTrouble troubleAtOpen(int number, const QString &path)
@@ -153,9 +147,7 @@ PortTrouble troubleAtOpen(int number, const QString &path)
     case QSerialPort::DeviceNotFoundError:
         // A link that an adapter pulled out has left behind.
         return QFileInfo(path).isSymLink() ? PortTrouble::Gone : PortTrouble::NotPresent;
-    case QSerialPort::PermissionError:
-#ifdef Q_OS_UNIX
-    {
+    case QSerialPort::PermissionError: {
         // Refused by the device's own permissions; otherwise by another
         // program's lock file or exclusive mode.
         const QByteArray native = QFile::encodeName(path);
@@ -163,7 +155,6 @@ PortTrouble troubleAtOpen(int number, const QString &path)
             (errno == EACCES || errno == EPERM))
             return PortTrouble::NoPermission;
     }
-#endif
         return PortTrouble::InUse;
     case QSerialPort::ResourceError:
         // The path is there, but no port answers behind it.
@@ -219,14 +210,12 @@ bool SerialPort::open()
         last_error.trouble = troubleAtOpen(QSerialPort::DeviceNotFoundError, opened_path);
         return false;
     }
-#ifdef Q_OS_UNIX
     const LockProbe probe(opened_path);
     if (probe.heldElsewhere()) {
         last_error = heldByAnotherProgram();
         last_error.target = target;
         return false;
     }
-#endif
     port.setBaudRate(BaudRate);
     port.setDataBits(QSerialPort::Data8);
     port.setParity(QSerialPort::NoParity);
@@ -235,12 +224,10 @@ bool SerialPort::open()
     if (!port.open(QIODevice::ReadWrite)) {
         last_error = errorNow(port.error());
         last_error.trouble = troubleAtOpen(last_error.number, opened_path);
-#ifdef Q_OS_UNIX
         if (last_error.trouble == PortTrouble::NoPermission)
             last_error.group = owningGroup(opened_path);
         if (last_error.trouble == PortTrouble::InUse)
             last_error.trouble = lockFileTrouble();
-#endif
         port.clearError();
         last_error.target = target; // which file and line named the path, if one did
         return false;
@@ -266,14 +253,12 @@ QString SerialPort::ownLockFile() const
 
 PortTrouble SerialPort::lockFileTrouble()
 {
-#ifdef Q_OS_UNIX
     const QString file = lockFileOf(opened_path);
     if (!file.isEmpty() && lockOutlivedItsProgram(file)) {
         last_error.lockFile = QFileInfo(file).canonicalFilePath();
         last_error.lockOwner = ownerOf(file);
         return PortTrouble::StaleLock;
     }
-#endif
     return PortTrouble::InUse;
 }
 
@@ -282,15 +267,11 @@ PortTrouble SerialPort::lockFileTrouble()
 // out by this. Nothing may be written to a line that another program reads.
 bool SerialPort::takeExclusiveLock()
 {
-#ifdef Q_OS_UNIX
     if (::flock(port.handle(), LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK)
         return true; // a device that cannot be locked is not shared for that
     last_error = heldByAnotherProgram();
     port.close();
     return false;
-#else
-    return true;
-#endif
 }
 
 void SerialPort::close()
@@ -312,12 +293,10 @@ void SerialPort::closePort()
 {
     left_check.stop();
     const qint64 count = bytesLeft();
-#ifdef Q_OS_UNIX
     // A real port's driver would hold the close until its queue drains, up
     // to half a minute on a stalled line, and send the rest after all.
     if (count < written)
         ::tcflush(port.handle(), TCOFLUSH);
-#endif
     port.close();
     reported_left = written = count;
     emit left(count);
@@ -329,11 +308,9 @@ qint64 SerialPort::outputQueued() const
     if (!port.isOpen())
         return 0;
     qint64 queued = port.bytesToWrite();
-#ifdef TIOCOUTQ
     int in_driver = 0;
     if (::ioctl(port.handle(), TIOCOUTQ, &in_driver) == 0)
         queued += in_driver;
-#endif
     return queued;
 }
 
@@ -341,14 +318,10 @@ qint64 SerialPort::outputQueued() const
 // bytes, and closing puts back the line settings that the port had before.
 void SerialPort::waitUntilSent(const QDeadlineTimer &deadline)
 {
-#ifdef TIOCOUTQ
     int queued = 0;
     while (port.isOpen() && !deadline.hasExpired() &&
            ::ioctl(port.handle(), TIOCOUTQ, &queued) == 0 && queued > 0)
         QThread::usleep(CharacterMicroseconds);
-#else
-    Q_UNUSED(deadline);
-#endif
 }
 
 void SerialPort::write(QByteArrayView bytes)

@@ -16,10 +16,8 @@
 #include <mutex>
 #include <vector>
 
-#ifdef Q_OS_UNIX
 #include <csignal>
 #include <unistd.h>
-#endif
 
 namespace {
 
@@ -165,7 +163,6 @@ void onExit()
     std::abort();
 }
 
-#ifdef Q_OS_UNIX
 // The signals whose default ends the process; SIGTERM, SIGINT and SIGHUP end
 // it in order through the event loop instead.
 struct FatalSignal
@@ -196,7 +193,6 @@ void onFatalSignal(int number, siginfo_t *info, void *)
     if (info->si_code <= 0)
         ::raise(number);
 }
-#endif
 
 } // namespace
 
@@ -229,7 +225,6 @@ void startUpDone()
     std::atexit(onExit);
     std::at_quick_exit(onExit);
     previousTerminate = std::set_terminate(onTerminate);
-#ifdef Q_OS_UNIX
     struct sigaction action = {};
     action.sa_sigaction = onFatalSignal;
     sigemptyset(&action.sa_mask);
@@ -242,5 +237,4 @@ void startUpDone()
             continue;
         sigaction(FatalSignals[i].number, &action, &previousActions[i]);
     }
-#endif
 }
