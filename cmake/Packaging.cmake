@@ -119,7 +119,7 @@ if(WIN32)
     set(CPACK_NSIS_PACKAGE_NAME "Zelvor Calibration Console")
     set(CPACK_NSIS_MUI_ICON ${PROJECT_SOURCE_DIR}/packaging/windows/zelvor-console.ico)
     set(CPACK_NSIS_MUI_UNIICON ${PROJECT_SOURCE_DIR}/packaging/windows/zelvor-console.ico)
-    set(CPACK_NSIS_INSTALLED_ICON_NAME "bin\\zelvor-console.exe")
+    set(CPACK_NSIS_INSTALLED_ICON_NAME "bin\\\\zelvor-console.exe")
     # 64-bit programs belong in "Program Files", not "Program Files (x86)".
     set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
     set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)

@@ -535,6 +535,7 @@ std::optional<QString> openRecord(QFile &record, const QString &path)
 #ifdef Q_OS_WIN
     if (QFileInfo(path).isDir())
         return tr("it is a folder, not a file");
+    record.setFileName(path);
     if (!record.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         return record.errorString();
     if (GetFileType(reinterpret_cast<HANDLE>(_get_osfhandle(record.handle()))) != FILE_TYPE_DISK)
