@@ -211,8 +211,14 @@ void showMessageLater(QWidget *window, QMessageBox::Icon icon, const QString &te
         Qt::QueuedConnection);
 }
 
-void printOnStandardError(QString text)
+void printOnStandardError(const QString &text)
 {
+    // One line: each paragraph a sentence of it.
+    QStringList paragraphs = text.split(QStringLiteral("\n\n"));
+    for (QString &paragraph : paragraphs) {
+        if (!paragraph.isEmpty() && !QStringLiteral(".:!?").contains(paragraph.back()))
+            paragraph += u'.';
+    }
     std::fprintf(stderr, "%s: %s\n", qPrintable(QCoreApplication::applicationName()),
-                 qPrintable(text.replace(QStringLiteral("\n\n"), QStringLiteral(" "))));
+                 qPrintable(paragraphs.join(u' ')));
 }

@@ -43,4 +43,4 @@ MainWindowForm buildMainWindowForm(QMainWindow *window);
 // a very long path or paragraph shortened in the middle.
 void showMessageLater(QWidget *window, QMessageBox::Icon icon, const QString &text);
 // For an ending that may have no one left to read a message.
-void printOnStandardError(QString text);
+void printOnStandardError(const QString &text);
