@@ -24,7 +24,8 @@ public:
     virtual void write(QByteArrayView bytes) = 0;
     // Every byte waiting, in order of arrival.
     virtual QByteArray readAll() = 0;
-    // Bytes written that have not left the machine yet.
+    // Bytes written that have not left the machine yet; once closed, those
+    // that the close dropped.
     virtual qint64 queued() const = 0;
     // Closes at once; what has not left by then is dropped.
     virtual void close() = 0;

@@ -87,8 +87,9 @@ void SerialPort::close()
 void SerialPort::closePort()
 {
     left_check.stop();
-    const qint64 count = bytesLeft();
+    // Only a closed line knows what it dropped: a write may still be under way.
     line->close();
+    const qint64 count = written - line->queued();
     line.reset();
     reported_left = written = count;
     emit left(count);

@@ -3,6 +3,7 @@
 
 #include "link/serial_port.h"
 
+#include <QDeadlineTimer>
 #include <QMetaObject>
 #include <QMutexLocker>
 #include <QThread>
@@ -16,9 +17,9 @@ namespace {
 // How long the reader waits in ReadFile when nothing arrives: a close waits
 // for it at most this long.
 constexpr DWORD ReadWaitMs = 20;
-// A write that the driver does not take in this time (the line held by flow
-// control) is given up, as a stalled line's is on close.
-constexpr DWORD WriteTimeoutMs = 1000;
+// How long a write waits for a line that does not take bytes before it tries
+// again: a close waits for the writer at most this long.
+constexpr DWORD WriteWaitMs = 20;
 // Bytes the console has not taken yet; the reader waits above this.
 constexpr qsizetype MaxUnread = 64 * 1024;
 
@@ -109,7 +110,7 @@ bool Win32SerialLine::open(PortError &error)
     timeouts.ReadIntervalTimeout = MAXDWORD;
     timeouts.ReadTotalTimeoutMultiplier = MAXDWORD;
     timeouts.ReadTotalTimeoutConstant = ReadWaitMs;
-    timeouts.WriteTotalTimeoutConstant = WriteTimeoutMs;
+    timeouts.WriteTotalTimeoutConstant = WriteWaitMs;
     bool set = GetCommState(h, &dcb);
     if (set) {
         dcb.BaudRate = CBR_19200;
@@ -139,11 +140,11 @@ bool Win32SerialLine::open(PortError &error)
     }
     handle = h;
     stopping = false;
-    {
-        QMutexLocker lock(&incoming_mutex);
-        incoming.clear();
-    }
+    incoming.clear();
+    outgoing.clear();
+    in_driver = dropped = 0;
     reader = std::thread([this] { readLoop(); });
+    writer = std::thread([this] { writeLoop(); });
     return true;
 }
 
@@ -161,10 +162,7 @@ void Win32SerialLine::readLoop()
         }
         DWORD got = 0;
         if (!ReadFile(native(handle), buffer, sizeof buffer, &got, nullptr)) {
-            const DWORD code = GetLastError();
-            if (!stopping.load())
-                QMetaObject::invokeMethod(
-                    this, [this, code] { fail(code); }, Qt::QueuedConnection);
+            reportFailure(GetLastError());
             return;
         }
         if (got == 0) {
@@ -173,10 +171,7 @@ void Win32SerialLine::readLoop()
             DWORD errors = 0;
             COMSTAT status{};
             if (!ClearCommError(native(handle), &errors, &status)) {
-                const DWORD code = GetLastError();
-                if (!stopping.load())
-                    QMetaObject::invokeMethod(
-                        this, [this, code] { fail(code); }, Qt::QueuedConnection);
+                reportFailure(GetLastError());
                 return;
             }
             continue;
@@ -198,20 +193,55 @@ void Win32SerialLine::readLoop()
     }
 }
 
-void Win32SerialLine::write(QByteArrayView bytes)
+// The owner's thread asks the driver nothing: on a handle without overlapped
+// I/O each request waits for the one under way. This thread asks for it.
+void Win32SerialLine::writeLoop()
 {
-    qsizetype done = 0;
-    while (handle && done < bytes.size()) {
-        DWORD written = 0;
-        if (!WriteFile(native(handle), bytes.data() + done, DWORD(bytes.size() - done), &written,
-                       nullptr)) {
-            fail(GetLastError());
+    QMutexLocker lock(&outgoing_mutex);
+    for (;;) {
+        // While the driver holds bytes, what it holds is asked again.
+        if (outgoing.isEmpty() && !stopping.load())
+            outgoing_added.wait(&outgoing_mutex, in_driver > 0
+                                                     ? QDeadlineTimer(WriteWaitMs)
+                                                     : QDeadlineTimer(QDeadlineTimer::Forever));
+        if (stopping.load())
+            return;
+        const QByteArray bytes = outgoing;
+        lock.unlock();
+        // A line that takes nothing times the write out with nothing taken.
+        DWORD taken = 0;
+        DWORD code = ERROR_SUCCESS;
+        if (!bytes.isEmpty() &&
+            !WriteFile(native(handle), bytes.constData(), DWORD(bytes.size()), &taken, nullptr))
+            code = GetLastError();
+        // Only this thread adds to the driver's queue: what it holds now is
+        // never less than what it holds when the count is seen.
+        const qint64 holds = driverQueued();
+        lock.relock();
+        outgoing.remove(0, taken);
+        in_driver = holds;
+        if (code != ERROR_SUCCESS && code != ERROR_TIMEOUT) {
+            reportFailure(code);
             return;
         }
-        if (written == 0)
-            return; // the write timed out: the line does not take bytes
-        done += written;
     }
+}
+
+// From either thread: the owner learns of it on its own.
+void Win32SerialLine::reportFailure(unsigned long code)
+{
+    if (!stopping.load())
+        QMetaObject::invokeMethod(
+            this, [this, code] { fail(code); }, Qt::QueuedConnection);
+}
+
+void Win32SerialLine::write(QByteArrayView bytes)
+{
+    if (!handle || bytes.isEmpty())
+        return;
+    QMutexLocker lock(&outgoing_mutex);
+    outgoing.append(bytes);
+    outgoing_added.wakeOne();
 }
 
 QByteArray Win32SerialLine::readAll()
@@ -220,13 +250,21 @@ QByteArray Win32SerialLine::readAll()
     return std::exchange(incoming, QByteArray());
 }
 
-// WriteFile hands the bytes to the driver before it returns: what has not
-// left is in the driver's output queue.
 qint64 Win32SerialLine::queued() const
+{
+    if (!handle)
+        return dropped;
+    // No request of this thread's: the driver's queue as the writer last saw
+    // it, which only shrinks until its next write. Told late, never early.
+    QMutexLocker lock(&outgoing_mutex);
+    return outgoing.size() + in_driver;
+}
+
+qint64 Win32SerialLine::driverQueued() const
 {
     DWORD errors = 0;
     COMSTAT status{};
-    if (!handle || !ClearCommError(native(handle), &errors, &status))
+    if (!ClearCommError(native(handle), &errors, &status))
         return 0;
     return status.cbOutQue;
 }
@@ -235,10 +273,16 @@ void Win32SerialLine::close()
 {
     if (!handle)
         return;
-    stopping = true;
-    if (reader.joinable())
-        reader.join();
-    // What is still queued is dropped, never sent after the close.
+    {
+        QMutexLocker lock(&outgoing_mutex);
+        stopping = true;
+        outgoing_added.wakeAll();
+    }
+    reader.join();
+    writer.join();
+    // What has not left is dropped, never sent after the close.
+    dropped = outgoing.size() + driverQueued();
+    outgoing.clear();
     PurgeComm(native(handle), PURGE_TXABORT | PURGE_TXCLEAR);
     CloseHandle(native(handle));
     handle = nullptr;

@@ -5,14 +5,17 @@
 
 #include <QMutex>
 #include <QString>
+#include <QWaitCondition>
 
 #include <atomic>
 #include <thread>
 
-// A Windows serial port over the Win32 communications API. A thread of its own
-// waits in ReadFile (with a short read timeout, so that it sees a close in
-// time) and hands each chunk to the thread that owns the line; writes go out
-// from the owner's thread in call order.
+// A Windows serial port over the Win32 communications API. A reader thread
+// waits in ReadFile and hands each chunk to the thread that owns the line; a
+// writer thread hands what write() queued to the driver in call order, so that
+// a line that takes nothing (the other end's XOFF, a stuck adapter) never
+// holds the owner's thread. Both wait with short timeouts, so that they see a
+// close in time.
 class Win32SerialLine final : public SerialLine
 {
     Q_OBJECT
@@ -25,6 +28,8 @@ public:
     bool isOpen() const override { return handle != nullptr; }
     void write(QByteArrayView bytes) override;
     QByteArray readAll() override;
+    // What the driver has not taken yet plus its output queue; once closed,
+    // what the close dropped.
     qint64 queued() const override;
     void close() override;
 
@@ -38,12 +43,23 @@ public:
 
 private:
     void readLoop();
+    void writeLoop();
+    void reportFailure(unsigned long code);
     void fail(unsigned long code);
+    qint64 driverQueued() const;
 
     QString path;
     void *handle = nullptr;
     std::thread reader;
+    std::thread writer;
     std::atomic<bool> stopping{false};
     QMutex incoming_mutex;
     QByteArray incoming;
+    // Bytes stay in `outgoing` until the driver has taken them.
+    mutable QMutex outgoing_mutex;
+    QWaitCondition outgoing_added;
+    QByteArray outgoing;
+    // The driver's output queue as the writer last saw it.
+    qint64 in_driver = 0;
+    qint64 dropped = 0;
 };

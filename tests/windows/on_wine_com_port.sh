@@ -3,7 +3,10 @@
 # Runs a Windows test program under Wine with COM5 leading to a pseudo-terminal
 # where the Linux instrument simulator plays the instrument. The program asks
 # for the port to vanish by making the file ZELVOR_TEST_VANISH names; the
-# simulator is then ended.
+# simulator is then ended. In the folder ZELVOR_TEST_LINE names, it makes
+# "stall", then "move", to have the line stop taking bytes (tcflow TCOOFF, as
+# the other end's XOFF would), then take them again; each is renamed to
+# "*.done" once taken. "rx.log" there holds every byte the simulator received.
 # Usage: on_wine_com_port.sh PREFIX DLLDIRS LINUX_SIMULATOR PROGRAM [ARGUMENTS...]
 set -euo pipefail
 prefix=$1
@@ -23,7 +26,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-"$simulator" --link "$work/com" 2>"$work/simulator.log" &
+"$simulator" --link "$work/com" --log-rx "$work/rx.log" 2>"$work/simulator.log" &
 simulator_pid=$!
 pids+=("$simulator_pid")
 for _ in $(seq 100); do
@@ -46,7 +49,19 @@ wineserver -w
 ) &
 pids+=("$!")
 
+(
+    for step in stall move; do
+        while [ ! -e "$work/$step" ]; do sleep 0.05; done
+        perl -MPOSIX -e 'sysopen(my $tty, $ARGV[0], O_RDWR | O_NOCTTY | O_NONBLOCK) or die "$!";
+            tcflow(fileno($tty), $ARGV[1] eq "stall" ? TCOOFF : TCOON) or die "$!"' \
+            "$work/com" "$step"
+        mv "$work/$step" "$work/$step.done"
+    done
+) &
+pids+=("$!")
+
 export ZELVOR_TEST_COM=COM5
+export ZELVOR_TEST_LINE="Z:$(printf '%s' "$work" | tr / '\\')"
 export ZELVOR_TEST_VANISH="Z:$(printf '%s' "$work/vanish" | tr / '\\')"
 status=0
 sh "$here/../../tools/windows/wine-run.sh" "$prefix" "$dlldirs" "$@" || status=$?

@@ -8,6 +8,7 @@
 #include "link/win32_serial_line.h"
 #include "protocol/protocol.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QSignalSpy>
 #include <QTest>
@@ -21,6 +22,7 @@ private slots:
     void shouldAnswerTheStartFrameOverTheConsolesLink();
     void shouldReportWhyAPortCannotBeOpened_data();
     void shouldReportWhyAPortCannotBeOpened();
+    void shouldDropAStopFrameThatAStalledLineDidNotTake();
     void shouldReportAPortThatVanishesDuringARun();
 
 private:
@@ -82,6 +84,49 @@ void tst_win32_serial_line::shouldReportWhyAPortCannotBeOpened()
     QVERIFY2(!error.description.isEmpty() && !error.description.startsWith(QLatin1String("Error ")),
              qPrintable(error.description));
     QVERIFY(!line.isOpen());
+}
+
+// Has the script that runs this test take a step on the line, and waits
+// until it has.
+static bool take(const QString &step)
+{
+    QFile ask(step);
+    return ask.open(QIODevice::WriteOnly) &&
+           QTest::qWaitFor([&step] { return QFile::exists(step + QLatin1String(".done")); }, 10000);
+}
+
+// The line stops taking bytes while zero is fed (the other end's XOFF, a
+// stuck adapter): the stop frame holds nothing up, is told as unsent when the
+// port closes, and does not go out once the line moves again.
+void tst_win32_serial_line::shouldDropAStopFrameThatAStalledLineDidNotTake()
+{
+    const QString line = qEnvironmentVariable("ZELVOR_TEST_LINE");
+    if (line.isEmpty())
+        QSKIP("ZELVOR_TEST_LINE names no folder where the line can be stalled");
+    DeviceLink link;
+    QVERIFY(link.open(1));
+    QSignalSpy written(&link, &DeviceLink::frameWritten);
+    QSignalSpy unsent(&link, &DeviceLink::frameUnsent);
+    link.send(protocol::Command::FeedZero);
+    QTRY_COMPARE(written.count(), 1);
+    QVERIFY(take(line + QLatin1String("\\stall")));
+    QElapsedTimer held;
+    held.start();
+    link.send(protocol::Command::StopFeedZero);
+    QVERIFY2(held.elapsed() < 300, qPrintable(QString::number(held.elapsed())));
+    link.close();
+    QCOMPARE(unsent.count(), 1);
+    QCOMPARE(unsent.at(0).at(0).toByteArray(), QByteArray("#3$"));
+
+    // Whatever had been kept back would arrive before the answered "#1$".
+    QVERIFY(take(line + QLatin1String("\\move")));
+    QSignalSpy status(&link, &DeviceLink::statusReceived);
+    QVERIFY(link.open(1));
+    link.send(protocol::Command::StartConfig);
+    QVERIFY(status.wait(5000));
+    QFile received(line + QLatin1String("\\rx.log"));
+    QVERIFY(received.open(QIODevice::ReadOnly));
+    QVERIFY(!received.readAll().contains("#3$"));
 }
 
 // The simulator ends (an adapter pulled out): the run learns of it once.
