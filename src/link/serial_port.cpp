@@ -27,10 +27,6 @@
 
 namespace {
 
-// A stalled line must not hang the console on close: 512 queued bytes take
-// about a quarter of a second at 19200 baud.
-constexpr int CloseDrainMs = 1000;
-
 // One character at the line's rate.
 constexpr unsigned long CharacterMicroseconds =
     protocol::BitsPerCharacter * 1000000 / protocol::BaudRate + 1;

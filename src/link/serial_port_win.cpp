@@ -12,12 +12,6 @@
 
 #include <windows.h>
 
-namespace {
-
-// A stalled line must not hang the console on close.
-constexpr int CloseDrainMs = 1000;
-} // namespace
-
 SerialPort::SerialPort(QObject *parent) : QObject(parent)
 {
     left_check.setSingleShot(true);

@@ -2,6 +2,7 @@
 #include "link/win32_serial_line.h"
 
 #include "link/serial_port.h"
+#include "protocol/protocol.h"
 
 #include <QDeadlineTimer>
 #include <QMetaObject>
@@ -113,7 +114,7 @@ bool Win32SerialLine::open(PortError &error)
     timeouts.WriteTotalTimeoutConstant = WriteWaitMs;
     bool set = GetCommState(h, &dcb);
     if (set) {
-        dcb.BaudRate = CBR_19200;
+        dcb.BaudRate = protocol::BaudRate;
         dcb.ByteSize = 8;
         dcb.Parity = NOPARITY;
         dcb.StopBits = ONESTOPBIT;
