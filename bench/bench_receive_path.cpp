@@ -110,8 +110,8 @@ Phase linkOnlyAtLineRate(qint64 count)
 {
     bench::Instrument instrument;
     const QString path = instrument.slavePath();
-    PortMap({{1, path}}).install();
     DeviceLink link;
+    link.port().setPortMap(PortMap({{1, path}}));
     if (!link.open(1))
         return {};
     const QString expected = QString::fromLatin1(bench::numberedBody(count - 1)).right(4);
@@ -130,7 +130,6 @@ Phase linkOnlyAtLineRate(qint64 count)
     });
     phase.order.updates = updates;
     link.close();
-    PortMap().install();
     return phase;
 }
 

@@ -186,9 +186,8 @@ int main(int argc, char *argv[])
     QElapsedTimer sinceTick;
     qint64 longestGap = 0;
     QTimer tick;
-    QObject::connect(&tick, &QTimer::timeout, [&] {
-        longestGap = std::max(longestGap, sinceTick.restart());
-    });
+    QObject::connect(&tick, &QTimer::timeout,
+                     [&] { longestGap = std::max(longestGap, sinceTick.restart()); });
     QObject::connect(&maker, &SheetMaker::made, &app, [&](const runsheet::Result &sheet) {
         if (sheet.status != runsheet::Result::Written)
             out << sheet.message << '\n';

@@ -155,7 +155,7 @@ bool RunningConsole::start()
 {
     // Other measurements may have opened a port of their own meanwhile.
     const QString path = instrument.slavePath();
-    PortMap({{1, path}}).install();
+    window->setPortMap(PortMap({{1, path}}));
     auto *start = window->findChild<QAction *>(QStringLiteral("mnuOperation_start_capture"));
     if (!start)
         return false;
@@ -190,7 +190,6 @@ qint64 RunningConsole::recordedLines() const
 RunningConsole::~RunningConsole()
 {
     delete window;
-    PortMap().install();
 }
 
 QString RunningConsole::readings() const

@@ -78,8 +78,8 @@ int main(int argc, char *argv[])
         options.simulatedPort ? SimulatedInstrument::start(options.simulatedPort, ports) : nullptr;
     if (options.simulatedPort && !simulated)
         return 1;
-    ports.install();
     Orvane window;
+    window.setPortMap(ports);
     window.recordWhoRuns();
 #ifdef ZELVOR_ENDING_SIGNALS
     // Logout, kill and service managers end the program as File > Exit does.

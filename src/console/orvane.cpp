@@ -182,6 +182,11 @@ void Orvane::showRecordFailure(const QString &message)
                                               "record."));
 }
 
+void Orvane::setPortMap(const PortMap &ports)
+{
+    MSComm1.port().setPortMap(ports);
+}
+
 void Orvane::setRunRecordFolder(const QString &folder)
 {
     run.setRecordFolder(folder);
@@ -309,7 +314,7 @@ void Orvane::mnuSetting_com_setting_Click()
     // plugged in or pulled since the last opening.
     QStringList where;
     for (int port = PortMap::FirstPort; port <= PortMap::LastPort; ++port)
-        where << PortWords::description(PortMap::installed().describe(port));
+        where << PortWords::description(MSComm1.port().portMap().describe(port));
     aux.showComSetting(Module1::comm_port, where);
 }
 

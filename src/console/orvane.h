@@ -52,6 +52,9 @@ public:
     // The desktop session ends (Windows: log off, shut down): as endInOrder().
     void endSession();
 
+    // Where "Com 1" to "Com 8" lead from the next Start Config. on.
+    void setPortMap(const PortMap &ports);
+
     // Where the records of the runs started from now on go, instead of the
     // application's data folder as it is at each Start Config.; an empty
     // folder keeps no records.

@@ -26,12 +26,6 @@
 
 namespace {
 
-PortMap &installedSlot()
-{
-    static PortMap map;
-    return map;
-}
-
 #ifndef Q_OS_WIN
 bool isLink(const QString &path, bool *exists)
 {
@@ -424,14 +418,4 @@ PortDescription PortMap::describe(int portNumber) const
     else
         whatIsThere(at.path, &description);
     return description;
-}
-
-void PortMap::install() const
-{
-    installedSlot() = *this;
-}
-
-const PortMap &PortMap::installed()
-{
-    return installedSlot();
 }

@@ -136,12 +136,6 @@ public:
     // Both, each told on its own line at start.
     QList<SettingsFileProblem> settingsProblems() const;
 
-    // Serial ports open what this map resolves from now on, and describe()
-    // is reached through installed(): the one place that says where a port leads.
-    void install() const;
-    // The map installed last; until then a map of the machine's own names.
-    static const PortMap &installed();
-
 private:
     void readSettingsFile(const QString &file);
     PortTarget locate(int portNumber) const;

@@ -191,7 +191,7 @@ bool SerialPort::open()
     if (port.isOpen())
         return true;
     last_error = {};
-    const PortTarget target = PortMap::installed().resolve(port_number);
+    const PortTarget target = port_map.resolve(port_number);
     opened_path = target.path;
     port.setPortName(opened_path);
     if (!target.opens()) {

@@ -59,8 +59,10 @@ public:
     explicit SerialPort(QObject *parent = nullptr);
     ~SerialPort() override;
 
-    // Takes effect at the next open().
+    // Both take effect at the next open(): which "Com N", and where each leads.
     void setPortNumber(qint16 portNumber) { port_number = portNumber; }
+    void setPortMap(const PortMap &map) { port_map = map; }
+    const PortMap &portMap() const { return port_map; }
 
     // False when the port cannot be opened or another program holds it;
     // lastError() says why.
@@ -122,6 +124,8 @@ private:
     QSerialPort port;
 #endif
     qint16 port_number = 1;
+    // Until one is given: the machine's own names.
+    PortMap port_map;
     QString opened_path;
     PortError last_error;
     QTimer left_check;

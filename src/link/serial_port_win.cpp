@@ -40,7 +40,7 @@ bool SerialPort::open()
     if (isOpen())
         return true;
     last_error = {};
-    const PortTarget target = PortMap::installed().resolve(port_number);
+    const PortTarget target = port_map.resolve(port_number);
     opened_path = target.path;
     if (!target.opens()) {
         last_error.portName = opened_path;

@@ -25,8 +25,8 @@ const char ChildMode[] = "ZELVOR_GUARDS_CHILD";
 int feedThenEnd(const QString &how, const QString &port, const QString &folder)
 {
     startUpDone();
-    everyPortTo(port).install();
     DeviceLink link;
+    link.port().setPortMap(everyPortTo(port));
     if (!link.open(1))
         return 90;
     RunRecord record(folder);

@@ -92,6 +92,8 @@ private:
     std::unique_ptr<PtyInstrument> instrument;
     std::unique_ptr<QTemporaryDir> records;
     std::unique_ptr<Orvane> orvane;
+    // Where the window's ports lead.
+    PortMap ports;
     QTemporaryDir portLinks;
 };
 
@@ -105,6 +107,7 @@ void TestOrvane::init()
     records = std::make_unique<QTemporaryDir>();
     QVERIFY(records->isValid());
     orvane = std::make_unique<Orvane>();
+    orvane->setPortMap(ports);
     orvane->setRunRecordFolder(records->path());
     orvane->show();
     QVERIFY(QTest::qWaitForWindowActive(orvane.get()));
@@ -116,7 +119,6 @@ void TestOrvane::cleanup()
     orvane.reset();
     records.reset();
     instrument.reset();
-    PortMap().install();
 }
 
 void TestOrvane::routePorts()
@@ -128,7 +130,9 @@ void TestOrvane::routePorts()
         QVERIFY(QFile::link(instrument->slavePath(), link));
         paths.insert(n, link);
     }
-    PortMap(paths).install();
+    ports = PortMap(paths);
+    if (orvane)
+        orvane->setPortMap(ports);
 }
 
 QList<int> TestOrvane::openedPorts()
@@ -158,6 +162,7 @@ void TestOrvane::startRun(bool answer)
 bool TestOrvane::portIsFree()
 {
     SerialPort probe;
+    probe.setPortMap(ports);
     const bool opened = probe.open();
     probe.close();
     return opened;
@@ -392,7 +397,7 @@ void TestOrvane::openFailureKeepsTheProgramUsable()
     const QString path =
         held ? instrument->slavePath()
              : QStringLiteral("/nonexistent/zelvor-tty-%1").arg(QCoreApplication::applicationPid());
-    everyPortTo(path).install();
+    orvane->setPortMap(everyPortTo(path));
     std::unique_ptr<FlockHolder> holder;
     if (held) {
         holder = std::make_unique<FlockHolder>(path);
@@ -428,7 +433,7 @@ void TestOrvane::messagesShowPathsAsPlainText_data()
 void TestOrvane::messagesShowPathsAsPlainText()
 {
     QFETCH(QString, path);
-    everyPortTo(path).install();
+    orvane->setPortMap(everyPortTo(path));
     MessageCloser operatorCloses;
     trigger("mnuOperation_start_capture");
     QTRY_COMPARE(operatorCloses.texts.size(), 1);
@@ -454,7 +459,7 @@ void TestOrvane::hangUpReturnsToIdleWithOneMessage()
     MessageCloser operatorCloses;
     const QString opened = portLinks.filePath(QStringLiteral("com1"));
     // The adapter's link went with it: "Com 1" leads elsewhere by now.
-    everyPortTo(QStringLiteral("/dev/ttyS0")).install();
+    orvane->setPortMap(everyPortTo(QStringLiteral("/dev/ttyS0")));
     instrument->hangUp();
     QTRY_COMPARE(orvane->consoleState(), ConsoleState::Idle);
     QTest::qWait(300); // no storm
@@ -805,7 +810,7 @@ void TestOrvane::actionReturnsBeforeItsMessageIsClosed()
 {
     const QString missing =
         QStringLiteral("/nonexistent/zelvor-tty-%1").arg(QCoreApplication::applicationPid());
-    everyPortTo(missing).install();
+    orvane->setPortMap(everyPortTo(missing));
     bool closedByWatchdog = false;
     QTimer watchdog; // stands in for an operator who finally closes it
     connect(&watchdog, &QTimer::timeout, this, [&closedByWatchdog] {

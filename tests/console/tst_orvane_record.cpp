@@ -84,11 +84,11 @@ void TestOrvaneRecord::init()
     Module1::device_found = 0;
     instrument = std::make_unique<PtyInstrument>();
     QVERIFY(instrument->isValid());
-    everyPortTo(instrument->slavePath()).install();
     work = std::make_unique<QTemporaryDir>();
     QVERIFY(work->isValid());
     folder = work->filePath(QStringLiteral("runs"));
     orvane = std::make_unique<Orvane>();
+    orvane->setPortMap(everyPortTo(instrument->slavePath()));
     orvane->setRunRecordFolder(folder);
     orvane->show();
     QVERIFY(QTest::qWaitForWindowActive(orvane.get()));
@@ -100,7 +100,6 @@ void TestOrvaneRecord::cleanup()
     orvane.reset();
     work.reset();
     instrument.reset();
-    PortMap().install();
 }
 
 void TestOrvaneRecord::startRun()

@@ -70,9 +70,9 @@ void TestOrvaneSheet::init()
     // A name of its own: the port's lock file is named after it.
     const QString link = work->filePath("com1");
     QVERIFY(QFile::link(line->consolePath(), link));
-    everyPortTo(link).install();
     folder = work->filePath("runs");
     orvane = std::make_unique<Orvane>();
+    orvane->setPortMap(everyPortTo(link));
     orvane->setRunRecordFolder(folder);
     orvane->show();
     QVERIFY(QTest::qWaitForWindowActive(orvane.get()));
@@ -84,7 +84,6 @@ void TestOrvaneSheet::cleanup()
     instrument.reset();
     line.reset();
     work.reset();
-    PortMap().install();
 }
 
 void TestOrvaneSheet::startRun()

@@ -55,6 +55,8 @@ private:
     std::unique_ptr<MessageCloser> messages;
     QTemporaryDir records;
     std::unique_ptr<Orvane> orvane;
+    // Where the window's ports lead when it is made.
+    PortMap ports;
 };
 
 void TestAuxiliaryIntegration::init()
@@ -65,6 +67,7 @@ void TestAuxiliaryIntegration::init()
     routePortTo(1);
     messages = std::make_unique<MessageCloser>();
     orvane = std::make_unique<Orvane>();
+    orvane->setPortMap(ports);
     orvane->setRunRecordFolder(records.path());
     orvane->show();
     QVERIFY(QTest::qWaitForWindowActive(orvane.get()));
@@ -76,7 +79,6 @@ void TestAuxiliaryIntegration::cleanup()
     orvane.reset();
     messages.reset();
     instrument.reset();
-    PortMap().install();
     Module1::comm_port = 1;
     Module1::device_found = 0;
     for (QWidget *w : QApplication::topLevelWidgets())
@@ -100,7 +102,10 @@ void TestAuxiliaryIntegration::routePortTo(int portNumber)
     for (int n = PortMap::FirstPort; n <= PortMap::LastPort; ++n)
         paths.insert(n,
                      n == portNumber ? path : QStringLiteral("/nonexistent/zelvor-com%1").arg(n));
-    PortMap(paths).install();
+    if (orvane)
+        orvane->setPortMap(PortMap(paths));
+    else
+        ports = PortMap(paths);
 }
 
 // The operator points at an entry and reads where it leads; what it says is
@@ -110,7 +115,7 @@ void TestAuxiliaryIntegration::shouldTellWhereEachPortLeadsAndOpenThat()
     QTemporaryDir home;
     const QSettings settings(home.filePath(QStringLiteral("zelvor-console.conf")),
                              QSettings::IniFormat);
-    PortMap({{3, instrument->slavePath()}}, settings.fileName()).install();
+    orvane->setPortMap(PortMap({{3, instrument->slavePath()}}, settings.fileName()));
 
     action(orvane.get(), "mnuSetting_com_setting")->trigger();
     auto *combo = auxiliary("ComSetting")->findChild<QComboBox *>(QStringLiteral("port_combo"));

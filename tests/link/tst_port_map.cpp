@@ -55,7 +55,6 @@ void TestPortMap::init()
 
 void TestPortMap::cleanup()
 {
-    PortMap().install();
     for (QTemporaryDir *d : {&dev, &tmp}) {
         for (const QString &name :
              QDir(d->path()).entryList(QDir::System | QDir::AllEntries | QDir::NoDotAndDotDot))
@@ -148,8 +147,9 @@ void TestPortMap::shouldOpenFirstPlaceThatNamesPort()
         map.simulate(3, pty[Simulated]->slavePath());
     QCOMPARE(PortWords::missing(map.resolve(3)), expand(error));
 
-    map.install();
     SerialPort port;
+
+    port.setPortMap(map);
     port.setPortNumber(3);
     QCOMPARE(port.open(), reached != Nowhere);
     if (reached == Nowhere) {
@@ -238,9 +238,8 @@ void TestPortMap::shouldOpenNoFallbackForLineNotUnderstood()
     QFile::link(pty[Standard]->slavePath(), dev.filePath("ttyS0"));
     PortMap map({}, conf);
     map.setDeviceDir(dev.path());
-    map.install();
-
     SerialPort port;
+    port.setPortMap(map);
     QCOMPARE(port.open(), line == 0);
     port.write("#1$");
     if (line == 0) {
@@ -301,8 +300,8 @@ void TestPortMap::shouldReadSettingsFileWhereReadmeSays()
     QFile::link(pty[Alias]->slavePath(), dev.filePath("com1"));
     PortMap map({}, PortMap::userSettingsFile());
     map.setDeviceDir(dev.path());
-    map.install();
     SerialPort port;
+    port.setPortMap(map);
     QCOMPARE(port.open(), words.isEmpty());
     const QString said = PortWords::trouble(port.lastError()) + PortWords::detail(port.lastError());
     QVERIFY2(said.contains(expand(words)), qPrintable(said));

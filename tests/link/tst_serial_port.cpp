@@ -48,6 +48,8 @@ private slots:
 
 private:
     std::unique_ptr<PtyInstrument> instrument;
+    // Every port to the instrument's end.
+    PortMap ports;
 };
 
 void TestSerialPort::init()
@@ -56,13 +58,11 @@ void TestSerialPort::init()
     qRegisterMetaType<PortError>();
     instrument = std::make_unique<PtyInstrument>();
     QVERIFY(instrument->isValid());
-    const QString path = instrument->slavePath();
-    everyPortTo(path).install();
+    ports = everyPortTo(instrument->slavePath());
 }
 
 void TestSerialPort::cleanup()
 {
-    PortMap().install();
     instrument.reset();
 }
 
@@ -84,6 +84,7 @@ void TestSerialPort::shouldWriteFramesByteExactInCallOrder()
     QFETCH(QByteArray, onTheLine);
 
     DeviceLink link;
+    link.port().setPortMap(ports);
     QVERIFY2(link.open(1), qPrintable(link.lastError().description));
     QSignalSpy announced(&link, &DeviceLink::frameWritten);
     switch (scenario) {
@@ -122,6 +123,7 @@ void TestSerialPort::shouldWriteFramesByteExactInCallOrder()
 void TestSerialPort::shouldDeliverEveryByteUnchangedAndInOrder()
 {
     SerialPort port;
+    port.setPortMap(ports);
     QVERIFY(port.open());
     QByteArray got;
     int notifications = 0;
@@ -149,6 +151,7 @@ void TestSerialPort::shouldDeliverEveryByteUnchangedAndInOrder()
 void TestSerialPort::shouldShowLastFrameOfEachNotification()
 {
     DeviceLink link;
+    link.port().setPortMap(ports);
     QVERIFY(link.open(1));
     QSignalSpy shown(&link, &DeviceLink::statusReceived);
     QSignalSpy every(&link, &DeviceLink::frameEnded);
@@ -177,6 +180,7 @@ void TestSerialPort::shouldShowLastFrameOfEachNotification()
 void TestSerialPort::shouldSendQueuedBytesBeforeClosing()
 {
     SerialPort port;
+    port.setPortMap(ports);
     QVERIFY(port.open());
     QByteArray queued;
     for (int i = 0; i < 100; ++i)
@@ -190,11 +194,12 @@ void TestSerialPort::shouldSendQueuedBytesBeforeClosing()
 void TestSerialPort::shouldReportHangUpOnceAndClose()
 {
     SerialPort port;
+    port.setPortMap(ports);
     QVERIFY(port.open());
     QSignalSpy failed(&port, &SerialPort::failed);
     QSignalSpy received(&port, &SerialPort::received);
     // "Com 1" leads elsewhere by now, as an adapter's link goes with the adapter.
-    everyPortTo(QStringLiteral("/dev/elsewhere")).install();
+    port.setPortMap(everyPortTo(QStringLiteral("/dev/elsewhere")));
 
     instrument->hangUp();
     QVERIFY(failed.wait(5000));
@@ -218,8 +223,8 @@ void TestSerialPort::shouldFailToOpenMissingPathWithNumberAndDescription()
     PortMap::Paths paths;
     for (int n = PortMap::FirstPort; n <= PortMap::LastPort; ++n)
         paths.insert(n, QStringLiteral("/nonexistent/ttyZ%1").arg(n));
-    PortMap(paths).install();
     DeviceLink link;
+    link.port().setPortMap(PortMap(paths));
     QVERIFY(!link.open(3));
     QVERIFY(!link.isOpen());
     QCOMPARE(link.lastError().number, int(QSerialPort::DeviceNotFoundError));
@@ -230,6 +235,7 @@ void TestSerialPort::shouldFailToOpenMissingPathWithNumberAndDescription()
 void TestSerialPort::shouldNotSpliceCutFrameIntoNextRun()
 {
     DeviceLink link;
+    link.port().setPortMap(ports);
     QSignalSpy shown(&link, &DeviceLink::statusReceived);
     QVERIFY(link.open(1));
     QVERIFY(instrument->send("#OLD"));
@@ -248,6 +254,7 @@ void TestSerialPort::shouldNotSpliceCutFrameIntoNextRun()
 void TestSerialPort::shouldMapPortNumbersToDevicePaths()
 {
     SerialPort port;
+    port.setPortMap(ports);
     port.setPortNumber(4);
     QVERIFY(port.open());
     QCOMPARE(port.openedPath(), instrument->slavePath());
@@ -284,6 +291,7 @@ void TestSerialPort::shouldTellTheCauseOfAnOpenFailure()
     QString group;
     QString lockFile;
     SerialPort holder;
+    holder.setPortMap(ports);
     int exclusive = -1;
     auto release = qScopeGuard([&] {
         if (exclusive >= 0)
@@ -340,9 +348,8 @@ void TestSerialPort::shouldTellTheCauseOfAnOpenFailure()
         words += " \"" + group + "\"";
     }
     }
-    everyPortTo(path).install();
-
     SerialPort port;
+    port.setPortMap(everyPortTo(path));
     const uid_t effective = ::geteuid();
     if ((cause == 2 || cause == 5) && effective == 0)
         QCOMPARE(::seteuid(65534), 0);

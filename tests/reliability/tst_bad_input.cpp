@@ -67,7 +67,6 @@ void TestBadInput::cleanupTestCase()
 {
     window.reset();
     qApp->removeEventFilter(&boxes);
-    PortMap().install();
 }
 
 void TestBadInput::shouldShowOnlyWhatTheReferenceShows_data()
@@ -113,7 +112,7 @@ void TestBadInput::shouldShowOnlyWhatTheReferenceShows()
     PtyInstrument instrument;
     QVERIFY(instrument.isValid());
     slavePath = instrument.slavePath();
-    everyPortTo(slavePath).install();
+    window->setPortMap(everyPortTo(slavePath));
     action(window.get(), "mnuOperation_start_capture")->trigger();
     QCOMPARE(instrument.receive(3), QByteArray("#1$"));
 

@@ -118,7 +118,6 @@ void TestPortLossSoak::cleanupTestCase()
 {
     window.reset();
     qApp->removeEventFilter(&boxes);
-    PortMap().install();
 }
 
 void TestPortLossSoak::runOnce(int run, Moment moment, QRandomGenerator &rng, bool watchCpu)
@@ -131,7 +130,7 @@ void TestPortLossSoak::runOnce(int run, Moment moment, QRandomGenerator &rng, bo
         PtyInstrument instrument;
         QVERIFY2(instrument.isValid(), qPrintable(where));
         slavePath = instrument.slavePath();
-        everyPortTo(slavePath).install();
+        window->setPortMap(everyPortTo(slavePath));
 
         action(window.get(), "mnuOperation_start_capture")->trigger();
         QCOMPARE(instrument.receive(3), QByteArray("#1$"));

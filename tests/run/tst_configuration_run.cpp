@@ -59,8 +59,8 @@ void TestConfigurationRun::init()
     dir = std::make_unique<QTemporaryDir>();
     instrument = std::make_unique<PtyInstrument>();
     QVERIFY(instrument->isValid());
-    everyPortTo(instrument->slavePath()).install();
     link = std::make_unique<DeviceLink>();
+    link->port().setPortMap(everyPortTo(instrument->slavePath()));
     run = std::make_unique<ConfigurationRun>(*link);
     run->setRecordFolder(dir->path());
     QVERIFY(run->start(1));
@@ -75,7 +75,6 @@ void TestConfigurationRun::cleanup()
     link.reset();
     instrument.reset();
     dir.reset();
-    PortMap().install();
 }
 
 void TestConfigurationRun::shouldStopFedOutputHoweverRunEnds_data()

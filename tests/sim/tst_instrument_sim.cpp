@@ -57,15 +57,14 @@ void TestInstrumentSim::init()
             [this](const QByteArray &bytes) { instrument->receive(bytes); });
     connect(instrument.get(), &Instrument::transmit, line.get(), &Line::write);
     const QString path = line->consolePath();
-    everyPortTo(path).install();
     console = std::make_unique<DeviceLink>();
+    console->port().setPortMap(everyPortTo(path));
     QVERIFY(console->open(1));
 }
 
 void TestInstrumentSim::cleanup()
 {
     console.reset();
-    PortMap().install();
     instrument.reset();
     line.reset();
 }
@@ -256,6 +255,7 @@ void TestInstrumentSim::shouldDeliverWholeFramesThroughNoiseSplitAndFlood()
     // The console's framer fed byte by byte, counting every frame it ends.
     console->close();
     SerialPort port;
+    port.setPortMap(console->port().portMap());
     QVERIFY(port.open());
     ReceiveFramer framer;
     int frames = 0;

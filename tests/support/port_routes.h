@@ -4,7 +4,7 @@
 #include "link/port_map.h"
 
 // Every "Com N" opens `path`, as "--port N=PATH" given for each port would
-// make it; install() the map for the serial ports to follow it.
+// make it; hand it to the port (or the window) that should follow it.
 inline PortMap everyPortTo(const QString &path)
 {
     PortMap::Paths paths;

@@ -32,6 +32,7 @@ private slots:
 private:
     std::unique_ptr<InProcessInstrumentLine> line;
     std::unique_ptr<Instrument> instrument;
+    PortMap ports;
     QByteArrayList frames; // what the instrument received, frame by frame
 };
 
@@ -44,9 +45,8 @@ void tst_simulated_line::init()
     connect(instrument.get(), &Instrument::transmit, line.get(), &Line::write);
     connect(instrument.get(), &Instrument::frameReceived, this,
             [this](const QByteArray &frame) { frames += frame; });
-    PortMap ports;
+    ports = PortMap();
     ports.simulate(1, LineName);
-    ports.install();
     frames.clear();
 }
 
@@ -59,6 +59,7 @@ void tst_simulated_line::cleanup()
 void tst_simulated_line::shouldCarryFramesBothWaysOnlyWhileOpen()
 {
     DeviceLink link;
+    link.port().setPortMap(ports);
     QVERIFY(link.open(1));
     QSignalSpy status(&link, &DeviceLink::statusReceived);
     link.send(protocol::Command::StartConfig);
@@ -70,6 +71,7 @@ void tst_simulated_line::shouldCarryFramesBothWaysOnlyWhileOpen()
 
     // One console end at a time, as a port is one program's at a time.
     DeviceLink second;
+    second.port().setPortMap(ports);
     QVERIFY(!second.open(1));
     QCOMPARE(second.lastError().trouble, PortTrouble::InUse);
 
@@ -86,6 +88,7 @@ void tst_simulated_line::shouldCarryFramesBothWaysOnlyWhileOpen()
 void tst_simulated_line::shouldStopTheFeedWhenTheSessionEnds()
 {
     Orvane window;
+    window.setPortMap(ports);
     window.setRunRecordFolder(QString());
     window.show();
     window.findChild<QAction *>(QStringLiteral("mnuOperation_start_capture"))->trigger();

@@ -27,6 +27,7 @@ private slots:
 
 private:
     QString port;
+    PortMap ports;
 };
 
 void tst_win32_serial_line::initTestCase()
@@ -34,7 +35,7 @@ void tst_win32_serial_line::initTestCase()
     port = qEnvironmentVariable("ZELVOR_TEST_COM");
     if (port.isEmpty())
         QSKIP("ZELVOR_TEST_COM names no Wine COM port led to a simulator");
-    PortMap(PortMap::Paths{{1, port}}).install();
+    ports = PortMap(PortMap::Paths{{1, port}});
 }
 
 // The whole path of a run: the console's link opens "Com 1", sends "#1$", and
@@ -42,6 +43,7 @@ void tst_win32_serial_line::initTestCase()
 void tst_win32_serial_line::shouldAnswerTheStartFrameOverTheConsolesLink()
 {
     DeviceLink link;
+    link.port().setPortMap(ports);
     QVERIFY2(link.open(1), qPrintable(link.lastError().description));
     QSignalSpy status(&link, &DeviceLink::statusReceived);
     link.send(protocol::Command::StartConfig);
@@ -104,6 +106,7 @@ void tst_win32_serial_line::shouldDropAStopFrameThatAStalledLineDidNotTake()
     if (line.isEmpty())
         QSKIP("ZELVOR_TEST_LINE names no folder where the line can be stalled");
     DeviceLink link;
+    link.port().setPortMap(ports);
     QVERIFY(link.open(1));
     QSignalSpy written(&link, &DeviceLink::frameWritten);
     QSignalSpy unsent(&link, &DeviceLink::frameUnsent);
@@ -136,6 +139,7 @@ void tst_win32_serial_line::shouldReportAPortThatVanishesDuringARun()
     if (marker.isEmpty())
         QSKIP("ZELVOR_TEST_VANISH names no file that ends the simulator");
     DeviceLink link;
+    link.port().setPortMap(ports);
     QVERIFY(link.open(1));
     QSignalSpy failed(&link, &DeviceLink::portFailed);
     QFile ask(marker);
