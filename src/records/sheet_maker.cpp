@@ -11,6 +11,12 @@
 #include <condition_variable>
 #include <mutex>
 
+namespace {
+
+// How long a sheet given up has to stop.
+constexpr int GiveUpWaitMs = 2000;
+
+} // namespace
 
 struct SheetMaker::Job
 {
@@ -70,22 +76,25 @@ void SheetMaker::collect(const std::shared_ptr<Job> &job)
 
 SheetMaker::Outcome SheetMaker::finish(QDeadlineTimer deadline)
 {
-    Outcome outcome;
     std::unique_lock<std::mutex> lock(mutex);
-    for (const auto &job : jobs) {
-        const bool done = finished.wait_until(lock, deadline.deadline<std::chrono::steady_clock>(),
-                                              [&job] { return job->done; });
-        if (done) {
-            outcome.done << job->result;
-        } else {
-            job->cancelled = true;
-            outcome.unfinished << job->recordPath;
-        }
-    }
-    // Given up: each stops at its next few thousand rows and leaves no file.
-    finished.wait(lock, [this] {
+    const auto until = deadline.deadline<std::chrono::steady_clock>();
+    finished.wait_until(lock, until, [this] {
         return std::all_of(jobs.begin(), jobs.end(), [](const auto &job) { return job->done; });
     });
+    for (const auto &job : jobs)
+        job->cancelled = true;
+    // Given up: each stops at its next few thousand rows and leaves no file;
+    // one already writing its page finishes it.
+    finished.wait_for(lock, std::chrono::milliseconds(GiveUpWaitMs), [this] {
+        return std::all_of(jobs.begin(), jobs.end(), [](const auto &job) { return job->done; });
+    });
+    Outcome outcome;
+    for (const auto &job : jobs) {
+        if (job->done && job->result.status != runsheet::Result::Cancelled)
+            outcome.done << job->result;
+        else
+            outcome.unfinished << job->recordPath;
+    }
     jobs.clear();
     return outcome;
 }

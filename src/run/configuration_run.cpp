@@ -55,7 +55,8 @@ ConfigurationRun::ConfigurationRun(DeviceLink &link, QObject *parent)
         [this](const PortError &error) {
             if (!open)
                 return; // ended already
-            const Ended ended = close(Ending::PortLost, error.description);
+            // No stop frame could go: whatever was fed may still be.
+            const Ended ended = close(Ending::PortLost, error.description, feeding);
             emit portLost(error, ended);
         },
         Qt::QueuedConnection);
@@ -79,7 +80,8 @@ bool ConfigurationRun::start(int comPort)
     // folder once it is running.
     const QString folder = record_folder.value_or(RunRecord::defaultFolder());
     record_failed = false;
-    if (!folder.isEmpty()) {
+    // A folder set empty keeps no record; the system naming none is reported.
+    if (!record_folder || !folder.isEmpty()) {
         record.setFolder(folder);
         record.begin(comPort, link.port().openedPath());
     }
@@ -112,15 +114,16 @@ ConfigurationRun::Ended ConfigurationRun::end(Ending how)
 {
     if (!open)
         return {};
+    // The stop frame stays registered for an ending without the closing steps
+    // until the port has closed: it may still be in the port's buffer.
     if (const Feed *feed = feedOf(feeding))
-        send(feed->stop);
-    return close(how, QString());
+        link.send(feed->stop);
+    return close(how, QString(), Output::None);
 }
 
-ConfigurationRun::Ended ConfigurationRun::close(Ending how, const QString &portTrouble)
+ConfigurationRun::Ended ConfigurationRun::close(Ending how, const QString &portTrouble,
+                                                Output leftFed)
 {
-    // Still fed here only when the port failed before a stop frame could go.
-    const Output leftFed = feeding;
     link.close();
     open = false;
     setFeeding(Output::None);

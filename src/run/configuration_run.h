@@ -76,7 +76,8 @@ signals:
     void portLost(const PortError &error, const ConfigurationRun::Ended &ended);
 
 private:
-    Ended close(Ending how, const QString &portTrouble);
+    // `leftFed`: the output whose stop frame could not be sent.
+    Ended close(Ending how, const QString &portTrouble, Output leftFed);
     void setFeeding(Output output);
 
     DeviceLink &link;
