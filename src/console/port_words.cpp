@@ -220,7 +220,7 @@ QString PortWords::description(const PortDescription &description)
 QString PortWords::settingsProblem(const SettingsFileProblem &problem)
 {
     using Expected = SettingsFileProblem::Expected;
-    using Kind = SettingsFileProblem::Kind;
+    using Kind = regularfile::Kind;
     const QString file = QDir::toNativeSeparators(problem.file);
     QString expected;
     switch (problem.expected) {
@@ -229,11 +229,13 @@ QString PortWords::settingsProblem(const SettingsFileProblem &problem)
     case Expected::Readable:
         return tr("%1 cannot be read: %2").arg(file, problem.text);
     case Expected::RegularFile: {
-        const QString what = problem.kind == Kind::Folder   ? tr("a folder")
-                             : problem.kind == Kind::Fifo   ? tr("a FIFO")
-                             : problem.kind == Kind::Device ? tr("a device")
-                             : problem.kind == Kind::Socket ? tr("a socket")
-                                                            : tr("a special file");
+        const QString what =
+            problem.kind == Kind::Folder ? tr("a folder")
+            : problem.kind == Kind::Fifo ? tr("a FIFO")
+            : problem.kind == Kind::CharacterDevice || problem.kind == Kind::BlockDevice
+                ? tr("a device")
+            : problem.kind == Kind::Socket ? tr("a socket")
+                                           : tr("a special file");
         if (!problem.text.isEmpty())
             return tr("%1 leads to %2, %3, not a regular file")
                 .arg(file, QDir::toNativeSeparators(problem.text), what);

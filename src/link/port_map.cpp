@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "link/port_map.h"
 
+#include "ending/regular_file.h"
+
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
@@ -50,7 +52,6 @@ QString missingEnd(const QString &path)
 #endif
 
 using Expected = SettingsFileProblem::Expected;
-using Kind = SettingsFileProblem::Kind;
 
 // The settings file's bytes, taken only from a regular file (or a link to
 // one): a FIFO would hold the console before its window appears, and a device
@@ -59,48 +60,17 @@ SettingsFileProblem readRegularFile(const QString &name, QByteArray *bytes)
 {
     const QString leadsTo = QFileInfo(name).isSymLink() ? QFileInfo(name).canonicalFilePath() : "";
     SettingsFileProblem problem{Expected::RegularFile, name, 0, leadsTo, 0};
-#ifdef Q_OS_WIN
-    const QFileInfo info(name);
-    if (!info.exists())
-        return {};
-    if (info.isDir()) {
-        problem.kind = Kind::Folder;
-        return problem;
-    }
-    const int fd =
-        ::_wopen(reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(name).utf16()),
-                 _O_RDONLY | _O_BINARY | _O_NOINHERIT);
-    const DWORD type = fd < 0 ? FILE_TYPE_DISK : GetFileType(HANDLE(::_get_osfhandle(fd)));
-    if (type != FILE_TYPE_DISK) {
-        ::_close(fd);
-        problem.kind = type == FILE_TYPE_CHAR   ? Kind::Device
-                       : type == FILE_TYPE_PIPE ? Kind::Fifo
-                                                : Kind::Other;
-        return problem;
-    }
-#else
-    const QByteArray native = QFile::encodeName(name);
-    struct stat st;
-    const int found = ::stat(native.constData(), &st);
-    if (found != 0 && (errno == ENOENT || errno == ENOTDIR))
-        return {}; // a link that leads nowhere included
-    if (found == 0 && !S_ISREG(st.st_mode)) {
-        problem.kind = S_ISDIR(st.st_mode)                          ? Kind::Folder
-                       : S_ISFIFO(st.st_mode)                       ? Kind::Fifo
-                       : S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode) ? Kind::Device
-                       : S_ISSOCK(st.st_mode)                       ? Kind::Socket
-                                                                    : Kind::Other;
-        return problem;
-    }
-    // Should a FIFO take the file's place after all, it answers at once.
-    const int fd = found == 0 ? ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC) : -1;
-#endif
-    const int openError = errno;
-    problem.text.clear();
     QFile file;
-    if (fd < 0 || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+    const regularfile::Opened opened = regularfile::open(file, name);
+    if (opened.kind == regularfile::Kind::Missing)
+        return {}; // a link that leads nowhere included
+    if (opened.kind == regularfile::Kind::Unreadable) {
         problem.expected = Expected::Readable;
-        problem.text = fd < 0 ? qt_error_string(openError) : file.errorString();
+        problem.text = opened.error;
+        return problem;
+    }
+    if (opened.kind != regularfile::Kind::File) {
+        problem.kind = opened.kind;
         return problem;
     }
     *bytes = file.read(SettingsFileProblem::MaxFileSize + 1);

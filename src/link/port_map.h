@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "ending/regular_file.h"
+
 #include <QMap>
 #include <QString>
 #include <QStringList>
@@ -35,7 +37,8 @@ struct SettingsFileProblem
     QString text;   // the line as found, or the reason the file cannot be read
     int others = 0; // further lines not understood
     // RegularFile: what the file is instead.
-    enum class Kind { Other, Folder, Fifo, Device, Socket } kind = Kind::Other;
+    // RegularFile: what stands at the file's name instead.
+    regularfile::Kind kind = regularfile::Kind::Other;
 
     static constexpr qint64 MaxFileSize = 64 * 1024;
 

@@ -3,6 +3,8 @@
 
 #include "records/recorded_run.h"
 
+#include "ending/regular_file.h"
+
 #include <QBuffer>
 #include <QCoreApplication>
 #include <QDir>
@@ -508,62 +510,43 @@ QPageSize::PageSizeId paperFor(const QLocale &locale)
 
 namespace {
 
-#ifndef Q_OS_WIN
-QString notAFile(mode_t mode)
+// What stands at a name instead of a file, in words.
+QString notAFile(regularfile::Kind kind)
 {
-    if (S_ISDIR(mode))
+    switch (kind) {
+    case regularfile::Kind::Folder:
         return tr("it is a folder, not a file");
-    if (S_ISFIFO(mode))
+    case regularfile::Kind::Fifo:
         return tr("it is a FIFO (named pipe), not a file");
-    if (S_ISCHR(mode))
+    case regularfile::Kind::CharacterDevice:
         return tr("it is a character device, not a file");
-    if (S_ISBLK(mode))
+    case regularfile::Kind::BlockDevice:
         return tr("it is a block device, not a file");
-    if (S_ISSOCK(mode))
+    case regularfile::Kind::Socket:
         return tr("it is a socket, not a file");
-    if (S_ISLNK(mode))
+    case regularfile::Kind::Link:
         return tr("it is a symbolic link, and nothing is written through one");
-    return tr("it is not a file");
+    default:
+        return tr("it is not a file");
+    }
 }
-#endif
 
 // A record is read only from a regular file: a FIFO would hold the reader, a
 // device would never end, and opening a serial port raises its lines. Why
 // not, in words.
 std::optional<QString> openRecord(QFile &record, const QString &path)
 {
-#ifdef Q_OS_WIN
-    if (QFileInfo(path).isDir())
-        return tr("it is a folder, not a file");
-    record.setFileName(path);
-    if (!record.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-        return record.errorString();
-    if (GetFileType(reinterpret_cast<HANDLE>(_get_osfhandle(record.handle()))) != FILE_TYPE_DISK)
-        return tr("it is not a file on a disk");
-    return std::nullopt;
-#else
-    const QByteArray name = QFile::encodeName(path);
-    struct stat st;
-    if (::stat(name.constData(), &st) != 0)
-        return qt_error_string(errno);
-    if (!S_ISREG(st.st_mode))
-        return notAFile(st.st_mode);
-    // Not blocking, should a FIFO have taken the name since.
-    const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return qt_error_string(errno);
-    std::optional<QString> why;
-    if (::fstat(fd, &st) != 0)
-        why = qt_error_string(errno);
-    else if (!S_ISREG(st.st_mode))
-        why = notAFile(st.st_mode);
-    else if (!record.open(fd, QIODevice::ReadOnly | QIODevice::Unbuffered,
-                          QFileDevice::AutoCloseHandle))
-        why = record.errorString();
-    if (why)
-        ::close(fd);
-    return why;
-#endif
+    const regularfile::Opened opened = regularfile::open(record, path);
+    switch (opened.kind) {
+    case regularfile::Kind::File:
+        return std::nullopt;
+    case regularfile::Kind::Missing:
+        return qt_error_string(ENOENT);
+    case regularfile::Kind::Unreadable:
+        return opened.error;
+    default:
+        return notAFile(opened.kind);
+    }
 }
 
 // The sheet's bytes at `path`, replacing a sheet there, but never through a
@@ -590,7 +573,7 @@ std::optional<QString> replaceFile(const QString &path, const QByteArray &bytes)
     struct stat st;
     const bool replacing = ::lstat(name.constData(), &st) == 0;
     if (replacing && !S_ISREG(st.st_mode))
-        return notAFile(st.st_mode);
+        return notAFile(regularfile::kindOfMode(st.st_mode));
     if (!replacing && errno != ENOENT)
         return qt_error_string(errno);
     QByteArray temp;
