@@ -24,7 +24,7 @@ constexpr std::size_t MaxPath = 4096;
 
 // Written on the registering thread only, read by runNow(): each descriptor is
 // published after the data that goes with it.
-std::atomic<int> lineFd{-1};
+std::atomic<qintptr> lineHandle{-1};
 char lockPath[MaxPath];
 std::atomic<int> frameLength{0};
 char frameBytes[MaxFrame];
@@ -189,20 +189,20 @@ void recordLine(int fd, int offset, const char *event, const char *detail)
 
 namespace emergency {
 
-void setLine(int fd, const QString &lockFile)
+void setLine(qintptr handle, const QString &lockFile)
 {
-    lineFd.store(-1);
+    lineHandle.store(-1);
     const QByteArray native = QFile::encodeName(lockFile);
     const std::size_t size = std::size_t(native.size()) < MaxPath ? std::size_t(native.size()) : 0;
     std::memcpy(lockPath, native.constData(), size);
     lockPath[size] = '\0';
-    lineFd.store(fd);
+    lineHandle.store(handle);
 }
 
-void clearLine(int fd)
+void clearLine(qintptr handle)
 {
-    int expected = fd;
-    lineFd.compare_exchange_strong(expected, -1);
+    qintptr expected = handle;
+    lineHandle.compare_exchange_strong(expected, -1);
 }
 
 void setStopFrame(QByteArrayView frame)
@@ -234,7 +234,7 @@ void runNow(const char *reason)
     if (ran.exchange(true))
         return;
     const int savedErrno = errno;
-    const int line = lineFd.exchange(-1);
+    const int line = int(lineHandle.exchange(-1));
     const int record = recordFd.exchange(-1);
     const int offset = recordOffset.load();
     const int frame = frameLength.exchange(0);

@@ -13,10 +13,10 @@
 // may call it. Registering happens on one thread.
 namespace emergency {
 
-// The open line, and the lock file made for it (empty: none).
-void setLine(int fd, const QString &lockFile);
-// Only when `fd` is the line registered.
-void clearLine(int fd);
+// The open line (Windows: its HANDLE), and the lock file made for it (empty: none).
+void setLine(qintptr handle, const QString &lockFile);
+// Only when `handle` is the line registered.
+void clearLine(qintptr handle);
 
 // The frame that stops what the instrument does now; empty: nothing to stop.
 void setStopFrame(QByteArrayView frame);

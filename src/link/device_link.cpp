@@ -8,8 +8,8 @@ DeviceLink::DeviceLink(QObject *parent) : QObject(parent)
     connect(&serial, &SerialPort::received, this, &DeviceLink::onReceived);
     connect(&serial, &SerialPort::left, this, &DeviceLink::onLeft);
     connect(&serial, &SerialPort::failed, this, [this](const PortError &error) {
-        emergency::clearLine(line_fd);
-        line_fd = -1;
+        emergency::clearLine(line_handle);
+        line_handle = -1;
         receive_framer.dropOpenFrame();
         dropWaiting();
         emit portFailed(error);
@@ -18,7 +18,7 @@ DeviceLink::DeviceLink(QObject *parent) : QObject(parent)
 
 DeviceLink::~DeviceLink()
 {
-    emergency::clearLine(line_fd);
+    emergency::clearLine(line_handle);
 }
 
 bool DeviceLink::open(qint16 portNumber)
@@ -29,15 +29,15 @@ bool DeviceLink::open(qint16 portNumber)
     queued_bytes = 0;
     // Nothing received in an earlier run stands for the instrument on this one.
     receive_framer.reset();
-    line_fd = serial.handle();
-    emergency::setLine(line_fd, serial.ownLockFile());
+    line_handle = serial.handle();
+    emergency::setLine(line_handle, serial.ownLockFile());
     return true;
 }
 
 void DeviceLink::close()
 {
-    emergency::clearLine(line_fd);
-    line_fd = -1;
+    emergency::clearLine(line_handle);
+    line_handle = -1;
     serial.close();
     dropWaiting();
     receive_framer.dropOpenFrame();

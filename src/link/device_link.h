@@ -61,7 +61,7 @@ private:
     SerialPort serial;
     ReceiveFramer receive_framer;
     // As registered for an ending without the closing steps.
-    int line_fd = -1;
+    qintptr line_handle = -1;
     // Frames written but not yet gone, with the byte count at their end.
     QList<std::pair<QByteArray, qint64>> waiting;
     qint64 queued_bytes = 0;

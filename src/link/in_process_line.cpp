@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "link/in_process_line.h"
 
-#include "link/serial_port.h"
-
 #include <QHash>
 #include <QMetaObject>
 
@@ -39,10 +37,10 @@ public:
         return true;
     }
     bool isOpen() const override { return opened; }
-    void write(QByteArrayView bytes) override
+    qint64 write(QByteArrayView bytes) override
     {
-        if (!opened || !line || bytes.isEmpty())
-            return;
+        if (!opened || !line)
+            return 0;
         // Delivered later, as a port's bytes are: the instrument never answers
         // inside the console's own write.
         const QByteArray copy = bytes.toByteArray();
@@ -53,6 +51,7 @@ public:
                     emit line->receivedFromConsole(copy);
             },
             Qt::QueuedConnection);
+        return bytes.size();
     }
     QByteArray readAll() override
     {

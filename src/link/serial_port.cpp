@@ -1,375 +1,135 @@
 // SPDX-License-Identifier: MIT
 #include "link/serial_port.h"
 
-#include "link/port_map.h"
+#include "link/in_process_line.h"
 
-#include <QCoreApplication>
-#include <QFile>
-#include <QFileInfo>
 #include <QSignalBlocker>
-#include <QStandardPaths>
-#include <QSysInfo>
 #include <QThread>
-
-#include <cerrno>
-#include <cstring>
-
-#include <fcntl.h>
-#include <grp.h>
-#include <pwd.h>
-#include <sys/file.h>
-#include <sys/ioctl.h>
-#include <sys/stat.h>
-#include <termios.h>
-#include <unistd.h>
-
-#include <csignal>
 
 namespace {
 
-// One character at the line's rate.
-constexpr unsigned long CharacterMicroseconds =
-    protocol::BitsPerCharacter * 1000000 / protocol::BaudRate + 1;
-
-// The group that may use the device, when its mode lets that group read and write.
-QString owningGroup(const QString &path)
-{
-    struct stat st;
-    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
-        return {};
-    if ((st.st_mode & (S_IRGRP | S_IWGRP)) != (S_IRGRP | S_IWGRP))
-        return {};
-    const group *owner = ::getgrgid(st.st_gid);
-    return owner ? QString::fromLocal8Bit(owner->gr_name) : QString();
-}
-
-// A descriptor of the device of our own, held while QSerialPort opens its
-// own: another program's lock is seen before the port applies our line
-// settings to a line that program uses, and the device sees no last close
-// (which may drop its modem lines) in between.
-class LockProbe
-{
-public:
-    explicit LockProbe(const QString &path)
-        : fd(::open(QFile::encodeName(path).constData(),
-                    O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC)),
-          open_errno(fd < 0 ? errno : 0)
-    {
-    }
-    ~LockProbe()
-    {
-        if (fd >= 0)
-            ::close(fd);
-    }
-    LockProbe(const LockProbe &) = delete;
-    LockProbe &operator=(const LockProbe &) = delete;
-
-    // A device that cannot be opened or locked here is left to the port's own
-    // open, which tells why. Exclusive mode (TIOCEXCL) refuses others but
-    // not root: it is asked for, so that root does not share the line either.
-    bool heldElsewhere() const
-    {
-        if (fd < 0)
-            return open_errno == EBUSY;
-#ifdef TIOCGEXCL
-        int exclusive = 0;
-        if (::ioctl(fd, TIOCGEXCL, &exclusive) == 0 && exclusive != 0)
-            return true;
-#endif
-        if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
-            ::flock(fd, LOCK_UN);
-            return false;
-        }
-        return errno == EWOULDBLOCK;
-    }
-
-private:
-    int fd;
-    int open_errno;
-};
-
-// Where QSerialPort keeps the lock file of `path`: the first of its folders
-// that can be read and holds the file or can take it.
-QString lockFileOf(const QString &path)
-{
-    QString name = path.startsWith(QLatin1String("/dev/")) ? path.mid(5) : path;
-    name.replace(u'/', u'_');
-    for (const QString &dir :
-         {QStringLiteral("/var/lock"), QStringLiteral("/etc/locks"),
-          QStringLiteral("/var/spool/locks"), QStringLiteral("/var/spool/uucp"),
-          QStringLiteral("/tmp"), QStringLiteral("/var/tmp"), QStringLiteral("/var/lock/lockdev"),
-          QStringLiteral("/run/lock"),
-          QStandardPaths::writableLocation(QStandardPaths::TempLocation)}) {
-        const QString file = dir + QStringLiteral("/LCK..") + name;
-        const QFileInfo info(dir);
-        if (info.isReadable() && (QFileInfo::exists(file) || info.isWritable()))
-            return file;
-    }
-    return {};
-}
-
-// True when the lock file names a process of this machine that has ended.
-// Its first line is the process id, as QLockFile and the UUCP convention
-// write it; a third line, where there is one, the machine.
-bool lockOutlivedItsProgram(const QString &file)
-{
-    QFile lock(file);
-    if (!lock.open(QIODevice::ReadOnly))
-        return false;
-    const QList<QByteArray> lines = lock.read(256).split('\n');
-    bool number = false;
-    const qint64 pid = lines.value(0).trimmed().toLongLong(&number);
-    if (!number || pid <= 0)
-        return false;
-    const QByteArray host = lines.value(2).trimmed();
-    if (!host.isEmpty() && host != QSysInfo::machineHostName().toLocal8Bit())
-        return false;
-    return ::kill(pid_t(pid), 0) != 0 && errno == ESRCH;
-}
-
-QString ownerOf(const QString &file)
-{
-    struct stat st;
-    if (::stat(QFile::encodeName(file).constData(), &st) != 0)
-        return {};
-    const passwd *owner = ::getpwuid(st.st_uid);
-    return owner ? QString::fromLocal8Bit(owner->pw_name) : QString::number(st.st_uid);
-}
-
-// QSerialPort folds many causes into a few numbers; the path tells them apart.
-PortTrouble troubleAtOpen(int number, const QString &path)
-{
-    switch (number) {
-    case QSerialPort::DeviceNotFoundError:
-        // A link that an adapter pulled out has left behind.
-        return QFileInfo(path).isSymLink() ? PortTrouble::Gone : PortTrouble::NotPresent;
-    case QSerialPort::PermissionError: {
-        // Refused by the device's own permissions; otherwise by another
-        // program's lock file or exclusive mode.
-        const QByteArray native = QFile::encodeName(path);
-        if (::faccessat(AT_FDCWD, native.constData(), R_OK | W_OK, AT_EACCESS) != 0 &&
-            (errno == EACCES || errno == EPERM))
-            return PortTrouble::NoPermission;
-    }
-        return PortTrouble::InUse;
-    case QSerialPort::ResourceError:
-        // The path is there, but no port answers behind it.
-        return PortTrouble::NotPresent;
-    default:
-        return PortTrouble::Other;
-    }
-}
+// How often what is queued is asked after: soon after a write, less often on
+// a line that takes nothing.
+constexpr int FirstLeftCheckMs = 2;
+constexpr int LastLeftCheckMs = 250;
 
 } // namespace
 
+void SerialLine::drain(const QDeadlineTimer &deadline)
+{
+    while (isOpen() && queued() > 0 && !deadline.hasExpired())
+        QThread::msleep(1);
+}
+
 SerialPort::SerialPort(QObject *parent) : QObject(parent)
 {
-    connect(&port, &QSerialPort::readyRead, this, &SerialPort::received);
-    connect(&port, &QSerialPort::errorOccurred, this, &SerialPort::onError);
-    connect(&port, &QSerialPort::bytesWritten, this, &SerialPort::checkLeft);
     left_check.setSingleShot(true);
     connect(&left_check, &QTimer::timeout, this, &SerialPort::checkLeft);
 }
 
-bool SerialPort::isOpen() const
+// No signal from here: whoever listens may be going away too.
+SerialPort::~SerialPort()
 {
-    return port.isOpen();
-}
-
-QByteArray SerialPort::read()
-{
-    return port.readAll();
-}
-
-int SerialPort::handle() const
-{
-    return port.isOpen() ? int(port.handle()) : -1;
+    const QSignalBlocker quiet(this);
+    close();
 }
 
 bool SerialPort::open()
 {
-    if (port.isOpen())
+    if (isOpen())
         return true;
     last_error = {};
     const PortTarget target = port_map.resolve(port_number);
     opened_path = target.path;
-    port.setPortName(opened_path);
     if (!target.opens()) {
+        if (target.settings.isEmpty())
+            last_error = missingPortError(opened_path);
+        else
+            last_error.trouble = PortTrouble::SettingsFile;
         last_error.portName = opened_path;
         last_error.target = target;
-        if (!target.settings.isEmpty()) {
-            last_error.trouble = PortTrouble::SettingsFile;
-            return false;
-        }
-        last_error.number = QSerialPort::DeviceNotFoundError;
-        last_error.description = QString::fromLocal8Bit(std::strerror(ENOENT));
-        last_error.trouble = troubleAtOpen(QSerialPort::DeviceNotFoundError, opened_path);
         return false;
     }
-    const LockProbe probe(opened_path);
-    if (probe.heldElsewhere()) {
-        last_error = heldByAnotherProgram();
-        last_error.target = target;
-        return false;
-    }
-    port.setBaudRate(BaudRate);
-    port.setDataBits(QSerialPort::Data8);
-    port.setParity(QSerialPort::NoParity);
-    port.setStopBits(QSerialPort::OneStop);
-    port.setFlowControl(QSerialPort::NoFlowControl);
-    if (!port.open(QIODevice::ReadWrite)) {
-        last_error = errorNow(port.error());
-        last_error.trouble = troubleAtOpen(last_error.number, opened_path);
-        if (last_error.trouble == PortTrouble::NoPermission)
-            last_error.group = owningGroup(opened_path);
-        if (last_error.trouble == PortTrouble::InUse)
-            last_error.trouble = lockFileTrouble();
-        port.clearError();
+    if (InProcessLine *simulated = InProcessLine::named(opened_path))
+        line.reset(simulated->makeConsoleEnd());
+    else
+        line = systemSerialLine(opened_path);
+    connect(line.get(), &SerialLine::received, this, &SerialPort::received);
+    connect(line.get(), &SerialLine::failed, this, &SerialPort::onLineFailed);
+    connect(line.get(), &SerialLine::wrote, this, &SerialPort::checkLeft);
+    if (!line->open(last_error)) {
+        last_error.portName = opened_path;
         last_error.target = target; // which file and line named the path, if one did
+        line.reset();
         return false;
     }
-    written = 0;
-    reported_left = 0;
-    if (takeExclusiveLock())
-        return true;
-    last_error.target = target;
-    return false;
-}
-
-QString SerialPort::ownLockFile() const
-{
-    const QString file = isOpen() ? lockFileOf(opened_path) : QString();
-    QFile lock(file);
-    // QSerialPort writes this process's id on the first line.
-    if (file.isEmpty() || !lock.open(QIODevice::ReadOnly) ||
-        lock.readLine().trimmed() != QByteArray::number(QCoreApplication::applicationPid()))
-        return {};
-    return file;
-}
-
-PortTrouble SerialPort::lockFileTrouble()
-{
-    const QString file = lockFileOf(opened_path);
-    if (!file.isEmpty() && lockOutlivedItsProgram(file)) {
-        last_error.lockFile = QFileInfo(file).canonicalFilePath();
-        last_error.lockOwner = ownerOf(file);
-        return PortTrouble::StaleLock;
-    }
-    return PortTrouble::InUse;
-}
-
-// QSerialPort's lock file and exclusive mode keep out the programs that look
-// for them; a terminal program that only takes flock() on the device is kept
-// out by this. Nothing may be written to a line that another program reads.
-bool SerialPort::takeExclusiveLock()
-{
-    if (::flock(port.handle(), LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK)
-        return true; // a device that cannot be locked is not shared for that
-    last_error = heldByAnotherProgram();
-    port.close();
-    return false;
+    written = reported_left = 0;
+    return true;
 }
 
 void SerialPort::close()
 {
-    if (!port.isOpen())
+    if (!isOpen())
         return;
-    // QSerialPort::close() discards what has not been handed to the driver yet.
-    const QDeadlineTimer deadline(CloseDrainMs);
-    while (port.isOpen() && port.bytesToWrite() > 0 && !deadline.hasExpired()) {
-        if (!port.waitForBytesWritten(int(deadline.remainingTime())))
-            break;
-    }
-    waitUntilSent(deadline);
-    if (port.isOpen())
+    line->drain(QDeadlineTimer(CloseDrainMs));
+    if (isOpen())
         closePort();
 }
 
 void SerialPort::closePort()
 {
     left_check.stop();
-    const qint64 count = bytesLeft();
-    // A real port's driver would hold the close until its queue drains, up
-    // to half a minute on a stalled line, and send the rest after all.
-    if (count < written)
-        ::tcflush(port.handle(), TCOFLUSH);
-    port.close();
+    // Only a closed line knows what it dropped: a write may still be under way.
+    line->close();
+    const qint64 count = written - line->queued();
+    line.reset();
     reported_left = written = count;
     emit left(count);
 }
 
-// Still in QSerialPort's buffer, or in the driver's output queue.
-qint64 SerialPort::outputQueued() const
+void SerialPort::onLineFailed(const PortError &error)
 {
-    if (!port.isOpen())
-        return 0;
-    qint64 queued = port.bytesToWrite();
-    int in_driver = 0;
-    if (::ioctl(port.handle(), TIOCOUTQ, &in_driver) == 0)
-        queued += in_driver;
-    return queued;
-}
-
-// Handed to the driver is not yet on the line: a UART may still hold the
-// bytes, and closing puts back the line settings that the port had before.
-void SerialPort::waitUntilSent(const QDeadlineTimer &deadline)
-{
-    int queued = 0;
-    while (port.isOpen() && !deadline.hasExpired() &&
-           ::ioctl(port.handle(), TIOCOUTQ, &queued) == 0 && queued > 0)
-        QThread::usleep(CharacterMicroseconds);
+    left_check.stop();
+    last_error = error;
+    last_error.portName = opened_path;
+    const qint64 count = written - line->queued();
+    // Not destroyed here: the line is still inside its own signal.
+    line.release()->deleteLater();
+    reported_left = written = count;
+    emit left(count);
+    emit failed(last_error);
 }
 
 void SerialPort::write(QByteArrayView bytes)
 {
-    if (!port.isOpen() || bytes.isEmpty())
+    if (!isOpen() || bytes.isEmpty())
         return;
-    const qint64 taken = port.write(bytes.data(), bytes.size());
-    if (taken > 0)
-        written += taken;
-    startLeftCheck();
+    written += qMax<qint64>(0, line->write(bytes));
+    left_check.start(FirstLeftCheckMs);
 }
 
-void SerialPort::onError(QSerialPort::SerialPortError error)
+QByteArray SerialPort::read()
 {
-    switch (error) {
-    case QSerialPort::ReadError:
-    case QSerialPort::WriteError:
-    case QSerialPort::ResourceError:
-        break;
-    default:
-        // Open failures are reported by open(); the rest (e.g. modem lines
-        // that a pseudo-terminal cannot set) do not mean the line is gone.
+    return isOpen() ? line->readAll() : QByteArray();
+}
+
+qint64 SerialPort::bytesLeft() const
+{
+    return isOpen() ? written - line->queued() : written;
+}
+
+void SerialPort::checkLeft()
+{
+    if (!isOpen())
         return;
+    const qint64 count = bytesLeft();
+    if (count > reported_left) {
+        reported_left = count;
+        left_check.setInterval(FirstLeftCheckMs);
+        emit left(count);
+    } else {
+        left_check.setInterval(qMin(left_check.interval() * 2, LastLeftCheckMs));
     }
-    if (!port.isOpen())
-        return;
-    last_error = errorNow(error);
-    // Whatever the system calls it ("Inappropriate ioctl for device" among
-    // others), the line has gone from under the open port.
-    last_error.trouble = PortTrouble::Gone;
-    // Until it is closed, a port whose other end is gone raises this error
-    // again on every turn of the event loop.
-    port.clearError();
-    closePort();
-    emit failed(last_error);
-}
-
-PortError SerialPort::heldByAnotherProgram() const
-{
-    PortError error;
-    error.number = QSerialPort::PermissionError;
-    error.description = QString::fromLocal8Bit(std::strerror(EWOULDBLOCK));
-    error.portName = opened_path;
-    error.trouble = PortTrouble::InUse;
-    return error;
-}
-
-PortError SerialPort::errorNow(int number) const
-{
-    PortError error;
-    error.number = number;
-    error.description = port.errorString();
-    error.portName = opened_path;
-    return error;
+    if (count < written)
+        left_check.start();
 }

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "link/win32_serial_line.h"
 
-#include "link/serial_port.h"
 #include "protocol/protocol.h"
 
 #include <QDeadlineTimer>
@@ -236,13 +235,14 @@ void Win32SerialLine::reportFailure(unsigned long code)
             this, [this, code] { fail(code); }, Qt::QueuedConnection);
 }
 
-void Win32SerialLine::write(QByteArrayView bytes)
+qint64 Win32SerialLine::write(QByteArrayView bytes)
 {
-    if (!handle || bytes.isEmpty())
-        return;
+    if (!handle)
+        return 0;
     QMutexLocker lock(&outgoing_mutex);
     outgoing.append(bytes);
     outgoing_added.wakeOne();
+    return bytes.size();
 }
 
 QByteArray Win32SerialLine::readAll()
@@ -295,4 +295,14 @@ void Win32SerialLine::fail(unsigned long code)
         return;
     close();
     emit failed(errorFor(code, path, false));
+}
+
+std::unique_ptr<SerialLine> systemSerialLine(const QString &path)
+{
+    return std::make_unique<Win32SerialLine>(path);
+}
+
+PortError missingPortError(const QString &path)
+{
+    return Win32SerialLine::errorFor(ERROR_FILE_NOT_FOUND, path, true);
 }

@@ -26,12 +26,13 @@ public:
 
     bool open(PortError &error) override;
     bool isOpen() const override { return handle != nullptr; }
-    void write(QByteArrayView bytes) override;
+    qint64 write(QByteArrayView bytes) override;
     QByteArray readAll() override;
     // What the driver has not taken yet plus its output queue; once closed,
     // what the close dropped.
     qint64 queued() const override;
     void close() override;
+    qintptr nativeHandle() const override { return handle ? qintptr(handle) : -1; }
 
     // "\\.\COM1" for "COM1": the name under which Windows opens every port,
     // COM10 and above included.

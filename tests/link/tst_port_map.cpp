@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSerialPort>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>

@@ -1,0 +1,345 @@
+// SPDX-License-Identifier: MIT
+// The serial port on Linux: Qt Serial Port, with the locks other programs
+// look for and the ones it does not take.
+#include "link/serial_line.h"
+
+#include "protocol/protocol.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QSerialPort>
+#include <QStandardPaths>
+#include <QSysInfo>
+#include <QThread>
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+
+#include <fcntl.h>
+#include <grp.h>
+#include <pwd.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+// One character at the line's rate.
+constexpr unsigned long CharacterMicroseconds =
+    protocol::BitsPerCharacter * 1000000 / protocol::BaudRate + 1;
+
+// The group that may use the device, when its mode lets that group read and write.
+QString owningGroup(const QString &path)
+{
+    struct stat st;
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return {};
+    if ((st.st_mode & (S_IRGRP | S_IWGRP)) != (S_IRGRP | S_IWGRP))
+        return {};
+    const group *owner = ::getgrgid(st.st_gid);
+    return owner ? QString::fromLocal8Bit(owner->gr_name) : QString();
+}
+
+// A descriptor of the device of our own, held while QSerialPort opens its
+// own: another program's lock is seen before the port applies our line
+// settings to a line that program uses, and the device sees no last close
+// (which may drop its modem lines) in between.
+class LockProbe
+{
+public:
+    explicit LockProbe(const QString &path)
+        : fd(::open(QFile::encodeName(path).constData(),
+                    O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC)),
+          open_errno(fd < 0 ? errno : 0)
+    {
+    }
+    ~LockProbe()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
+    LockProbe(const LockProbe &) = delete;
+    LockProbe &operator=(const LockProbe &) = delete;
+
+    // A device that cannot be opened or locked here is left to the port's own
+    // open, which tells why. Exclusive mode (TIOCEXCL) refuses others but
+    // not root: it is asked for, so that root does not share the line either.
+    bool heldElsewhere() const
+    {
+        if (fd < 0)
+            return open_errno == EBUSY;
+#ifdef TIOCGEXCL
+        int exclusive = 0;
+        if (::ioctl(fd, TIOCGEXCL, &exclusive) == 0 && exclusive != 0)
+            return true;
+#endif
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+            ::flock(fd, LOCK_UN);
+            return false;
+        }
+        return errno == EWOULDBLOCK;
+    }
+
+private:
+    int fd;
+    int open_errno;
+};
+
+// Where QSerialPort keeps the lock file of `path`: the first of its folders
+// that can be read and holds the file or can take it.
+QString lockFileOf(const QString &path)
+{
+    QString name = path.startsWith(QLatin1String("/dev/")) ? path.mid(5) : path;
+    name.replace(u'/', u'_');
+    for (const QString &dir :
+         {QStringLiteral("/var/lock"), QStringLiteral("/etc/locks"),
+          QStringLiteral("/var/spool/locks"), QStringLiteral("/var/spool/uucp"),
+          QStringLiteral("/tmp"), QStringLiteral("/var/tmp"), QStringLiteral("/var/lock/lockdev"),
+          QStringLiteral("/run/lock"),
+          QStandardPaths::writableLocation(QStandardPaths::TempLocation)}) {
+        const QString file = dir + QStringLiteral("/LCK..") + name;
+        const QFileInfo info(dir);
+        if (info.isReadable() && (QFileInfo::exists(file) || info.isWritable()))
+            return file;
+    }
+    return {};
+}
+
+// True when the lock file names a process of this machine that has ended.
+// Its first line is the process id, as QLockFile and the UUCP convention
+// write it; a third line, where there is one, the machine.
+bool lockOutlivedItsProgram(const QString &file)
+{
+    QFile lock(file);
+    if (!lock.open(QIODevice::ReadOnly))
+        return false;
+    const QList<QByteArray> lines = lock.read(256).split('\n');
+    bool number = false;
+    const qint64 pid = lines.value(0).trimmed().toLongLong(&number);
+    if (!number || pid <= 0)
+        return false;
+    const QByteArray host = lines.value(2).trimmed();
+    if (!host.isEmpty() && host != QSysInfo::machineHostName().toLocal8Bit())
+        return false;
+    return ::kill(pid_t(pid), 0) != 0 && errno == ESRCH;
+}
+
+QString ownerOf(const QString &file)
+{
+    struct stat st;
+    if (::stat(QFile::encodeName(file).constData(), &st) != 0)
+        return {};
+    const passwd *owner = ::getpwuid(st.st_uid);
+    return owner ? QString::fromLocal8Bit(owner->pw_name) : QString::number(st.st_uid);
+}
+
+// QSerialPort folds many causes into a few numbers; the path tells them apart.
+PortTrouble troubleAtOpen(int number, const QString &path)
+{
+    switch (number) {
+    case QSerialPort::DeviceNotFoundError:
+        // A link that an adapter pulled out has left behind.
+        return QFileInfo(path).isSymLink() ? PortTrouble::Gone : PortTrouble::NotPresent;
+    case QSerialPort::PermissionError: {
+        // Refused by the device's own permissions; otherwise by another
+        // program's lock file or exclusive mode.
+        const QByteArray native = QFile::encodeName(path);
+        if (::faccessat(AT_FDCWD, native.constData(), R_OK | W_OK, AT_EACCESS) != 0 &&
+            (errno == EACCES || errno == EPERM))
+            return PortTrouble::NoPermission;
+    }
+        return PortTrouble::InUse;
+    case QSerialPort::ResourceError:
+        // The path is there, but no port answers behind it.
+        return PortTrouble::NotPresent;
+    default:
+        return PortTrouble::Other;
+    }
+}
+
+class QtSerialLine final : public SerialLine
+{
+public:
+    explicit QtSerialLine(const QString &path) : path(path)
+    {
+        port.setPortName(path);
+        connect(&port, &QSerialPort::readyRead, this, &SerialLine::received);
+        connect(&port, &QSerialPort::errorOccurred, this, &QtSerialLine::onError);
+        connect(&port, &QSerialPort::bytesWritten, this, &SerialLine::wrote);
+    }
+    ~QtSerialLine() override { close(); }
+
+    bool open(PortError &why) override;
+    bool isOpen() const override { return port.isOpen(); }
+    qint64 write(QByteArrayView bytes) override { return port.write(bytes.data(), bytes.size()); }
+    QByteArray readAll() override { return port.readAll(); }
+    // Still in QSerialPort's buffer, or in the driver's output queue.
+    qint64 queued() const override
+    {
+        if (!port.isOpen())
+            return dropped;
+        int in_driver = 0;
+        ::ioctl(port.handle(), TIOCOUTQ, &in_driver);
+        return port.bytesToWrite() + in_driver;
+    }
+    void drain(const QDeadlineTimer &deadline) override;
+    void close() override;
+    qintptr nativeHandle() const override { return port.isOpen() ? port.handle() : -1; }
+    QString lockFile() const override;
+
+private:
+    void onError(QSerialPort::SerialPortError error);
+    PortError errorNow(int number) const;
+    // Another program holds the device's lock (flock()).
+    PortError heldByAnotherProgram() const;
+    // A refused open: another program's lock file, or one that outlived its program.
+    PortTrouble lockFileTrouble(PortError &why) const;
+
+    QString path;
+    QSerialPort port;
+    qint64 dropped = 0;
+};
+
+bool QtSerialLine::open(PortError &why)
+{
+    const LockProbe probe(path);
+    if (probe.heldElsewhere()) {
+        why = heldByAnotherProgram();
+        return false;
+    }
+    port.setBaudRate(protocol::BaudRate);
+    port.setDataBits(QSerialPort::Data8);
+    port.setParity(QSerialPort::NoParity);
+    port.setStopBits(QSerialPort::OneStop);
+    port.setFlowControl(QSerialPort::NoFlowControl);
+    if (!port.open(QIODevice::ReadWrite)) {
+        why = errorNow(port.error());
+        why.trouble = troubleAtOpen(why.number, path);
+        if (why.trouble == PortTrouble::NoPermission)
+            why.group = owningGroup(path);
+        if (why.trouble == PortTrouble::InUse)
+            why.trouble = lockFileTrouble(why);
+        port.clearError();
+        return false;
+    }
+    dropped = 0;
+    // QSerialPort's lock file and exclusive mode keep out the programs that
+    // look for them; a terminal program that only takes flock() on the device
+    // is kept out by this. Nothing may be written to a line another program reads.
+    if (::flock(port.handle(), LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK)
+        return true; // a device that cannot be locked is not shared for that
+    why = heldByAnotherProgram();
+    port.close();
+    return false;
+}
+
+QString QtSerialLine::lockFile() const
+{
+    const QString file = port.isOpen() ? lockFileOf(path) : QString();
+    QFile lock(file);
+    // QSerialPort writes this process's id on the first line.
+    if (file.isEmpty() || !lock.open(QIODevice::ReadOnly) ||
+        lock.readLine().trimmed() != QByteArray::number(QCoreApplication::applicationPid()))
+        return {};
+    return file;
+}
+
+PortTrouble QtSerialLine::lockFileTrouble(PortError &why) const
+{
+    const QString file = lockFileOf(path);
+    if (!file.isEmpty() && lockOutlivedItsProgram(file)) {
+        why.lockFile = QFileInfo(file).canonicalFilePath();
+        why.lockOwner = ownerOf(file);
+        return PortTrouble::StaleLock;
+    }
+    return PortTrouble::InUse;
+}
+
+// Handed to the driver is not yet on the line: a UART may still hold the
+// bytes, and closing puts back the line settings that the port had before.
+void QtSerialLine::drain(const QDeadlineTimer &deadline)
+{
+    // QSerialPort::close() discards what has not been handed to the driver yet.
+    while (port.isOpen() && port.bytesToWrite() > 0 && !deadline.hasExpired()) {
+        if (!port.waitForBytesWritten(int(deadline.remainingTime())))
+            break;
+    }
+    int in_driver = 0;
+    while (port.isOpen() && !deadline.hasExpired() &&
+           ::ioctl(port.handle(), TIOCOUTQ, &in_driver) == 0 && in_driver > 0)
+        QThread::usleep(CharacterMicroseconds);
+}
+
+void QtSerialLine::close()
+{
+    if (!port.isOpen())
+        return;
+    dropped = queued();
+    // A real port's driver would hold the close until its queue drains, up
+    // to half a minute on a stalled line, and send the rest after all.
+    if (dropped > 0)
+        ::tcflush(port.handle(), TCOFLUSH);
+    port.close();
+}
+
+void QtSerialLine::onError(QSerialPort::SerialPortError error)
+{
+    switch (error) {
+    case QSerialPort::ReadError:
+    case QSerialPort::WriteError:
+    case QSerialPort::ResourceError:
+        break;
+    default:
+        // Open failures are reported by open(); the rest (e.g. modem lines
+        // that a pseudo-terminal cannot set) do not mean the line is gone.
+        return;
+    }
+    if (!port.isOpen())
+        return;
+    PortError why = errorNow(error);
+    // Whatever the system calls it ("Inappropriate ioctl for device" among
+    // others), the line has gone from under the open port.
+    why.trouble = PortTrouble::Gone;
+    // Until it is closed, a port whose other end is gone raises this error
+    // again on every turn of the event loop.
+    port.clearError();
+    close();
+    emit failed(why);
+}
+
+PortError QtSerialLine::heldByAnotherProgram() const
+{
+    PortError error;
+    error.number = QSerialPort::PermissionError;
+    error.description = QString::fromLocal8Bit(std::strerror(EWOULDBLOCK));
+    error.trouble = PortTrouble::InUse;
+    return error;
+}
+
+PortError QtSerialLine::errorNow(int number) const
+{
+    PortError error;
+    error.number = number;
+    error.description = port.errorString();
+    return error;
+}
+
+} // namespace
+
+std::unique_ptr<SerialLine> systemSerialLine(const QString &path)
+{
+    return std::make_unique<QtSerialLine>(path);
+}
+
+PortError missingPortError(const QString &path)
+{
+    PortError error;
+    error.number = QSerialPort::DeviceNotFoundError;
+    error.description = QString::fromLocal8Bit(std::strerror(ENOENT));
+    error.trouble = troubleAtOpen(QSerialPort::DeviceNotFoundError, path);
+    return error;
+}
