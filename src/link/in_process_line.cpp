@@ -10,6 +10,7 @@ namespace {
 // What the console has not read yet, at most; more is dropped, as a port's
 // full receive buffer drops it.
 constexpr qsizetype MaxUnread = 64 * 1024;
+const QString EndedText = QStringLiteral("The simulated instrument has ended.");
 } // namespace
 
 // The console's end: open and close are the port's, the bytes the line's.
@@ -19,16 +20,16 @@ public:
     InProcessConsoleEnd(InProcessLine *line, QObject *parent) : SerialLine(parent), line(line) {}
     ~InProcessConsoleEnd() override { close(); }
 
-    bool open(PortError &error) override
+    bool open(PortError &why) override
     {
         if (!line) {
-            error.description = QStringLiteral("The simulated instrument has ended.");
-            error.trouble = PortTrouble::NotPresent;
+            why.description = EndedText;
+            why.trouble = PortTrouble::NotPresent;
             return false;
         }
         if (line->console_end && line->console_end != this) {
-            error.description = QStringLiteral("The simulated instrument's line is open already.");
-            error.trouble = PortTrouble::InUse;
+            why.description = QStringLiteral("The simulated instrument's line is open already.");
+            why.trouble = PortTrouble::InUse;
             return false;
         }
         line->console_end = this;
@@ -76,6 +77,17 @@ public:
         if (opened)
             emit received();
     }
+    // The instrument's end went away, as an unplugged cable does.
+    void hangUp()
+    {
+        if (!opened)
+            return;
+        opened = false;
+        PortError why;
+        why.description = EndedText;
+        why.trouble = PortTrouble::Gone;
+        emit failed(why);
+    }
 
 private:
     QPointer<InProcessLine> line;
@@ -99,6 +111,14 @@ InProcessLine::InProcessLine(const QString &name, QObject *parent)
 InProcessLine::~InProcessLine()
 {
     registry().remove(line_name);
+    if (console_end)
+        QMetaObject::invokeMethod(
+            console_end,
+            [end = console_end] {
+                if (end)
+                    static_cast<InProcessConsoleEnd *>(end.data())->hangUp();
+            },
+            Qt::QueuedConnection);
 }
 
 InProcessLine *InProcessLine::named(const QString &name)

@@ -362,8 +362,9 @@ PortTarget PortMap::resolve(int portNumber) const
 {
     PortTarget at = locate(portNumber);
 #ifndef Q_OS_WIN
-    // The standard name is what the serial driver reports on as it is.
-    if (at.origin != PortOrigin::Standard)
+    // The standard name is what the serial driver reports on as it is; a
+    // simulated line is this program's own, and may be no file at all.
+    if (at.origin != PortOrigin::Standard && at.origin != PortOrigin::Simulated)
         at.missing = missingEnd(at.path);
 #endif
     return at;

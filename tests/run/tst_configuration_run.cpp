@@ -1,10 +1,9 @@
 // SPDX-License-Identifier: MIT
-// One configuration run without a window, over a real pseudo-terminal: the
+// One configuration run without a window, over the in-process line: the
 // stop frame that every ending still sends, the record's lines, and the port
 // lost while an output is fed.
 #include "csv_reader.h"
-#include "port_routes.h"
-#include "pty_instrument.h"
+#include "line_instrument.h"
 
 #include "run/configuration_run.h"
 
@@ -49,7 +48,7 @@ private slots:
 
 private:
     std::unique_ptr<QTemporaryDir> dir;
-    std::unique_ptr<PtyInstrument> instrument;
+    std::unique_ptr<LineInstrument> instrument;
     std::unique_ptr<DeviceLink> link;
     std::unique_ptr<ConfigurationRun> run;
 };
@@ -57,10 +56,9 @@ private:
 void TestConfigurationRun::init()
 {
     dir = std::make_unique<QTemporaryDir>();
-    instrument = std::make_unique<PtyInstrument>();
-    QVERIFY(instrument->isValid());
+    instrument = std::make_unique<LineInstrument>();
     link = std::make_unique<DeviceLink>();
-    link->port().setPortMap(everyPortTo(instrument->slavePath()));
+    link->port().setPortMap(instrument->portMap());
     run = std::make_unique<ConfigurationRun>(*link);
     run->setRecordFolder(dir->path());
     QVERIFY(run->start(1));
