@@ -52,6 +52,7 @@ public:
                     emit line->receivedFromConsole(copy);
             },
             Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, &SerialLine::wrote, Qt::QueuedConnection);
         return bytes.size();
     }
     QByteArray readAll() override

@@ -1,26 +1,27 @@
 // SPDX-License-Identifier: MIT
-// The record of each configuration run as the main window keeps it, over a
-// real pseudo-terminal with the test playing the instrument: every line read
-// back by a real CSV reader.
+// The record of each configuration run as the main window keeps it, over the
+// in-process line with the test playing the instrument: every line read back
+// by a real CSV reader.
 #include "console_test_support.h"
 
 #include "app/module1.h"
+#include "line_instrument.h"
 #include "link/serial_port.h"
-#include "port_routes.h"
-#include "pty_instrument.h"
 
 #include <QDateTime>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <sys/resource.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <memory>
+
+#ifdef Q_OS_UNIX
+#include <sys/resource.h>
+#endif
 
 using namespace consoletest;
 using console::ConsoleState;
@@ -73,7 +74,7 @@ private:
     // A button that writes, and its frame on the line.
     void press(const char *button, const QByteArray &frame);
 
-    std::unique_ptr<PtyInstrument> instrument;
+    std::unique_ptr<LineInstrument> instrument;
     std::unique_ptr<QTemporaryDir> work;
     QString folder;
     std::unique_ptr<Orvane> orvane;
@@ -82,13 +83,12 @@ private:
 void TestOrvaneRecord::init()
 {
     Module1::device_found = 0;
-    instrument = std::make_unique<PtyInstrument>();
-    QVERIFY(instrument->isValid());
+    instrument = std::make_unique<LineInstrument>();
     work = std::make_unique<QTemporaryDir>();
     QVERIFY(work->isValid());
     folder = work->filePath(QStringLiteral("runs"));
     orvane = std::make_unique<Orvane>();
-    orvane->setPortMap(everyPortTo(instrument->slavePath()));
+    orvane->setPortMap(instrument->portMap());
     orvane->setRunRecordFolder(folder);
     orvane->show();
     QVERIFY(QTest::qWaitForWindowActive(orvane.get()));
@@ -160,8 +160,7 @@ void TestOrvaneRecord::shouldRecordWholeRunAsItHappened()
              qPrintable(files.first()));
     const CsvRows rows = readCsv(QDir(folder).filePath(files.first()));
     const CsvRows expected = {
-        row("start",
-            "Com 2 (" + instrument->slavePath() + " -> " + instrument->deviceSlavePath() + ")"),
+        row("start", "Com 2 (" + instrument->path() + ")"),
         row("sent", "#1$"),
         reading(found),
         row("sent", "#2$"),
@@ -206,8 +205,7 @@ void TestOrvaneRecord::shouldRecordRefusalsBeforeFirstFrame()
     QCOMPARE(instrument->receive(3), QByteArray("#3$"));
 
     const CsvRows expected = {
-        row("start",
-            "Com 1 (" + instrument->slavePath() + " -> " + instrument->deviceSlavePath() + ")"),
+        row("start", "Com 1 (" + instrument->path() + ")"),
         row("sent", "#1$"),
         row("refused", "Feed Zero For Calibration"),
         row("refused", "Feed span For Calibration"),
@@ -251,7 +249,9 @@ void TestOrvaneRecord::shouldWarnOnceAndRunOnWhenRecordCannotBeWritten_data()
     QTest::addColumn<int>("trouble");
     QTest::addColumn<int>("reason");
     QTest::newRow("the folder is a file") << int(FolderIsFile) << ENOTDIR;
+#ifdef Q_OS_UNIX
     QTest::newRow("the file cannot grow after its first lines") << int(FileStopsGrowing) << EFBIG;
+#endif
 }
 
 // One message per run that names the file or folder and the reason; the
@@ -265,15 +265,18 @@ void TestOrvaneRecord::shouldWarnOnceAndRunOnWhenRecordCannotBeWritten()
         QFile blocker(folder);
         QVERIFY(blocker.open(QIODevice::WriteOnly));
     }
+#ifdef Q_OS_UNIX
     rlimit unlimited{};
     QVERIFY(getrlimit(RLIMIT_FSIZE, &unlimited) == 0);
     const auto onTooLarge = std::signal(SIGXFSZ, SIG_IGN);
+#endif
     MessageCloser operatorCloses;
 
     for (int run = 1; run <= 2; ++run) {
         startRun();
         answer("#0001000200030004$", {"0001", "0002", "0003", "0004"});
         QString named = folder;
+#ifdef Q_OS_UNIX
         if (trouble == FileStopsGrowing) {
             // This run's: a later second, or the same one with a suffix.
             const QStringList files = QDir(folder).entryList({"*.csv"}, QDir::Files, QDir::Name);
@@ -283,12 +286,15 @@ void TestOrvaneRecord::shouldWarnOnceAndRunOnWhenRecordCannotBeWritten()
             full.rlim_cur = QFileInfo(named).size();
             QVERIFY(setrlimit(RLIMIT_FSIZE, &full) == 0);
         }
+#endif
         press("Feed_Zero", "#2$");
         press("Stop_Feed_zero", "#3$");
         answer("#0001000200030005$", {"0001", "0002", "0003", "0005"});
         press("Save_cmd", "#8$");
         trigger("mnuOperation_stop_capture");
+#ifdef Q_OS_UNIX
         QVERIFY(setrlimit(RLIMIT_FSIZE, &unlimited) == 0);
+#endif
         QCOMPARE(instrument->receiveFor(100), QByteArray());
         QCOMPARE(orvane->consoleState(), ConsoleState::Idle);
 
@@ -303,7 +309,9 @@ void TestOrvaneRecord::shouldWarnOnceAndRunOnWhenRecordCannotBeWritten()
         if (trouble == FileStopsGrowing)
             QCOMPARE(readCsv(named).size(), 4); // header, start, "#1$", the reading
     }
+#ifdef Q_OS_UNIX
     std::signal(SIGXFSZ, onTooLarge);
+#endif
 
     if (trouble == FolderIsFile)
         QVERIFY(QFile::remove(folder));
