@@ -2,54 +2,18 @@
 #include "link/port_map.h"
 
 #include "ending/regular_file.h"
+#include "link/port_devices.h"
 
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#ifdef Q_OS_WIN
-#include "link/port_info_win.h"
-#else
-#include <QSerialPortInfo>
-#endif
 #include <QSet>
 #include <QStringView>
 
-#include <cerrno>
 #include <utility>
 
-#include <fcntl.h>
-#ifdef Q_OS_WIN
-#include <io.h>
-#include <windows.h>
-#else
-#include <sys/stat.h>
-#endif
-
 namespace {
-
-#ifndef Q_OS_WIN
-bool isLink(const QString &path, bool *exists)
-{
-    struct stat st;
-    *exists = ::lstat(QFile::encodeName(path).constData(), &st) == 0;
-    return *exists && S_ISLNK(st.st_mode);
-}
-
-// The first name along a chain of links that is not there; empty when the
-// chain ends at something that is. lstat, not stat: a dangling link is seen.
-QString missingEnd(const QString &path)
-{
-    QString at = path;
-    for (int hop = 0; hop < 16; ++hop) {
-        bool exists = false;
-        if (!isLink(at, &exists))
-            return exists ? QString() : at;
-        at = QFileInfo(at).symLinkTarget();
-    }
-    return at; // a loop of links leads nowhere either
-}
-#endif
 
 using Expected = SettingsFileProblem::Expected;
 
@@ -155,42 +119,6 @@ int portKey(QStringView key)
     return n >= PortMap::FirstPort && n <= PortMap::LastPort ? n : 0;
 }
 
-// What the system knows of the serial port at the end of `path`.
-void whatIsThere(const QString &path, PortDescription *description)
-{
-#ifdef Q_OS_WIN
-    const WindowsPortInfo info = windowsPortInfo(path);
-    if (!info.present) {
-        description->kind = PortDescription::Kind::Absent;
-        return;
-    }
-    for (const QString &part : {info.friendlyName, info.manufacturer}) {
-        if (!part.isEmpty())
-            description->details += part;
-    }
-    description->kind =
-        info.usb ? PortDescription::Kind::UsbAdapter : PortDescription::Kind::SerialPort;
-#else
-    const QString device = QFileInfo(path).canonicalFilePath();
-    if (device.isEmpty()) {
-        description->kind = PortDescription::Kind::Absent;
-        return;
-    }
-    const QSerialPortInfo info(device);
-    if (info.isNull()) {
-        description->kind = PortDescription::Kind::NotListed;
-        return;
-    }
-    for (const QString &part : {info.description(), info.manufacturer()}) {
-        if (!part.isEmpty())
-            description->details += part;
-    }
-    description->serialNumber = info.serialNumber();
-    description->kind = info.hasVendorIdentifier() ? PortDescription::Kind::UsbAdapter
-                                                   : PortDescription::Kind::SerialPort;
-#endif
-}
-
 } // namespace
 
 PortMap::PortMap(Paths commandLine, const QString &settingsFile)
@@ -206,11 +134,8 @@ PortMap::PortMap(Paths commandLine, const QString &settingsFile)
     if (!settings_file.isEmpty() && stray != settings_file &&
         (QFileInfo::exists(stray) || QFileInfo(stray).isSymLink()))
         stray_problem = {Expected::NoStrayFile, stray, 0, settings_file, 0};
-#ifndef Q_OS_WIN
-    // A path typed on the command line is relative to where the console starts.
     for (QString &path : command_line)
-        path = QFileInfo(path).absoluteFilePath();
-#endif
+        path = portdevices::fromCommandLine(path);
 }
 
 // Line by line, so that every line is either understood or reported: a typo
@@ -295,11 +220,7 @@ void PortMap::readSettingsFile(const QString &fileName)
 
 QString PortMap::userSettingsFile()
 {
-#ifdef Q_OS_WIN
-    const char *variable = "APPDATA", *usual = "/AppData/Roaming", *suffix = ".ini";
-#else
-    const char *variable = "XDG_CONFIG_HOME", *usual = "/.config", *suffix = ".conf";
-#endif
+    const auto [variable, usual, suffix] = portdevices::settingsPlace;
     QString folder = QDir::fromNativeSeparators(qEnvironmentVariable(variable));
     // The XDG rules ignore a relative path; Qt 6.4 would take it from the folder
     // the console starts in.
@@ -336,37 +257,22 @@ PortTarget PortMap::locate(int portNumber) const
         at.origin = PortOrigin::SettingsFile;
         at.settingsFile = settings_file;
         at.settingsLine = settings_lines.value(portNumber);
-#ifdef Q_OS_WIN
-        at.path = *it;
-#else
-        // A bare name is a device, as for any serial port name: "ttyUSB0".
-        at.path = QDir(device_dir).absoluteFilePath(*it);
-#endif
+        at.path = portdevices::fromSettings(device_dir, *it);
         return at;
     }
     // The file may have meant this port in a line it could not understand.
     at.settings = settingsProblem();
-#ifdef Q_OS_WIN
-    at.path = QStringLiteral("COM%1").arg(portNumber);
-#else
-    const QString alias = QStringLiteral("%1/com%2").arg(device_dir).arg(portNumber);
-    bool exists = false;
-    isLink(alias, &exists);
-    at.origin = exists ? PortOrigin::Alias : PortOrigin::Standard;
-    at.path = exists ? alias : QStringLiteral("%1/ttyS%2").arg(device_dir).arg(portNumber - 1);
-#endif
+    portdevices::standardName(device_dir, at);
     return at;
 }
 
 PortTarget PortMap::resolve(int portNumber) const
 {
     PortTarget at = locate(portNumber);
-#ifndef Q_OS_WIN
     // The standard name is what the serial driver reports on as it is; a
     // simulated line is this program's own, and may be no file at all.
     if (at.origin != PortOrigin::Standard && at.origin != PortOrigin::Simulated)
-        at.missing = missingEnd(at.path);
-#endif
+        at.missing = portdevices::missingEnd(at.path);
     return at;
 }
 
@@ -379,14 +285,10 @@ PortDescription PortMap::describe(int portNumber) const
         description.kind = PortDescription::Kind::Missing;
         return description;
     }
-#ifndef Q_OS_WIN
-    const QString device = QFileInfo(at.path).canonicalFilePath();
-    if (!device.isEmpty() && device != at.path)
-        description.device = device;
-#endif
+    description.device = portdevices::deviceBehind(at.path);
     if (at.origin == PortOrigin::Simulated)
         description.kind = PortDescription::Kind::Simulated;
     else
-        whatIsThere(at.path, &description);
+        portdevices::describe(at.path, description);
     return description;
 }
