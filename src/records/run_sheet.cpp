@@ -534,36 +534,34 @@ QString notAFile(regularfile::Kind kind)
 // A record is read only from a regular file: a FIFO would hold the reader, a
 // device would never end, and opening a serial port raises its lines. Why
 // not, in words.
-std::optional<QString> openRecord(QFile &record, const QString &path)
+bool openRecord(QFile &record, const QString &path, QString &why)
 {
     const regularfile::Opened opened = regularfile::open(record, path);
-    switch (opened.kind) {
-    case regularfile::Kind::File:
-        return std::nullopt;
-    case regularfile::Kind::Missing:
-        return qt_error_string(ENOENT);
-    case regularfile::Kind::Unreadable:
-        return opened.error;
-    default:
-        return notAFile(opened.kind);
-    }
+    if (opened.kind == regularfile::Kind::File)
+        return true;
+    why = opened.kind == regularfile::Kind::Missing      ? qt_error_string(ENOENT)
+          : opened.kind == regularfile::Kind::Unreadable ? opened.error
+                                                         : notAFile(opened.kind);
+    return false;
 }
 
 // The sheet's bytes at `path`, replacing a sheet there, but never through a
 // link or into anything other than a file; the reason when it cannot be
 // done, in the system's words.
-std::optional<QString> replaceFile(const QString &path, const QByteArray &bytes)
+bool replaceFile(const QString &path, const QByteArray &bytes, QString &why)
 {
 #ifdef Q_OS_WIN
     const QFileInfo at(path);
-    if (at.isSymLink())
-        return tr("it is a link, and nothing is written through one");
-    if (at.exists() && !at.isFile())
-        return tr("it is not a file");
     QSaveFile out(path);
-    if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.commit())
-        return out.errorString();
-    return std::nullopt;
+    if (at.isSymLink())
+        why = tr("it is a link, and nothing is written through one");
+    else if (at.exists() && !at.isFile())
+        why = tr("it is not a file");
+    else if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.commit())
+        why = out.errorString();
+    else
+        return true;
+    return false;
 #else
     // A new file beside it, synced, then renamed over the name: a reader never
     // finds half a sheet, a rename replaces a link put there meanwhile rather
@@ -572,19 +570,21 @@ std::optional<QString> replaceFile(const QString &path, const QByteArray &bytes)
     const QByteArray name = QFile::encodeName(path);
     struct stat st;
     const bool replacing = ::lstat(name.constData(), &st) == 0;
-    if (replacing && !S_ISREG(st.st_mode))
-        return notAFile(regularfile::kindOfMode(st.st_mode));
-    if (!replacing && errno != ENOENT)
-        return qt_error_string(errno);
+    if (replacing && !S_ISREG(st.st_mode)) {
+        why = notAFile(regularfile::kindOfMode(st.st_mode));
+        return false;
+    }
+    int error = replacing || errno == ENOENT ? 0 : errno;
     QByteArray temp;
     int fd = -1;
-    for (int tries = 1; fd < 0; ++tries) {
+    for (int tries = 1; !error && fd < 0; ++tries) {
         temp = name + ".tmp" + QByteArray::number(QRandomGenerator::global()->generate(), 36);
         fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0 && (errno != EEXIST || tries == 16))
-            return qt_error_string(errno);
+            error = errno;
     }
-    int error = replacing && ::fchmod(fd, st.st_mode & 07777) != 0 ? errno : 0;
+    if (!error && replacing && ::fchmod(fd, st.st_mode & 07777) != 0)
+        error = errno;
     for (qsizetype done = 0; !error && done < bytes.size();) {
         const ssize_t n = ::write(fd, bytes.constData() + done, std::size_t(bytes.size() - done));
         if (n > 0)
@@ -594,72 +594,63 @@ std::optional<QString> replaceFile(const QString &path, const QByteArray &bytes)
     }
     if (!error && ::fsync(fd) != 0)
         error = errno;
-    if (::close(fd) != 0 && !error)
+    if (fd >= 0 && ::close(fd) != 0 && !error)
         error = errno;
     if (!error && ::rename(temp.constData(), name.constData()) != 0)
         error = errno;
     if (!error)
-        return std::nullopt;
-    ::unlink(temp.constData());
-    return qt_error_string(error);
+        return true;
+    if (fd >= 0)
+        ::unlink(temp.constData());
+    why = qt_error_string(error);
+    return false;
 #endif
 }
 
 } // namespace
 
-std::variant<RecordedRun, Result> read(const QString &recordPath,
-                                       const std::atomic<bool> *cancelled)
+bool read(const QString &recordPath, RecordedRun &run, QString &why,
+          const std::atomic<bool> *cancelled)
 {
-    Result refused;
-    refused.status = Result::NotARecord;
-    refused.sheetPath = sheetPathFor(recordPath);
     QFile record;
-    if (const auto why = openRecord(record, recordPath)) {
-        refused.message = tr("Cannot read %1: %2").arg(recordPath, *why);
-        return refused;
+    if (!openRecord(record, recordPath, why)) {
+        why = tr("Cannot read %1: %2").arg(recordPath, why);
+        return false;
     }
-    auto run = RecordedRun::read(record, QFileInfo(recordPath).fileName(), cancelled);
-    if (const QString *why = std::get_if<QString>(&run)) {
-        refused.message =
-            record.error() != QFileDevice::NoError
-                ? tr("Cannot read %1: %2").arg(recordPath, *why)
-                : tr("%1 is not a run record of this console: %2").arg(recordPath, *why);
-        return refused;
-    }
-    return std::get<RecordedRun>(std::move(run));
+    if (run.read(record, QFileInfo(recordPath).fileName(), why, cancelled))
+        return true;
+    why = record.error() != QFileDevice::NoError
+              ? tr("Cannot read %1: %2").arg(recordPath, why)
+              : tr("%1 is not a run record of this console: %2").arg(recordPath, why);
+    return false;
 }
 
-Result write(const RecordedRun &run, const QString &recordPath, const QLocale &locale)
+bool write(const RecordedRun &run, const QString &recordPath, QString &why, const QLocale &locale)
 {
-    Result result;
-    result.sheetPath = sheetPathFor(recordPath);
+    const QString sheetPath = sheetPathFor(recordPath);
     const QByteArray pdf = render(run, paperFor(locale));
-    const std::optional<QString> why =
-        pdf.isEmpty() ? tr("the page could not be drawn") : replaceFile(result.sheetPath, pdf);
-    if (why) {
-        result.status = Result::CannotWrite;
-        result.message =
-            tr("Cannot write the calibration sheet %1: %2").arg(result.sheetPath, *why);
-    }
-    return result;
+    if (pdf.isEmpty())
+        why = tr("the page could not be drawn");
+    else if (replaceFile(sheetPath, pdf, why))
+        return true;
+    why = tr("Cannot write the calibration sheet %1: %2").arg(sheetPath, why);
+    return false;
 }
 
 Result make(const QString &recordPath, const QLocale &locale, const std::atomic<bool> *cancelled)
 {
-    const auto given_up = [&recordPath] {
-        Result result;
+    const auto givenUp = [cancelled] { return cancelled && *cancelled; };
+    Result result{Result::Written, sheetPathFor(recordPath), {}};
+    RecordedRun run;
+    QString why;
+    const bool isRecord = !givenUp() && read(recordPath, run, why, cancelled);
+    if (givenUp())
         result.status = Result::Cancelled;
-        result.sheetPath = sheetPathFor(recordPath);
-        return result;
-    };
-    if (cancelled && *cancelled)
-        return given_up();
-    auto run = read(recordPath, cancelled);
-    if (cancelled && *cancelled)
-        return given_up();
-    if (const Result *refused = std::get_if<Result>(&run))
-        return *refused;
-    return write(std::get<RecordedRun>(run), recordPath, locale);
+    else if (!isRecord)
+        result = {Result::NotARecord, result.sheetPath, why};
+    else if (!write(run, recordPath, why, locale))
+        result = {Result::CannotWrite, result.sheetPath, why};
+    return result;
 }
 
 } // namespace runsheet

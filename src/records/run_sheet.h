@@ -8,7 +8,6 @@
 #include "records/recorded_run.h"
 
 #include <atomic>
-#include <variant>
 
 // The calibration sheet of a run: one PDF page (more for a long run) made from
 // the record alone, to print and sign: as found, what was done, as left,
@@ -38,12 +37,13 @@ struct Result
 Result make(const QString &recordPath, const QLocale &locale = QLocale::system(),
             const std::atomic<bool> *cancelled = nullptr);
 
-// The two halves of make(): reading needs no QGuiApplication, so a file that
-// is not a record is refused before any is made.
-std::variant<RecordedRun, Result> read(const QString &recordPath,
-                                       const std::atomic<bool> *cancelled = nullptr);
-Result write(const RecordedRun &run, const QString &recordPath,
-             const QLocale &locale = QLocale::system());
+// The two halves of make(), each false with the technician's message in
+// `why`: reading needs no QGuiApplication, so a file that is not a record is
+// refused before any is made.
+bool read(const QString &recordPath, RecordedRun &run, QString &why,
+          const std::atomic<bool> *cancelled = nullptr);
+bool write(const RecordedRun &run, const QString &recordPath, QString &why,
+           const QLocale &locale = QLocale::system());
 
 // The sheet of a record already read, as PDF bytes.
 QByteArray render(const RecordedRun &run, QPageSize::PageSizeId paper);
