@@ -150,10 +150,8 @@ bool CsvRows::next(QString &why)
         if (++length > MaxLineBytes)
             return tooLong();
         if (quoted) {
-            if (c != '"') {
-                line += c == '\n';
-                fields += char(c);
-            } else if (peek() == '"') {
+            // The run above stopped at a quote: doubled, it is text.
+            if (peek() == '"') {
                 fields += char(get());
             } else {
                 quoted = false;
@@ -253,12 +251,6 @@ QString duration(qint64 ms)
     if (s < 3600)
         return QStringLiteral("%1 min %2 s").arg(s / 60).arg(s % 60, 2, 10, QLatin1Char('0'));
     return QStringLiteral("%1 h %2 min").arg(s / 3600).arg(s / 60 % 60, 2, 10, QLatin1Char('0'));
-}
-
-QString clockOf(const QDateTime &at, const QDate &runDate)
-{
-    return at.toString(at.date() == runDate ? QStringLiteral("HH:mm:ss")
-                                            : QStringLiteral("yyyy-MM-dd HH:mm:ss"));
 }
 
 enum class Kind { Feed, Stop, Range, Saved, Refused, Sent, Unstopped };
@@ -635,6 +627,12 @@ bool readStart(CsvRows &rows, LineShape &shape, RecordedRun &run, QString &why)
 std::array<QString, protocol::FieldCount> fieldList(const protocol::StatusFields &fields)
 {
     return {fields.zero, fields.span, fields.lowRange, fields.highRange};
+}
+
+QString clockOf(const QDateTime &at, const QDate &runDate)
+{
+    return at.toString(at.date() == runDate ? QStringLiteral("HH:mm:ss")
+                                            : QStringLiteral("yyyy-MM-dd HH:mm:ss"));
 }
 
 bool RecordedRun::read(QIODevice &in, const QString &name, QString &why,

@@ -64,3 +64,5 @@ struct RecordedRun
 
 // The four fields in the order of the record's columns.
 std::array<QString, protocol::FieldCount> fieldList(const protocol::StatusFields &fields);
+// The time of day, with the date when it is not the run's first day.
+QString clockOf(const QDateTime &at, const QDate &runDate);

@@ -44,17 +44,10 @@ void appendField(QString &line, const QString &field)
     const bool quote = !field.isEmpty() &&
                        (field.front().isSpace() || field.back().isSpace() || field.contains(u',') ||
                         field.contains(u'"') || field.contains(u'\r') || field.contains(u'\n'));
-    if (!quote) {
+    if (quote)
+        line += u'"' + QString(field).replace(u'"', QStringLiteral("\"\"")) + u'"';
+    else
         line += field;
-        return;
-    }
-    line += u'"';
-    for (QChar c : field) {
-        if (c == u'"')
-            line += u'"';
-        line += c;
-    }
-    line += u'"';
 }
 
 // Local time with its offset held in the value. Qt works a local time's offset
@@ -93,15 +86,6 @@ QString withDevice(const QString &path)
     if (device.isEmpty() || device == QDir::cleanPath(path))
         return path;
     return path + QStringLiteral(" -> ") + device;
-}
-
-bool syncToDisk(int handle)
-{
-#ifdef Q_OS_WIN
-    return _commit(handle) == 0;
-#else
-    return ::fsync(handle) == 0;
-#endif
 }
 
 } // namespace
@@ -309,7 +293,11 @@ bool RunRecord::closeFile(bool sync, QString &why)
     if (!file.isOpen())
         return true;
     emergency::clearRecord(file.handle());
-    const bool synced = !sync || syncToDisk(file.handle());
+#ifdef Q_OS_WIN
+    const bool synced = !sync || _commit(file.handle()) == 0;
+#else
+    const bool synced = !sync || ::fsync(file.handle()) == 0;
+#endif
     if (!synced)
         why = writeFailure(QString::fromLocal8Bit(std::strerror(errno)));
     file.close();

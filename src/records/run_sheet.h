@@ -2,7 +2,6 @@
 #pragma once
 
 #include <QLocale>
-#include <QPageSize>
 #include <QString>
 
 #include "records/recorded_run.h"
@@ -17,9 +16,6 @@ namespace runsheet {
 
 // Beside the record: its name with ".pdf".
 QString sheetPathFor(const QString &recordPath);
-
-// Letter where the locale's territory uses it, A4 elsewhere.
-QPageSize::PageSizeId paperFor(const QLocale &locale);
 
 struct Result
 {
@@ -44,8 +40,5 @@ bool read(const QString &recordPath, RecordedRun &run, QString &why,
           const std::atomic<bool> *cancelled = nullptr);
 bool write(const RecordedRun &run, const QString &recordPath, QString &why,
            const QLocale &locale = QLocale::system());
-
-// The sheet of a record already read, as PDF bytes.
-QByteArray render(const RecordedRun &run, QPageSize::PageSizeId paper);
 
 } // namespace runsheet

@@ -76,18 +76,16 @@ void SheetMaker::collect(const std::shared_ptr<Job> &job)
 
 SheetMaker::Outcome SheetMaker::finish(QDeadlineTimer deadline)
 {
-    std::unique_lock<std::mutex> lock(mutex);
-    const auto until = deadline.deadline<std::chrono::steady_clock>();
-    finished.wait_until(lock, until, [this] {
+    const auto allDone = [this] {
         return std::all_of(jobs.begin(), jobs.end(), [](const auto &job) { return job->done; });
-    });
+    };
+    std::unique_lock<std::mutex> lock(mutex);
+    finished.wait_until(lock, deadline.deadline<std::chrono::steady_clock>(), allDone);
     for (const auto &job : jobs)
         job->cancelled = true;
     // Given up: each stops at its next few thousand rows and leaves no file;
     // one already writing its page finishes it.
-    finished.wait_for(lock, std::chrono::milliseconds(GiveUpWaitMs), [this] {
-        return std::all_of(jobs.begin(), jobs.end(), [](const auto &job) { return job->done; });
-    });
+    finished.wait_for(lock, std::chrono::milliseconds(GiveUpWaitMs), allDone);
     Outcome outcome;
     for (const auto &job : jobs) {
         if (job->done && job->result.status != runsheet::Result::Cancelled)

@@ -6,6 +6,7 @@
 #include "records/run_sheet.h"
 
 #include <QCryptographicHash>
+#include <QPageSize>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
