@@ -629,10 +629,8 @@ Result make(const QString &recordPath, const QLocale &locale, const std::atomic<
     const bool isRecord = !givenUp() && read(recordPath, run, why, cancelled);
     if (givenUp())
         result.status = Result::Cancelled;
-    else if (!isRecord)
-        result = {Result::NotARecord, result.sheetPath, why};
-    else if (!write(run, recordPath, why, locale))
-        result = {Result::CannotWrite, result.sheetPath, why};
+    else if (!isRecord || !write(run, recordPath, why, locale))
+        result = {Result::Failed, result.sheetPath, why};
     return result;
 }
 

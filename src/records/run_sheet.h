@@ -19,13 +19,10 @@ QString sheetPathFor(const QString &recordPath);
 
 struct Result
 {
-    enum Status { Written, NotARecord, CannotWrite, Cancelled };
+    enum Status { Written, Failed, Cancelled };
     Status status = Written;
     QString sheetPath;
-    // For the technician, naming the file and the reason; empty when written.
-    // A record that is not a regular file, and anything but a file at the
-    // sheet's name (a link above all), is refused without being opened.
-    QString message;
+    QString message; // Failed: as read() or write() put it
 };
 
 // Reads the record and writes its sheet, replacing an earlier one. Once
@@ -33,9 +30,11 @@ struct Result
 Result make(const QString &recordPath, const QLocale &locale = QLocale::system(),
             const std::atomic<bool> *cancelled = nullptr);
 
-// The two halves of make(), each false with the technician's message in
-// `why`: reading needs no QGuiApplication, so a file that is not a record is
-// refused before any is made.
+// The two halves of make(): reading needs no QGuiApplication, so a file that
+// is not a record is refused before any is made. Each is false with the
+// technician's message in `why`, naming the file and the reason; a record
+// that is not a regular file, and anything but a file at the sheet's name (a
+// link above all), is refused without being opened.
 bool read(const QString &recordPath, RecordedRun &run, QString &why,
           const std::atomic<bool> *cancelled = nullptr);
 bool write(const RecordedRun &run, const QString &recordPath, QString &why,
