@@ -361,11 +361,6 @@ private:
     bool folding = false; // the last line stands for the rest of the run
 };
 
-protocol::StatusFields readingOf(const CsvRows &row)
-{
-    return {utf8(row.field(3)), utf8(row.field(4)), utf8(row.field(5)), utf8(row.field(6))};
-}
-
 // The last reading as its bytes: a run of readings costs a copy a row, and
 // the text is made once, when asked.
 struct LastReading
@@ -429,11 +424,11 @@ public:
         const QByteArrayView event = row.field(1);
         const QByteArrayView detail = row.field(2);
         if (event == rf::Reading) {
-            if (!run.asFound)
-                run.asFound = readingOf(row);
             last.take(row);
+            if (!run.asFound)
+                run.asFound = last.fields();
             if (!pending.empty())
-                resolve(readingOf(row));
+                resolve(last.fields());
         } else if (event == rf::Sent) {
             sent(at, detail);
         } else if (event == rf::Refused) {
