@@ -50,10 +50,9 @@ protected:
         if (target.isEmpty())
             return RunRecord::openNew(file, baseName, why);
         file.setFileName(target);
-        if (file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-            return true;
+        const bool opened = file.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
         why = file.errorString();
-        return false;
+        return opened;
     }
 };
 
