@@ -5,7 +5,6 @@
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
-#include <QRegularExpression>
 #include <QVarLengthArray>
 
 #include <deque>
@@ -603,17 +602,17 @@ bool readStart(CsvRows &rows, LineShape &shape, RecordedRun &run, QString &why)
     }
     if (!shape.check(rows, 2, why))
         return false;
-    static const QRegularExpression port(QStringLiteral("^Com ([0-9]+) \\((.*)\\)\\z"),
-                                         QRegularExpression::DotMatchesEverythingOption);
-    // Matched as Latin-1, one character a byte: the device is the bytes between.
     const QByteArrayView start = rows.field(2);
-    const QRegularExpressionMatch named = port.match(QString::fromLatin1(start));
-    if (!named.hasMatch()) {
+    qsizetype digits = 4;
+    while (digits < start.size() && start[digits] >= '0' && start[digits] <= '9')
+        ++digits;
+    if (!start.startsWith("Com ") || digits == 4 || start.size() < digits + 3 ||
+        !start.sliced(digits).startsWith(" (") || !start.endsWith(')')) {
         why = tr("its start line does not name a port");
         return false;
     }
-    run.comPort = named.capturedView(1).toInt();
-    run.device = utf8(start.sliced(named.capturedStart(2), named.capturedLength(2)));
+    run.comPort = start.sliced(4, digits - 4).toInt();
+    run.device = utf8(start.sliced(digits + 2, start.size() - digits - 3));
     run.started = parseTime(rows.field(0));
     return true;
 }
