@@ -228,10 +228,8 @@ private:
     {
         const QFont f = font(18, true);
         add(QFontMetricsF(f, &pdf).height() + 6 * Pt, [this, f](QPainter &p, qreal top) {
-            p.setFont(f);
             p.setPen(Ink);
-            p.drawText(QPointF(x, top + QFontMetricsF(f, &pdf).ascent()),
-                       tr("Configuration record"));
+            drawLines(p, &pdf, f, QPointF(x, top), {tr("Configuration record")});
         });
     }
 
@@ -513,8 +511,7 @@ QString notAFile(regularfile::Kind kind)
 }
 
 // The sheet's bytes at `path`, replacing a sheet there, but never through a
-// link or into anything other than a file; the reason when it cannot be
-// done, in the system's words.
+// link or into anything other than a file; `why` in the system's words.
 bool replaceFile(const QString &path, const QByteArray &bytes, QString &why)
 {
 #ifdef Q_OS_WIN

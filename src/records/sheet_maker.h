@@ -23,7 +23,6 @@ public:
     // Sheets still being made are given up and waited for.
     ~SheetMaker() override;
 
-    // Starts the sheet of the record at `recordPath`.
     void make(const QString &recordPath);
     bool busy() const { return !jobs.empty(); }
 
