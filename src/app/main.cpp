@@ -24,27 +24,26 @@ namespace {
 int makeSheet(int argc, char *argv[], const QString &recordPath)
 {
     const QString name = QCoreApplication::applicationName();
-    auto run = runsheet::read(recordPath);
-    runsheet::Result sheet;
-    if (const runsheet::Result *refused = std::get_if<runsheet::Result>(&run)) {
-        sheet = *refused;
-    } else {
+    RecordedRun run;
+    QString why;
+    if (!runsheet::read(recordPath, run, why)) {
+        std::fputs(qPrintable(QStringLiteral("%1: %2\n").arg(name, why)), stderr);
+        return 2;
+    }
 #ifndef Q_OS_WIN
-        // Windows always has its desktop, and draws with the system's fonts
-        // there; elsewhere there may be no display at all.
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Windows always has its desktop, and draws with the system's fonts
+    // there; elsewhere there may be no display at all.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
 #endif
-        const QGuiApplication app(argc, argv);
-        sheet = runsheet::write(std::get<RecordedRun>(run), recordPath);
+    const QGuiApplication app(argc, argv);
+    if (!runsheet::write(run, recordPath, why)) {
+        std::fputs(qPrintable(QStringLiteral("%1: %2\n").arg(name, why)), stderr);
+        return 1;
     }
-    if (sheet.status == runsheet::Result::Written) {
-        std::fputs(qPrintable(QStringLiteral("%1: calibration sheet written to %2\n")
-                                  .arg(name, QFileInfo(sheet.sheetPath).absoluteFilePath())),
-                   stdout);
-        return 0;
-    }
-    std::fputs(qPrintable(QStringLiteral("%1: %2\n").arg(name, sheet.message)), stderr);
-    return sheet.status == runsheet::Result::NotARecord ? 2 : 1;
+    const QString sheet = QFileInfo(runsheet::sheetPathFor(recordPath)).absoluteFilePath();
+    std::fputs(qPrintable(QStringLiteral("%1: calibration sheet written to %2\n").arg(name, sheet)),
+               stdout);
+    return 0;
 }
 
 } // namespace

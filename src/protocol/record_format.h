@@ -18,6 +18,10 @@ inline constexpr std::string_view LineEnd = "\r\n";
 // The four reading columns of a line that carries no reading.
 inline constexpr std::string_view NoReading = ",,,,";
 
+// The first column: Qt's format for the local time, then the offset as +hh:mm.
+inline constexpr std::string_view TimeFormat = "yyyy-MM-dd'T'HH:mm:ss.zzz";
+inline constexpr int TimeLength = 29;
+
 // The events, the second column.
 inline constexpr std::string_view Start = "start";
 inline constexpr std::string_view Console = "console";

@@ -16,10 +16,6 @@ namespace {
 namespace rf = recordformat;
 constexpr int Columns = rf::ColumnCount;
 
-QByteArrayView view(std::string_view text)
-{
-    return QByteArrayView(text.data(), qsizetype(text.size()));
-}
 // The console's own lines are a few hundred bytes; reading a longer one whole
 // would let any file take all the memory.
 constexpr qint64 MaxLineBytes = 64 * 1024;
@@ -52,20 +48,18 @@ QString utf8(QByteArrayView bytes)
 class CsvRows
 {
 public:
-    enum Next { Row, End, Failed };
-
     CsvRows(QIODevice &in, QCryptographicHash &hash) : in(in), hash(hash) {}
 
-    Next next();
+    // False when the bytes are not CSV or cannot be read; past the last row, a
+    // row of no fields.
+    bool next(QString &why);
+    bool atEnd() const { return ends.isEmpty(); }
     qsizetype size() const { return ends.size(); }
     QByteArrayView field(qsizetype i) const
     {
         const qsizetype begin = i == 0 ? 0 : ends[i - 1];
         return QByteArrayView(fields.data() + begin, ends[i] - begin);
     }
-    // Why next() failed: the record's fault, or the device's (readFailed).
-    QString error;
-    bool readFailed = false;
 
 private:
     bool fill()
@@ -75,7 +69,7 @@ private:
         const qint64 n = in.read(chunk.data(), ChunkBytes);
         if (n < 0) {
             readFailed = true;
-            error = in.errorString();
+            readError = in.errorString();
         }
         if (n <= 0)
             return false;
@@ -102,9 +96,11 @@ private:
     int line = 1;       // counting the line breaks inside quotes, as an editor does
     std::string fields; // the row's fields unquoted, end to end (cheaper appends than Qt's)
     QVarLengthArray<qsizetype, Columns> ends;
+    bool readFailed = false;
+    QString readError;
 };
 
-CsvRows::Next CsvRows::next()
+bool CsvRows::next(QString &why)
 {
     fields.clear();
     ends.clear();
@@ -120,8 +116,12 @@ CsvRows::Next CsvRows::next()
         wasQuoted = false;
     };
     const auto tooLong = [&] {
-        error = tr("line %1 is longer than any line the console writes").arg(startLine);
-        return Failed;
+        why = tr("line %1 is longer than any line the console writes").arg(startLine);
+        return false;
+    };
+    const auto misplacedQuote = [&why](int at) {
+        why = tr("a quote out of place on line %1").arg(at);
+        return false;
     };
     for (;;) {
         // Plain bytes a run at a time: most of a record is nothing else.
@@ -150,10 +150,8 @@ CsvRows::Next CsvRows::next()
         if (++length > MaxLineBytes)
             return tooLong();
         if (quoted) {
-            if (c != '"') {
-                line += c == '\n';
-                fields += char(c);
-            } else if (peek() == '"') {
+            // The run above stopped at a quote: doubled, it is text.
+            if (peek() == '"') {
                 fields += char(get());
             } else {
                 quoted = false;
@@ -168,28 +166,25 @@ CsvRows::Next CsvRows::next()
                 get();
             endField();
             ++line;
-            return Row;
+            return true;
         } else if (c == '"' && fields.size() == fieldStart && !wasQuoted) {
             quoted = true;
             quoteLine = line;
         } else if (c == '"' || wasQuoted) {
-            error = tr("a quote out of place on line %1").arg(line);
-            return Failed;
+            return misplacedQuote(line);
         } else {
             fields += char(c);
         }
     }
-    if (readFailed)
-        return Failed;
-    if (quoted) {
-        error = tr("a quote out of place on line %1").arg(quoteLine);
-        return Failed;
+    if (readFailed) {
+        why = readError;
+        return false;
     }
-    if (fields.size() > fieldStart || wasQuoted || !ends.isEmpty()) {
+    if (quoted)
+        return misplacedQuote(quoteLine);
+    if (fields.size() > fieldStart || wasQuoted || !ends.isEmpty())
         endField();
-        return Row;
-    }
-    return End;
+    return true;
 }
 
 QDateTime parseTime(QByteArrayView field)
@@ -197,13 +192,26 @@ QDateTime parseTime(QByteArrayView field)
     return QDateTime::fromString(QString::fromLatin1(field), Qt::ISODateWithMs);
 }
 
-// Whether a field is a time. Qt's parser takes about a microsecond, most of
-// what a row costs; a time in the console's own shape with the date and the
-// offset of the last one it took needs only its clock checked.
-class TimeCheck
+// Whether a row has the shape of a record's line: every column, a time first.
+// Qt's time parser takes about a microsecond, most of what a row costs; a time
+// in the console's own shape with the date and offset of the last one parsed
+// needs only its clock checked.
+class LineShape
 {
 public:
-    bool operator()(QByteArrayView field)
+    bool check(const CsvRows &row, qint64 number, QString &why)
+    {
+        if (row.size() != Columns)
+            why = tr("line %1 has %2 fields, not %3").arg(number).arg(row.size()).arg(Columns);
+        else if (!isTime(row.field(0)))
+            why = tr("line %1 does not begin with a time").arg(number);
+        else
+            return true;
+        return false;
+    }
+
+private:
+    bool isTime(QByteArrayView field)
     {
         if (sameDay(field))
             return true;
@@ -212,14 +220,12 @@ public:
         known = field.toByteArray();
         return true;
     }
-
-private:
     bool sameDay(QByteArrayView f) const
     {
-        constexpr qsizetype Size = 29; // 2026-12-07T14:03:27.123+01:00
         const QByteArrayView k(known);
-        if (f.size() != Size || k.size() != Size || f.first(11) != k.first(11) ||
-            f.last(6) != k.last(6) || f[13] != ':' || f[16] != ':' || f[19] != '.')
+        if (f.size() != rf::TimeLength || k.size() != rf::TimeLength ||
+            f.first(11) != k.first(11) || f.last(6) != k.last(6) || f[13] != ':' || f[16] != ':' ||
+            f[19] != '.')
             return false;
         for (const qsizetype i : {11, 12, 14, 15, 17, 18, 20, 21, 22}) {
             if (f[i] < '0' || f[i] > '9')
@@ -245,12 +251,6 @@ QString duration(qint64 ms)
     if (s < 3600)
         return QStringLiteral("%1 min %2 s").arg(s / 60).arg(s % 60, 2, 10, QLatin1Char('0'));
     return QStringLiteral("%1 h %2 min").arg(s / 3600).arg(s / 60 % 60, 2, 10, QLatin1Char('0'));
-}
-
-QString clockOf(const QDateTime &at, const QDate &runDate)
-{
-    return at.toString(at.date() == runDate ? QStringLiteral("HH:mm:ss")
-                                            : QStringLiteral("yyyy-MM-dd HH:mm:ss"));
 }
 
 enum class Kind { Feed, Stop, Range, Saved, Refused, Sent, Unstopped };
@@ -360,25 +360,18 @@ private:
     bool folding = false; // the last line stands for the rest of the run
 };
 
-protocol::StatusFields readingOf(const CsvRows &row)
-{
-    return {utf8(row.field(3)), utf8(row.field(4)), utf8(row.field(5)), utf8(row.field(6))};
-}
-
 // The last reading as its bytes: a run of readings costs a copy a row, and
 // the text is made once, when asked.
 struct LastReading
 {
-    QByteArray bytes;
-    std::array<qsizetype, protocol::FieldCount + 1> ends{};
+    std::array<QByteArray, protocol::FieldCount> bytes;
     bool any = false;
 
     void take(const CsvRows &row)
     {
-        bytes.resize(0);
         for (int k = 0; k < protocol::FieldCount; ++k) {
-            bytes.append(row.field(3 + k));
-            ends[k + 1] = bytes.size();
+            bytes[k].resize(0);
+            bytes[k].append(row.field(3 + k));
         }
         any = true;
     }
@@ -386,10 +379,8 @@ struct LastReading
     {
         if (!any)
             return std::nullopt;
-        const auto at = [this](int k) {
-            return utf8(QByteArrayView(bytes).sliced(ends[k], ends[k + 1] - ends[k]));
-        };
-        return protocol::StatusFields{at(0), at(1), at(2), at(3)};
+        return protocol::StatusFields{utf8(bytes[0]), utf8(bytes[1]), utf8(bytes[2]),
+                                      utf8(bytes[3])};
     }
 };
 
@@ -421,75 +412,133 @@ QString outputName(const char *name)
     return qstrcmp(name, "zero") == 0 ? tr("Zero") : tr("Span");
 }
 
-} // namespace
-
-std::array<QString, protocol::FieldCount> fieldList(const protocol::StatusFields &fields)
+// The steps of a run in words as its lines come, each range written with the
+// reading that followed it, and what the run leaves to warn of.
+class Wording
 {
-    return {fields.zero, fields.span, fields.lowRange, fields.highRange};
-}
-
-std::variant<RecordedRun, QString> RecordedRun::read(QIODevice &in, const QString &fileName,
-                                                     const std::atomic<bool> *cancelled)
-{
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    CsvRows rows(in, hash);
-    CsvRows::Next next = rows.next();
-    if (next == CsvRows::Failed)
-        return rows.error;
-    bool header = next == CsvRows::Row && rows.size() == Columns;
-    for (int i = 0; header && i < Columns; ++i)
-        header = rows.field(i) == view(rf::Columns[i]);
-    if (!header) {
-        QStringList names;
-        for (const std::string_view name : rf::Columns)
-            names << QString::fromLatin1(view(name));
-        return tr("its first line is not \"%1\"").arg(names.join(u','));
+public:
+    void take(const CsvRows &row, RecordedRun &run)
+    {
+        const QByteArrayView at = row.field(0);
+        const QByteArrayView event = row.field(1);
+        const QByteArrayView detail = row.field(2);
+        if (event == rf::Reading) {
+            last.take(row);
+            if (!run.asFound)
+                run.asFound = last.fields();
+            if (!pending.empty())
+                resolve(last.fields());
+        } else if (event == rf::Sent) {
+            sent(at, detail);
+        } else if (event == rf::Refused) {
+            step(Kind::Refused, true, at, [&] {
+                return tr("%1 refused: no instrument had answered yet").arg(utf8(detail));
+            });
+        } else if (event == rf::End) {
+            run.ended = parseTime(at);
+            run.endDetail = utf8(detail);
+        } else if (event == rf::Console) {
+            run.console = utf8(detail);
+        } else if (event == rf::Computer) {
+            run.computer = utf8(detail);
+        } else if (event == rf::Account) {
+            run.account = utf8(detail);
+        }
+        // Any other line is a later version's: the sheet tells what it knows.
     }
-    next = rows.next();
-    if (next == CsvRows::Failed)
-        return rows.error;
-    if (next == CsvRows::End || rows.size() < 2 || rows.field(1) != view(rf::Start))
-        return tr("no start line after the header");
 
-    TimeCheck isTime;
-    qint64 rowNumber = 2;
-    const auto misshapen = [&]() -> std::optional<QString> {
-        if (rows.size() != Columns)
-            return tr("line %1 has %2 fields, not %3").arg(rowNumber).arg(rows.size()).arg(Columns);
-        if (!isTime(rows.field(0)))
-            return tr("line %1 does not begin with a time").arg(rowNumber);
-        return std::nullopt;
-    };
-    if (const auto why = misshapen())
-        return *why;
-    // "Com N (device)"
-    const QByteArrayView start = rows.field(2);
-    qsizetype digits = 4;
-    while (digits < start.size() && start[digits] >= '0' && start[digits] <= '9')
-        ++digits;
-    if (!start.startsWith("Com ") || digits == 4 || start.size() < digits + 3 ||
-        !start.sliced(digits).startsWith(" (") || !start.endsWith(')'))
-        return tr("its start line does not name a port");
+    void finish(RecordedRun &run)
+    {
+        run.asLeft = last.fields();
+        // No new reading: the instrument's value is the one it last read.
+        resolve(run.asLeft);
+        if (feed) {
+            log.add(Kind::Unstopped, true, feed->since, [&] {
+                return tr("%1 output fed from %2; no stop frame could be sent")
+                    .arg(outputName(feed->name),
+                         parseTime(feed->since).toString(QStringLiteral("HH:mm:ss")));
+            });
+        }
+        run.steps = log.finish(run.started.date());
+        run.warnings = warnings(run);
+    }
 
-    RecordedRun run;
-    run.fileName = fileName;
-    run.comPort = start.sliced(4, digits - 4).toInt();
-    run.device = utf8(start.sliced(digits + 2, start.size() - digits - 3));
-    run.started = parseTime(rows.field(0));
+private:
+    void sent(QByteArrayView at, QByteArrayView frame)
+    {
+        using protocol::Command;
+        const protocol::WrittenFrame read = protocol::readWrittenFrame(frame);
+        const auto command = read.command.value_or(Command(0));
+        if (command == Command::StartConfig)
+            return; // the start, told above the table
+        if (command == Command::FeedZero || command == Command::FeedSpan) {
+            feed = Feed{command == Command::FeedZero ? "zero" : "span", at.toByteArray()};
+        } else if (command == Command::StopFeedZero || command == Command::StopFeedSpan) {
+            stopped(command == Command::StopFeedZero ? "zero" : "span", at, frame);
+        } else if (read.range) {
+            written(*read.range, at, utf8(read.value));
+        } else if (command == Command::Save) {
+            step(Kind::Saved, false, at, [] { return tr("Saved"); });
+            unsaved.clear();
+        } else {
+            step(Kind::Sent, false, at, [&] { return tr("Sent %1").arg(utf8(frame)); });
+        }
+    }
 
-    StepLog log;
-    LastReading last;
-    std::optional<Feed> feed;
-    std::vector<Pending> pending; // from the first range written that no reading has followed
-    QList<Written> unsaved;       // range values written since the last save
-    const auto resolve = [&log, &pending](const std::optional<protocol::StatusFields> &r) {
+    // The stop of the output being fed ends one step, from the feed's start.
+    void stopped(const char *name, QByteArrayView at, QByteArrayView frame)
+    {
+        if (feed && qstrcmp(feed->name, name) == 0)
+            step(Kind::Feed, false, feed->since, [&] {
+                const QDateTime since = parseTime(feed->since);
+                const QDateTime to = parseTime(at);
+                return tr("%1 output fed from %2 to %3 (%4)")
+                    .arg(outputName(name))
+                    .arg(since.toString(QStringLiteral("HH:mm:ss")),
+                         to.toString(QStringLiteral("HH:mm:ss")), duration(since.msecsTo(to)));
+            });
+        else
+            step(Kind::Stop, false, at, [&] {
+                return tr("Stop of the %1 output sent (%2)").arg(QLatin1String(name), utf8(frame));
+            });
+        feed.reset();
+    }
+
+    void written(protocol::ValueTarget range, QByteArrayView at, const QString &value)
+    {
+        const bool low = range == protocol::ValueTarget::LowRange;
+        const int field = low ? 2 : 3;
+        wait({Kind::Range, false, at.toByteArray(),
+              tr("%1 written %2").arg(low ? tr("Low range") : tr("High range"), quotedValue(value)),
+              field, value});
+        unsaved.removeIf([field](const Written &u) { return u.field == field; });
+        unsaved.append({field, value});
+    }
+
+    // Once a range is written, the steps after it wait with it for a reading.
+    template <typename Text> void step(Kind kind, bool flagged, QByteArrayView at, Text &&text)
+    {
+        if (pending.empty())
+            log.add(kind, flagged, at, text);
+        else
+            wait({kind, flagged, at.toByteArray(), text(), -1, {}});
+    }
+
+    void wait(Pending step)
+    {
+        pending.push_back(std::move(step));
+        if (pending.size() >= MaxPending)
+            resolve(last.fields());
+    }
+
+    void resolve(const std::optional<protocol::StatusFields> &reading)
+    {
         for (Pending &p : pending) {
-            if (p.field < 0) {
-            } else if (!r) {
+            if (p.field >= 0 && !reading) {
                 p.text += tr("; no reading from the instrument after it");
                 p.flagged = true;
-            } else {
-                const QString value = fieldList(*r)[p.field];
+            } else if (p.field >= 0) {
+                const QString value = fieldList(*reading)[p.field];
                 p.text += tr("; the instrument then read %1").arg(quotedValue(value));
                 if (value != p.value) {
                     p.text += tr(" (not what was written)");
@@ -499,121 +548,113 @@ std::variant<RecordedRun, QString> RecordedRun::read(QIODevice &in, const QStrin
             log.add(p.kind, p.flagged, p.at, [&p] { return p.text; });
         }
         pending.clear();
-    };
-    const auto step = [&](Kind kind, bool flagged, QByteArrayView at, auto &&text) {
-        if (pending.empty())
-            return log.add(kind, flagged, at, text);
-        pending.push_back({kind, flagged, at.toByteArray(), text(), -1, {}});
-        if (pending.size() >= MaxPending)
-            resolve(last.fields());
-    };
-
-    while ((next = rows.next()) == CsvRows::Row) {
-        ++rowNumber;
-        if (cancelled && rowNumber % 4096 == 0 && *cancelled)
-            return tr("given up");
-        if (const auto why = misshapen())
-            return *why;
-        const QByteArrayView at = rows.field(0);
-        const QByteArrayView event = rows.field(1);
-        const QByteArrayView detail = rows.field(2);
-        if (event == view(rf::Reading)) {
-            if (!run.asFound)
-                run.asFound = readingOf(rows);
-            last.take(rows);
-            if (!pending.empty())
-                resolve(readingOf(rows));
-        } else if (event == view(rf::Sent)) {
-            using protocol::Command;
-            const protocol::WrittenFrame frame = protocol::readWrittenFrame(detail);
-            const auto command = frame.command.value_or(Command(0));
-            if (command == Command::StartConfig)
-                continue; // the start, told above the table
-            if (command == Command::FeedZero || command == Command::FeedSpan) {
-                feed = Feed{command == Command::FeedZero ? "zero" : "span", at.toByteArray()};
-            } else if (command == Command::StopFeedZero || command == Command::StopFeedSpan) {
-                const char *name = command == Command::StopFeedZero ? "zero" : "span";
-                if (feed && qstrcmp(feed->name, name) == 0)
-                    step(Kind::Feed, false, feed->since, [&] {
-                        const QDateTime since = parseTime(feed->since);
-                        const QDateTime to = parseTime(at);
-                        return tr("%1 output fed from %2 to %3 (%4)")
-                            .arg(outputName(name))
-                            .arg(since.toString(QStringLiteral("HH:mm:ss")),
-                                 to.toString(QStringLiteral("HH:mm:ss")),
-                                 duration(since.msecsTo(to)));
-                    });
-                else
-                    step(Kind::Stop, false, at, [&] {
-                        return tr("Stop of the %1 output sent (%2)")
-                            .arg(QLatin1String(name), utf8(detail));
-                    });
-                feed.reset();
-            } else if (frame.range) {
-                const bool low = *frame.range == protocol::ValueTarget::LowRange;
-                const QString value = utf8(frame.value);
-                const int field = low ? 2 : 3;
-                pending.push_back(
-                    {Kind::Range, false, at.toByteArray(),
-                     tr("%1 written %2")
-                         .arg(low ? tr("Low range") : tr("High range"), quotedValue(value)),
-                     field, value});
-                if (pending.size() >= MaxPending)
-                    resolve(last.fields());
-                unsaved.removeIf([field](const Written &u) { return u.field == field; });
-                unsaved.append({field, value});
-            } else if (command == Command::Save) {
-                step(Kind::Saved, false, at, [] { return tr("Saved"); });
-                unsaved.clear();
-            } else {
-                step(Kind::Sent, false, at, [&] { return tr("Sent %1").arg(utf8(detail)); });
-            }
-        } else if (event == view(rf::Refused)) {
-            step(Kind::Refused, true, at, [&] {
-                return tr("%1 refused: no instrument had answered yet").arg(utf8(detail));
-            });
-        } else if (event == view(rf::End)) {
-            run.ended = parseTime(at);
-            run.endDetail = utf8(detail);
-        } else if (event == view(rf::Console)) {
-            run.console = utf8(detail);
-        } else if (event == view(rf::Computer)) {
-            run.computer = utf8(detail);
-        } else if (event == view(rf::Account)) {
-            run.account = utf8(detail);
-        }
-        // Any other line is a later version's: the sheet tells what it knows.
     }
-    if (next == CsvRows::Failed)
-        return rows.error;
-    run.asLeft = last.fields();
-    // No new reading: the instrument's value is the one it last read.
-    resolve(run.asLeft);
-    if (feed) {
-        log.add(Kind::Unstopped, true, feed->since, [&] {
-            return tr("%1 output fed from %2; no stop frame could be sent")
-                .arg(outputName(feed->name),
-                     parseTime(feed->since).toString(QStringLiteral("HH:mm:ss")));
-        });
-    }
-    run.steps = log.finish(run.started.date());
-    run.sha256 = QString::fromLatin1(hash.result().toHex());
 
-    if (!run.asFound)
-        run.warnings << tr("No instrument answered in this run: as found and as left are empty.");
-    for (const Written &w : unsaved)
-        run.warnings << tr("The %1 was written (%2) but not saved afterwards: the instrument may "
+    QStringList warnings(const RecordedRun &run) const
+    {
+        QStringList warnings;
+        if (!run.asFound)
+            warnings << tr("No instrument answered in this run: as found and as left are empty.");
+        for (const Written &w : unsaved)
+            warnings << tr("The %1 was written (%2) but not saved afterwards: the instrument may "
                            "lose it.")
                             .arg(w.field == 2 ? tr("low range") : tr("high range"),
                                  quotedValue(w.value));
-    if (feed)
-        run.warnings << tr("The run ended while the %1 output was fed: check that the instrument "
+        if (feed)
+            warnings << tr("The run ended while the %1 output was fed: check that the instrument "
                            "has stopped feeding it.")
                             .arg(QLatin1String(feed->name));
-    if (run.endDetail.startsWith(QLatin1String("port lost")))
-        run.warnings << tr("The port was lost during the run (%1).").arg(run.endDetail);
-    if (!run.ended)
-        run.warnings << tr("The record has no end line: the console was killed or the computer "
+        if (run.endDetail.startsWith(QLatin1String("port lost")))
+            warnings << tr("The port was lost during the run (%1).").arg(run.endDetail);
+        if (!run.ended)
+            warnings << tr("The record has no end line: the console was killed or the computer "
                            "stopped during the run.");
-    return run;
+        return warnings;
+    }
+
+    StepLog log;
+    LastReading last;
+    std::optional<Feed> feed;
+    std::vector<Pending> pending; // from the first range written that no reading has followed
+    QList<Written> unsaved;       // range values written since the last save
+};
+
+// The header, then the start line "Com N (device)": the port, the device and
+// when the run began.
+bool readStart(CsvRows &rows, LineShape &shape, RecordedRun &run, QString &why)
+{
+    if (!rows.next(why))
+        return false;
+    bool header = rows.size() == Columns;
+    for (int i = 0; header && i < Columns; ++i)
+        header = rows.field(i) == rf::Columns[i];
+    if (!header) {
+        const std::string_view names =
+            rf::HeaderLine.substr(0, rf::HeaderLine.size() - rf::LineEnd.size());
+        why = tr("its first line is not \"%1\"").arg(QLatin1String(QByteArrayView(names)));
+        return false;
+    }
+    if (!rows.next(why))
+        return false;
+    if (rows.size() < 2 || rows.field(1) != rf::Start) {
+        why = tr("no start line after the header");
+        return false;
+    }
+    if (!shape.check(rows, 2, why))
+        return false;
+    const QByteArrayView start = rows.field(2);
+    qsizetype digits = 4;
+    while (digits < start.size() && start[digits] >= '0' && start[digits] <= '9')
+        ++digits;
+    if (!start.startsWith("Com ") || digits == 4 || start.size() < digits + 3 ||
+        !start.sliced(digits).startsWith(" (") || !start.endsWith(')')) {
+        why = tr("its start line does not name a port");
+        return false;
+    }
+    run.comPort = start.sliced(4, digits - 4).toInt();
+    run.device = utf8(start.sliced(digits + 2, start.size() - digits - 3));
+    run.started = parseTime(rows.field(0));
+    return true;
+}
+
+} // namespace
+
+std::array<QString, protocol::FieldCount> fieldList(const protocol::StatusFields &fields)
+{
+    return {fields.zero, fields.span, fields.lowRange, fields.highRange};
+}
+
+QString clockOf(const QDateTime &at, const QDate &runDate)
+{
+    return at.toString(at.date() == runDate ? QStringLiteral("HH:mm:ss")
+                                            : QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+}
+
+bool RecordedRun::read(QIODevice &in, const QString &name, QString &why,
+                       const std::atomic<bool> *cancelled)
+{
+    *this = RecordedRun();
+    fileName = name;
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    CsvRows rows(in, hash);
+    LineShape shape;
+    if (!readStart(rows, shape, *this, why))
+        return false;
+    Wording words;
+    for (qint64 number = 3;; ++number) {
+        if (!rows.next(why))
+            return false;
+        if (rows.atEnd())
+            break;
+        if (cancelled && number % 4096 == 0 && *cancelled) {
+            why = tr("given up");
+            return false;
+        }
+        if (!shape.check(rows, number, why))
+            return false;
+        words.take(rows, *this);
+    }
+    words.finish(*this);
+    sha256 = QString::fromLatin1(hash.result().toHex());
+    return true;
 }

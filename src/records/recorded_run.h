@@ -12,7 +12,6 @@
 #include <array>
 #include <atomic>
 #include <optional>
-#include <variant>
 
 // What a calibration sheet says about one run, read from its record alone:
 // who ran it, where, the instrument as found and as left, what was done and
@@ -55,12 +54,15 @@ struct RecordedRun
     QList<Step> steps;
     QStringList warnings;
 
-    // A record of this console, read row by row to the end of `in`, or why the
-    // bytes are not one. Memory stays bounded whatever the record's length.
-    // Once `cancelled` is set it stops within a few thousand rows.
-    static std::variant<RecordedRun, QString> read(QIODevice &in, const QString &fileName,
-                                                   const std::atomic<bool> *cancelled = nullptr);
+    // Replaces this run with the record read row by row to the end of `in`;
+    // false, with why, when the bytes are not a record of this console. Memory
+    // stays bounded whatever the record's length. Once `cancelled` is set it
+    // stops within a few thousand rows.
+    bool read(QIODevice &in, const QString &name, QString &why,
+              const std::atomic<bool> *cancelled = nullptr);
 };
 
 // The four fields in the order of the record's columns.
 std::array<QString, protocol::FieldCount> fieldList(const protocol::StatusFields &fields);
+// The time of day, with the date when it is not the run's first day.
+QString clockOf(const QDateTime &at, const QDate &runDate);

@@ -24,11 +24,6 @@ namespace {
 
 namespace rf = recordformat;
 
-QString word(std::string_view event)
-{
-    return QString::fromLatin1(event.data(), qsizetype(event.size()));
-}
-
 // A thousand runs started in one second means something else is wrong.
 constexpr int MaxNameSuffix = 999;
 
@@ -38,7 +33,7 @@ QString isoTime(const QDateTime &at)
 {
     const int offset = at.offsetFromUtc();
     const int minutes = qAbs(offset) / 60;
-    return at.toString(QStringLiteral("yyyy-MM-dd'T'HH:mm:ss.zzz")) + (offset < 0 ? u'-' : u'+') +
+    return at.toString(QLatin1String(rf::TimeFormat)) + (offset < 0 ? u'-' : u'+') +
            QString::asprintf("%02d:%02d", minutes / 60, minutes % 60);
 }
 
@@ -49,17 +44,10 @@ void appendField(QString &line, const QString &field)
     const bool quote = !field.isEmpty() &&
                        (field.front().isSpace() || field.back().isSpace() || field.contains(u',') ||
                         field.contains(u'"') || field.contains(u'\r') || field.contains(u'\n'));
-    if (!quote) {
+    if (quote)
+        line += u'"' + QString(field).replace(u'"', QStringLiteral("\"\"")) + u'"';
+    else
         line += field;
-        return;
-    }
-    line += u'"';
-    for (QChar c : field) {
-        if (c == u'"')
-            line += u'"';
-        line += c;
-    }
-    line += u'"';
 }
 
 // Local time with its offset held in the value. Qt works a local time's offset
@@ -100,15 +88,6 @@ QString withDevice(const QString &path)
     return path + QStringLiteral(" -> ") + device;
 }
 
-bool syncToDisk(int handle)
-{
-#ifdef Q_OS_WIN
-    return _commit(handle) == 0;
-#else
-    return ::fsync(handle) == 0;
-#endif
-}
-
 } // namespace
 
 QString RunRecord::defaultFolder()
@@ -134,39 +113,38 @@ RunRecord::RunRecord(QString folder, Clock clock, QObject *parent)
 // No signal from here: whoever listens may be going away too.
 RunRecord::~RunRecord()
 {
-    closeFile(true);
+    QString unheard;
+    closeFile(true, unheard);
 }
 
 void RunRecord::begin(int comPort, const QString &openedPath)
 {
-    if (const auto error = closeFile(true))
-        emit failed(*error);
+    QString why;
+    if (!closeFile(true, why))
+        emit failed(why);
     lastReading.reset();
     const QDateTime started = clock();
     const QString baseName = started.toString(QStringLiteral("yyyy-MM-dd_HH-mm-ss")) +
                              QStringLiteral("_com%1").arg(comPort);
     made_here = false;
-    if (const auto error = openNew(file, baseName)) {
-        fail(*error);
-        return;
-    }
+    if (!openNew(file, baseName, why))
+        return fail(why);
     path = file.fileName();
-    if (const auto reason =
-            append(QByteArray(rf::HeaderLine.data(), qsizetype(rf::HeaderLine.size())))) {
+    if (!append(QByteArray(rf::HeaderLine.data(), qsizetype(rf::HeaderLine.size())), why)) {
         // A file without its header is no record: it goes again.
-        closeFile(false);
+        closeFile(false, why);
         if (made_here)
             QFile::remove(path);
-        emit failed(writeFailure(*reason));
+        emit failed(why);
         return;
     }
-    writeLine(started, word(rf::Start),
+    writeLine(started, rf::Start,
               QStringLiteral("Com %1 (%2)").arg(comPort).arg(withDevice(openedPath)));
-    const std::pair<QString, QString> who[] = {{word(rf::Console), identity.console},
-                                               {word(rf::Computer), identity.computer},
-                                               {word(rf::Account), identity.account}};
+    const std::pair<std::string_view, QString> who[] = {{rf::Console, identity.console},
+                                                        {rf::Computer, identity.computer},
+                                                        {rf::Account, identity.account}};
     for (const auto &[event, detail] : who) {
-        if (!detail.isEmpty() && isRecording())
+        if (!detail.isEmpty())
             writeLine(started, event, detail);
     }
     if (isRecording())
@@ -178,133 +156,152 @@ void RunRecord::reading(const protocol::StatusFields &fields)
     if (!isRecording() || lastReading == fields)
         return;
     lastReading = fields;
-    writeLine(clock(), word(rf::Reading), QString(),
+    writeLine(clock(), rf::Reading, QString(),
               {printable(fields.zero), printable(fields.span), printable(fields.lowRange),
                printable(fields.highRange)});
 }
 
 void RunRecord::sent(QByteArrayView frame)
 {
-    if (isRecording())
-        writeLine(clock(), word(rf::Sent), QString::fromLatin1(frame));
+    record(rf::Sent, QString::fromLatin1(frame));
 }
 
 void RunRecord::unsent(QByteArrayView frame)
 {
-    if (isRecording())
-        writeLine(clock(), word(rf::Unsent), QString::fromLatin1(frame));
+    record(rf::Unsent, QString::fromLatin1(frame));
 }
 
 void RunRecord::refused(const QString &action)
 {
-    if (isRecording())
-        writeLine(clock(), word(rf::Refused), action);
+    record(rf::Refused, action);
 }
 
 void RunRecord::end(const QString &detail)
 {
     if (!isRecording())
         return;
-    writeLine(clock(), word(rf::End), detail);
-    if (const auto error = closeFile(true))
-        emit failed(*error);
+    writeLine(clock(), rf::End, detail);
+    QString why;
+    if (!closeFile(true, why))
+        emit failed(why);
 }
 
-std::optional<QString> RunRecord::openNew(QFile &newFile, const QString &baseName)
+bool RunRecord::openNew(QFile &newFile, const QString &baseName, QString &why)
 {
-    if (folder.isEmpty())
-        return tr("Cannot keep run records: the system names no folder for application data");
+    if (folder.isEmpty()) {
+        why = tr("Cannot keep run records: the system names no folder for application data");
+        return false;
+    }
     std::error_code error;
     std::filesystem::create_directories(QFile::encodeName(folder).toStdString(), error);
     if (error || !QFileInfo(folder).isDir()) {
         const QString reason = error ? QString::fromLocal8Bit(error.message())
                                      : QString::fromLocal8Bit(std::strerror(ENOTDIR));
-        return tr("Cannot make the run record folder %1: %2").arg(folder, reason);
+        why = tr("Cannot make the run record folder %1: %2").arg(folder, reason);
+        return false;
     }
     for (int n = 1; n <= MaxNameSuffix; ++n) {
         const QString suffix = n == 1 ? QString() : QStringLiteral("_%1").arg(n);
         newFile.setFileName(folder + u'/' + baseName + suffix + QStringLiteral(".csv"));
         if (newFile.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered)) {
             made_here = true;
-            return std::nullopt;
+            return true;
         }
         // A dangling link takes the name as much as a file does.
         const QFileInfo taken(newFile.fileName());
-        if (!taken.exists() && !taken.isSymLink())
-            return tr("Cannot create the run record %1: %2")
-                .arg(newFile.fileName(), newFile.errorString());
+        if (!taken.exists() && !taken.isSymLink()) {
+            why = tr("Cannot create the run record %1: %2")
+                      .arg(newFile.fileName(), newFile.errorString());
+            return false;
+        }
     }
-    return tr("Cannot create the run record %1: every name up to _%2 is taken")
-        .arg(newFile.fileName())
-        .arg(MaxNameSuffix);
+    why = tr("Cannot create the run record %1: every name up to _%2 is taken")
+              .arg(newFile.fileName())
+              .arg(MaxNameSuffix);
+    return false;
 }
 
-void RunRecord::writeLine(const QDateTime &at, const QString &event, const QString &detail,
+// The clock is read only for a line that is written.
+void RunRecord::record(std::string_view event, const QString &detail)
+{
+    if (isRecording())
+        writeLine(clock(), event, detail);
+}
+
+void RunRecord::writeLine(const QDateTime &at, std::string_view event, const QString &detail,
                           const protocol::StatusFields &fields)
 {
+    if (!isRecording())
+        return;
+    const QString eventWord = QString::fromLatin1(QByteArrayView(event));
     QString line;
     line.reserve(64);
     appendField(line, isoTime(at));
     for (const QString *field :
-         {&event, &detail, &fields.zero, &fields.span, &fields.lowRange, &fields.highRange}) {
+         {&eventWord, &detail, &fields.zero, &fields.span, &fields.lowRange, &fields.highRange}) {
         line += u',';
         appendField(line, *field);
     }
-    line += word(rf::LineEnd);
-    if (const auto reason = append(line.toUtf8()))
-        fail(writeFailure(*reason));
+    line += QLatin1String(QByteArrayView(rf::LineEnd));
+    QString why;
+    if (!append(line.toUtf8(), why))
+        fail(why);
 }
 
 // One write to the kernel, so that a line survives a kill and is in the file
-// whole or not at all: a short write is cut back to the last whole line. The
-// reason is the system's.
-std::optional<QString> RunRecord::append(const QByteArray &bytes)
+// whole or not at all: a short write is cut back to the last whole line.
+bool RunRecord::append(const QByteArray &bytes, QString &why)
 {
 #ifdef Q_OS_WIN
     const qint64 before = file.pos();
     if (file.write(bytes) == bytes.size())
-        return std::nullopt;
-    const QString reason = file.errorString();
+        return true;
+    why = writeFailure(file.errorString());
     file.resize(before);
-    return reason;
+    return false;
 #else
     const int fd = file.handle();
     const off_t before = ::lseek(fd, 0, SEEK_CUR);
     const ssize_t written = ::write(fd, bytes.constData(), std::size_t(bytes.size()));
     if (written == bytes.size())
-        return std::nullopt;
+        return true;
     int cause = errno;
     if (written >= 0) {
         // A short count carries no reason: the rest, once, tells it.
         const std::size_t rest = std::size_t(bytes.size() - written);
         const ssize_t more = ::write(fd, bytes.constData() + written, rest);
         if (more == ssize_t(rest))
-            return std::nullopt;
+            return true;
         cause = more < 0 ? errno : ENOSPC;
     }
     if (before >= 0 && ::ftruncate(fd, before) == 0)
         ::lseek(fd, before, SEEK_SET);
-    return QString::fromLocal8Bit(std::strerror(cause));
+    why = writeFailure(QString::fromLocal8Bit(std::strerror(cause)));
+    return false;
 #endif
 }
 
 void RunRecord::fail(const QString &message)
 {
-    closeFile(false);
+    QString unsynced;
+    closeFile(false, unsynced);
     emit failed(message);
 }
 
-std::optional<QString> RunRecord::closeFile(bool sync)
+bool RunRecord::closeFile(bool sync, QString &why)
 {
-    if (file.isOpen())
-        emergency::clearRecord(file.handle());
-    if (!file.isOpen() || !sync || syncToDisk(file.handle())) {
-        file.close();
-        return std::nullopt;
-    }
-    const QString reason = QString::fromLocal8Bit(std::strerror(errno));
+    if (!file.isOpen())
+        return true;
+    emergency::clearRecord(file.handle());
+#ifdef Q_OS_WIN
+    const bool synced = !sync || _commit(file.handle()) == 0;
+#else
+    const bool synced = !sync || ::fsync(file.handle()) == 0;
+#endif
+    if (!synced)
+        why = writeFailure(QString::fromLocal8Bit(std::strerror(errno)));
     file.close();
-    return writeFailure(reason);
+    return synced;
 }
 
 QString RunRecord::writeFailure(const QString &reason) const

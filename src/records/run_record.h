@@ -11,6 +11,7 @@
 
 #include <functional>
 #include <optional>
+#include <string_view>
 
 // The record of one configuration run: a CSV file, one line per event, each
 // line handed to the kernel as it happens so that a killed console loses none.
@@ -72,19 +73,20 @@ signals:
     void failed(const QString &message);
 
 protected:
-    // Makes the folder and opens a new file in it for writing, unbuffered.
-    // Returns the message for failed() when that cannot be done.
-    virtual std::optional<QString> openNew(QFile &file, const QString &baseName);
+    // Makes the folder and opens a new file in it for writing, unbuffered;
+    // `why` is the message for failed().
+    virtual bool openNew(QFile &file, const QString &baseName, QString &why);
 
 private:
-    void writeLine(const QDateTime &at, const QString &event, const QString &detail,
+    void record(std::string_view event, const QString &detail);
+    void writeLine(const QDateTime &at, std::string_view event, const QString &detail,
                    const protocol::StatusFields &fields = {});
-    // Writes one line (or the header); the reason when it is not all in the file.
-    std::optional<QString> append(const QByteArray &bytes);
+    // Writes one line (or the header) whole, or nothing of it.
+    bool append(const QByteArray &bytes, QString &why);
     void fail(const QString &message);
     QString writeFailure(const QString &reason) const;
-    // The file is closed in any case; the message says why its data may not be on disk.
-    std::optional<QString> closeFile(bool sync);
+    // The file is closed in any case; false when its data may not be on disk.
+    bool closeFile(bool sync, QString &why);
 
     QString folder;
     Clock clock;

@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "records/run_sheet.h"
 
-#include "records/recorded_run.h"
-
 #include "ending/regular_file.h"
 
 #include <QBuffer>
@@ -15,15 +13,13 @@
 #include <QPdfWriter>
 #include <QTextLayout>
 
+#include <algorithm>
 #include <functional>
-#include <optional>
+#include <iterator>
 #include <vector>
 
 #ifdef Q_OS_WIN
 #include <QSaveFile>
-
-#include <io.h>
-#include <windows.h>
 #else
 #include <QRandomGenerator>
 
@@ -144,23 +140,80 @@ QString fitted(const QString &text, const QFont &f, QPaintDevice *device, qreal 
     return QFontMetricsF(f, device).elidedText(shown, mode, width);
 }
 
-// The page's content as blocks laid out top to bottom; a block that does not
-// fit goes to the next page, a heading with the block after it.
-class Layout
+// The sheet as blocks laid out top to bottom, in the order they are added; a
+// block that does not fit goes to the next page, a heading with the block
+// after it.
+class Sheet
 {
 public:
-    using Paint = std::function<void(QPainter &, qreal top)>;
-
-    Layout(QPdfWriter &pdf, const RecordedRun &run) : pdf(pdf), run(run)
+    Sheet(QPdfWriter &pdf, const RecordedRun &run) : pdf(pdf), run(run)
     {
-        left = 50 * Pt;
-        right = pdf.width() - 50 * Pt;
-        top = 42 * Pt;
-        bottom = pdf.height() - 62 * Pt;
+        title();
+        facts();
+        space(8);
+        heading(tr("Instrument"));
+        blanks(8, {{0, half - 12 * Pt, tr("Tag")}, {half, half, tr("Serial number")}});
+        space(8);
+        settings();
+        space(8);
+        steps();
+        warnings();
+        space(8);
+        measured();
+        space(8);
+        remarks();
+        space(10);
+        heading(tr("Calibrated by"));
+        blanks(16, {{0, w * 0.36, tr("Name")},
+                    {w * 0.40, w * 0.22, tr("Date")},
+                    {w * 0.66, w * 0.34, tr("Signature")}});
     }
 
-    qreal width() const { return right - left; }
-    qreal x() const { return left; }
+    void paint(QPainter &p)
+    {
+        // Each block's page first, for "Page n of N".
+        int pages = 1;
+        qreal y = pageTop;
+        for (std::size_t i = 0; i < blocks.size(); ++i) {
+            qreal need = blocks[i].height;
+            if (blocks[i].keepWithNext && i + 1 < blocks.size())
+                need += blocks[i + 1].height;
+            if (y + need > pageBottom && y > pageTop) {
+                ++pages;
+                y = pageTop;
+            }
+            blocks[i].page = pages;
+            y += blocks[i].height;
+        }
+        y = pageTop;
+        for (std::size_t i = 0; i < blocks.size(); ++i) {
+            if (i > 0 && blocks[i].page != blocks[i - 1].page) {
+                foot(p, blocks[i - 1].page, pages);
+                pdf.newPage();
+                y = pageTop;
+            }
+            blocks[i].paint(p, y);
+            y += blocks[i].height;
+        }
+        foot(p, pages, pages);
+    }
+
+private:
+    using Paint = std::function<void(QPainter &, qreal top)>;
+    struct Block
+    {
+        qreal height;
+        Paint paint;
+        bool keepWithNext;
+        int page = 1;
+    };
+    // A label with a line after it to write on, to `from + width`.
+    struct Blank
+    {
+        qreal from;
+        qreal width;
+        QString label;
+    };
 
     void add(qreal height, Paint paint, bool keepWithNext = false)
     {
@@ -171,134 +224,237 @@ public:
         add(points * Pt, [](QPainter &, qreal) {});
     }
 
-    void paint(QPainter &p)
+    void title()
     {
-        // Page of each block first, for "Page n of N".
-        std::vector<int> pageOf(blocks.size());
-        int page = 0;
-        qreal y = top;
-        for (std::size_t i = 0; i < blocks.size(); ++i) {
-            qreal need = blocks[i].height;
-            if (blocks[i].keepWithNext && i + 1 < blocks.size())
-                need += blocks[i + 1].height;
-            if (y + need > bottom && y > top) {
-                ++page;
-                y = top;
-            }
-            pageOf[i] = page;
-            y += blocks[i].height;
-        }
-        const int pages = page + 1;
-        y = top;
-        for (std::size_t i = 0; i < blocks.size(); ++i) {
-            if (i > 0 && pageOf[i] != pageOf[i - 1]) {
-                foot(p, pageOf[i - 1] + 1, pages);
-                pdf.newPage();
-                y = top;
-            }
-            blocks[i].paint(p, y);
-            y += blocks[i].height;
-        }
-        foot(p, pages, pages);
+        const QFont f = font(18, true);
+        add(QFontMetricsF(f, &pdf).height() + 6 * Pt, [this, f](QPainter &p, qreal top) {
+            p.setPen(Ink);
+            drawLines(p, &pdf, f, QPointF(x, top), {tr("Configuration record")});
+        });
     }
 
-private:
+    // Who on the left, where and when on the right; a long value (a device
+    // path, a port's words) wraps within its half.
+    void facts()
+    {
+        const QString unknown = tr("not in the record");
+        const auto orUnknown = [&unknown](const QString &s) { return s.isEmpty() ? unknown : s; };
+        const QList<std::pair<QString, QString>> facts = {
+            {tr("Console"), orUnknown(run.console)},
+            {tr("Port"), tr("Com %1").arg(run.comPort)},
+            {tr("Computer"), orUnknown(run.computer)},
+            {tr("Device"), run.device},
+            {tr("Account"), orUnknown(run.account)},
+            {tr("Started"), timeWithOffset(run.started)},
+            {tr("How it ended"), howEnded(run)},
+            {tr("Ended"), run.ended ? timeWithOffset(*run.ended) : tr("unknown")},
+        };
+        const qreal labelWidth = 62 * Pt;
+        for (qsizetype i = 0; i < facts.size(); i += 2) {
+            qreal h = line;
+            QList<QStringList> values;
+            for (qsizetype j = i; j < qMin(i + 2, facts.size()); ++j) {
+                values << linesOf(facts[j].second, body, &pdf, half - labelWidth - 8 * Pt, 3);
+                h = qMax(h, linesHeight(body, &pdf, values.last().size()) + 3 * Pt);
+            }
+            const auto pair = facts.mid(i, 2);
+            add(h, [=](QPainter &p, qreal top) {
+                for (qsizetype j = 0; j < pair.size(); ++j) {
+                    const qreal cx = x + j * half;
+                    p.setPen(Faint);
+                    drawLines(p, &pdf, body, QPointF(cx, top), {pair[j].first});
+                    p.setPen(Ink);
+                    drawLines(p, &pdf, body, QPointF(cx + labelWidth, top), values[j]);
+                }
+            });
+        }
+    }
+
+    void settings()
+    {
+        heading(tr("Settings as the instrument read them"));
+        const QList<qreal> columns = {0, w * 0.30, w * 0.52, w * 0.74};
+        tableRow(columns, {tr("Setting"), tr("As found"), tr("As left"), tr("Changed")}, rowHeight,
+                 true);
+        const QStringList names = {tr("Zero"), tr("Span"), tr("Low Range"), tr("High Range")};
+        for (int k = 0; k < protocol::FieldCount; ++k) {
+            const QString found = run.asFound ? fieldList(*run.asFound)[k] : QString();
+            const QString left = run.asLeft ? fieldList(*run.asLeft)[k] : QString();
+            tableRow(
+                columns,
+                {names[k], shown(found), shown(left), found != left ? tr("changed") : QString()},
+                rowHeight, false);
+        }
+    }
+
+    void steps()
+    {
+        heading(tr("What was done"));
+        if (run.steps.isEmpty())
+            add(line, [this](QPainter &p, qreal top) {
+                p.setPen(Faint);
+                drawLines(p, &pdf, body, QPointF(x, top),
+                          {tr("Nothing was sent to the instrument but the start.")});
+            });
+        QStringList times;
+        qreal timeWidth = 52 * Pt; // wider for a run past midnight, with dates
+        for (const RecordedRun::Step &s : run.steps) {
+            times << clockOf(s.at, run.started.date());
+            timeWidth = qMax(timeWidth, metrics.horizontalAdvance(times.last()) + 8 * Pt);
+        }
+        for (qsizetype i = 0; i < run.steps.size(); ++i) {
+            const RecordedRun::Step &s = run.steps[i];
+            const QFont f = font(9, s.flagged);
+            const QString text = s.flagged ? QStringLiteral("! ") + s.text : s.text;
+            marked(times[i], body, timeWidth, linesOf(text, f, &pdf, w - timeWidth, 4), f,
+                   2.5 * Pt);
+        }
+    }
+
+    void warnings()
+    {
+        if (run.warnings.isEmpty())
+            return;
+        space(8);
+        heading(tr("Warnings"));
+        const QFont f = font(9, true);
+        for (const QString &warning : run.warnings)
+            marked(QStringLiteral("!"), f, 12 * Pt, linesOf(warning, f, &pdf, w - 12 * Pt, 6), f,
+                   3 * Pt);
+    }
+
+    // Measured by hand, against a reference.
+    void measured()
+    {
+        heading(tr("Output measured"));
+        const QList<qreal> columns = {0, w * 0.30, w * 0.65};
+        tableRow(columns, {QString(), tr("As found (mA)"), tr("As left (mA)")}, rowHeight, true);
+        for (const QString &row : {tr("At zero"), tr("At span")})
+            tableRow(columns, {row}, rowHeight + 8 * Pt, false);
+        blanks(10, {{0, half - 12 * Pt, tr("Reference meter")}, {half, half, tr("Certificate")}});
+    }
+
+    void remarks()
+    {
+        heading(tr("Remarks"));
+        add(3 * 20 * Pt, [this](QPainter &p, qreal top) {
+            p.setPen(QPen(Ink, 0.5 * Pt));
+            for (int i = 1; i <= 3; ++i)
+                p.drawLine(QPointF(x, top + i * 20 * Pt), QPointF(x + w, top + i * 20 * Pt));
+        });
+    }
+
+    void heading(const QString &text)
+    {
+        const QFont f = font(11, true);
+        add(
+            QFontMetricsF(f, &pdf).height() + 5 * Pt,
+            [this, f, text](QPainter &p, qreal top) {
+                p.setFont(f);
+                p.setPen(Ink);
+                const qreal base = top + QFontMetricsF(f, &pdf).ascent();
+                p.drawText(QPointF(x, base), text);
+                p.setPen(QPen(Ink, 0.75 * Pt));
+                p.drawLine(QPointF(x, base + 3 * Pt), QPointF(x + w, base + 3 * Pt));
+            },
+            true);
+    }
+
+    // `mark` at the margin, the lines `indent` in.
+    void marked(const QString &mark, const QFont &markFont, qreal indent, const QStringList &lines,
+                const QFont &f, qreal padding)
+    {
+        add(linesHeight(f, &pdf, lines.size()) + padding, [=](QPainter &p, qreal top) {
+            p.setPen(Ink);
+            drawLines(p, &pdf, markFont, QPointF(x, top), {mark});
+            drawLines(p, &pdf, f, QPointF(x + indent, top), lines);
+        });
+    }
+
+    // Cells at the given column starts; shaded and ruled above for a header
+    // row, ruled below, framed at the sides. The first cell and a header's
+    // are in the body font, the others in the readings'.
+    void tableRow(const QList<qreal> &columns, const QStringList &cells, qreal height, bool header)
+    {
+        add(height, [=](QPainter &p, qreal top) {
+            const QRectF row(x, top, w, height);
+            if (header)
+                p.fillRect(row, Shade);
+            p.setPen(QPen(Ink, 0.5 * Pt));
+            p.drawLine(row.bottomLeft(), row.bottomRight());
+            if (header)
+                p.drawLine(row.topLeft(), row.topRight());
+            for (qsizetype c = 0; c <= columns.size(); ++c) {
+                const qreal cx = c < columns.size() ? x + columns[c] : row.right();
+                p.drawLine(QPointF(cx, row.top()), QPointF(cx, row.bottom()));
+            }
+            for (qsizetype c = 0; c < cells.size() && c < columns.size(); ++c) {
+                const QFont f = header || c == 0 ? font(9, header) : mono;
+                p.setFont(f);
+                const QFontMetricsF m(f, &pdf);
+                const qreal base = top + (height - m.height()) / 2 + m.ascent();
+                const qreal end = c + 1 < columns.size() ? columns[c + 1] : w;
+                p.drawText(QPointF(x + columns[c] + 5 * Pt, base),
+                           fitted(cells[c], f, &pdf, end - columns[c] - 10 * Pt));
+            }
+        });
+    }
+
+    // Blank fields in a row, `points` below the block above.
+    void blanks(qreal points, const QList<Blank> &fields)
+    {
+        add(line + (points + 2) * Pt, [=](QPainter &p, qreal top) {
+            const qreal base = top + points * Pt + metrics.ascent();
+            for (const Blank &b : fields) {
+                p.setFont(body);
+                p.setPen(Ink);
+                p.drawText(QPointF(x + b.from, base), b.label);
+                const qreal start =
+                    x + b.from + QFontMetricsF(p.font(), &pdf).horizontalAdvance(b.label) + 4 * Pt;
+                p.setPen(QPen(Ink, 0.5 * Pt));
+                p.drawLine(QPointF(start, base + 1.5 * Pt),
+                           QPointF(x + b.from + b.width, base + 1.5 * Pt));
+            }
+        });
+    }
+
     void foot(QPainter &p, int page, int pages)
     {
         const qreal y = pdf.height() - 48 * Pt;
         p.setPen(QPen(Faint, 0.5 * Pt));
-        p.drawLine(QPointF(left, y), QPointF(right, y));
+        p.drawLine(QPointF(x, y), QPointF(right, y));
         const QFont f = font(8);
         p.setFont(f);
         const QFontMetricsF m(f, &pdf);
         const QString n = tr("Page %1 of %2").arg(page).arg(pages);
         p.drawText(QPointF(right - m.horizontalAdvance(n), y + 4 * Pt + m.ascent()), n);
         // A long name gives way in its middle, where its date and port are not.
-        const qreal room = right - left - m.horizontalAdvance(n) - 12 * Pt -
+        const qreal room = right - x - m.horizontalAdvance(n) - 12 * Pt -
                            m.horizontalAdvance(tr("Record: %1").arg(QString()));
-        p.drawText(QPointF(left, y + 4 * Pt + m.ascent()),
+        p.drawText(QPointF(x, y + 4 * Pt + m.ascent()),
                    tr("Record: %1").arg(fitted(run.fileName, f, &pdf, room, Qt::ElideMiddle)));
         const qreal second = y + 4 * Pt + m.height() + 2 * Pt;
         const QString label = tr("SHA-256: ");
-        p.drawText(QPointF(left, second + m.ascent()), label);
+        p.drawText(QPointF(x, second + m.ascent()), label);
         p.setFont(font(8, false, true));
-        p.drawText(QPointF(left + m.horizontalAdvance(label), second + m.ascent()), run.sha256);
+        p.drawText(QPointF(x + m.horizontalAdvance(label), second + m.ascent()), run.sha256);
     }
 
-    struct Block
-    {
-        qreal height;
-        Paint paint;
-        bool keepWithNext;
-    };
     QPdfWriter &pdf;
     const RecordedRun &run;
-    qreal left, right, top, bottom;
+    const qreal x = 50 * Pt;
+    const qreal right = pdf.width() - 50 * Pt;
+    const qreal w = right - x;
+    const qreal half = w / 2;
+    const qreal pageTop = 42 * Pt;
+    const qreal pageBottom = pdf.height() - 62 * Pt;
+    const QFont body = font(9);
+    const QFont mono = font(9.5, false, true);
+    const QFontMetricsF metrics{body, &pdf};
+    const qreal line = metrics.height() + 3 * Pt;
+    const qreal rowHeight = line + 4 * Pt;
     std::vector<Block> blocks;
 };
-
-// A label and a line to write on after it, to `x + width`.
-void blankField(QPainter &p, QPaintDevice *device, qreal x, qreal baseline, qreal width,
-                const QString &label)
-{
-    p.setFont(font(9));
-    p.setPen(Ink);
-    p.drawText(QPointF(x, baseline), label);
-    const qreal start = x + QFontMetricsF(p.font(), device).horizontalAdvance(label) + 4 * Pt;
-    p.setPen(QPen(Ink, 0.5 * Pt));
-    p.drawLine(QPointF(start, baseline + 1.5 * Pt), QPointF(x + width, baseline + 1.5 * Pt));
-}
-
-void heading(Layout &layout, QPaintDevice *device, const QString &text)
-{
-    const QFont f = font(11, true);
-    const qreal h = QFontMetricsF(f, device).height();
-    layout.add(
-        h + 5 * Pt,
-        [&layout, f, text, device](QPainter &p, qreal top) {
-            p.setFont(f);
-            p.setPen(Ink);
-            const qreal base = top + QFontMetricsF(f, device).ascent();
-            p.drawText(QPointF(layout.x(), base), text);
-            p.setPen(QPen(Ink, 0.75 * Pt));
-            p.drawLine(QPointF(layout.x(), base + 3 * Pt),
-                       QPointF(layout.x() + layout.width(), base + 3 * Pt));
-        },
-        true);
-}
-
-// One table row: cells at the given column starts, the first cell's text in
-// the body font, the others in `cellFont`; shaded for a header row, ruled
-// below, framed at the sides.
-void tableRow(Layout &layout, QPaintDevice *device, const QList<qreal> &columns,
-              const QStringList &cells, qreal rowHeight, bool header, const QFont &cellFont)
-{
-    layout.add(rowHeight, [&layout, device, columns, cells, rowHeight, header,
-                           cellFont](QPainter &p, qreal top) {
-        const QRectF row(layout.x(), top, layout.width(), rowHeight);
-        if (header)
-            p.fillRect(row, Shade);
-        p.setPen(QPen(Ink, 0.5 * Pt));
-        p.drawLine(row.bottomLeft(), row.bottomRight());
-        if (header)
-            p.drawLine(row.topLeft(), row.topRight());
-        for (qsizetype c = 0; c <= columns.size(); ++c) {
-            const qreal x = c < columns.size() ? layout.x() + columns[c] : row.right();
-            p.drawLine(QPointF(x, row.top()), QPointF(x, row.bottom()));
-        }
-        for (qsizetype c = 0; c < cells.size() && c < columns.size(); ++c) {
-            const QFont f = header || c == 0 ? font(9, header) : cellFont;
-            p.setFont(f);
-            const QFontMetricsF m(f, device);
-            const qreal base = top + (rowHeight - m.height()) / 2 + m.ascent();
-            const qreal end = c + 1 < columns.size() ? columns[c + 1] : layout.width();
-            p.drawText(QPointF(layout.x() + columns[c] + 5 * Pt, base),
-                       fitted(cells[c], f, device, end - columns[c] - 10 * Pt));
-        }
-    });
-}
-
-} // namespace
 
 QByteArray render(const RecordedRun &run, QPageSize::PageSizeId paper)
 {
@@ -311,204 +467,27 @@ QByteArray render(const RecordedRun &run, QPageSize::PageSizeId paper)
     pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
     pdf.setTitle(tr("Configuration record %1").arg(run.fileName));
     pdf.setCreator(run.console.isEmpty() ? QCoreApplication::applicationName() : run.console);
-    QPaintDevice *device = &pdf;
-    Layout layout(pdf, run);
-    const qreal w = layout.width();
-    const qreal x = layout.x();
-    const QFont body = font(9);
-    const QFontMetricsF bodyMetrics(body, &pdf);
-    const qreal line = bodyMetrics.height() + 3 * Pt;
-
-    // Title.
-    const QFont titleFont = font(18, true);
-    layout.add(QFontMetricsF(titleFont, device).height() + 6 * Pt, [=](QPainter &p, qreal top) {
-        p.setFont(titleFont);
-        p.setPen(Ink);
-        p.drawText(QPointF(x, top + QFontMetricsF(titleFont, device).ascent()),
-                   tr("Configuration record"));
-    });
-
-    // Who on the left, where and when on the right.
-    const QString unknown = tr("not in the record");
-    const auto orUnknown = [&unknown](const QString &s) { return s.isEmpty() ? unknown : s; };
-    const QList<std::pair<QString, QString>> facts = {
-        {tr("Console"), orUnknown(run.console)},
-        {tr("Port"), tr("Com %1").arg(run.comPort)},
-        {tr("Computer"), orUnknown(run.computer)},
-        {tr("Device"), run.device},
-        {tr("Account"), orUnknown(run.account)},
-        {tr("Started"), timeWithOffset(run.started)},
-        {tr("How it ended"), howEnded(run)},
-        {tr("Ended"), run.ended ? timeWithOffset(*run.ended) : tr("unknown")},
-    };
-    const qreal labelWidth = 62 * Pt;
-    const qreal half = w / 2;
-    for (qsizetype i = 0; i < facts.size(); i += 2) {
-        // The value wraps within its half when long (a device path, a port's words).
-        qreal h = line;
-        QList<QStringList> values;
-        for (qsizetype j = i; j < qMin(i + 2, facts.size()); ++j) {
-            values << linesOf(facts[j].second, body, device, half - labelWidth - 8 * Pt, 3);
-            h = qMax(h, linesHeight(body, device, values.last().size()) + 3 * Pt);
-        }
-        const auto pair = facts.mid(i, 2);
-        layout.add(h, [=](QPainter &p, qreal top) {
-            for (qsizetype j = 0; j < pair.size(); ++j) {
-                const qreal cx = x + j * half;
-                p.setPen(Faint);
-                drawLines(p, device, body, QPointF(cx, top), {pair[j].first});
-                p.setPen(Ink);
-                drawLines(p, device, body, QPointF(cx + labelWidth, top), values[j]);
-            }
-        });
-    }
-    layout.space(8);
-
-    // The instrument, by hand.
-    heading(layout, device, tr("Instrument"));
-    layout.add(line + 10 * Pt, [=](QPainter &p, qreal top) {
-        const qreal base = top + 8 * Pt + bodyMetrics.ascent();
-        blankField(p, device, x, base, half - 12 * Pt, tr("Tag"));
-        blankField(p, device, x + half, base, half, tr("Serial number"));
-    });
-    layout.space(8);
-
-    // The four settings.
-    heading(layout, device, tr("Settings as the instrument read them"));
-    const QList<qreal> settingColumns = {0, w * 0.30, w * 0.52, w * 0.74};
-    const qreal rowHeight = line + 4 * Pt;
-    const QFont mono = font(9.5, false, true);
-    tableRow(layout, device, settingColumns,
-             {tr("Setting"), tr("As found"), tr("As left"), tr("Changed")}, rowHeight, true, mono);
-    const QStringList names = {tr("Zero"), tr("Span"), tr("Low Range"), tr("High Range")};
-    for (int k = 0; k < protocol::FieldCount; ++k) {
-        const QString found = run.asFound ? fieldList(*run.asFound)[k] : QString();
-        const QString left = run.asLeft ? fieldList(*run.asLeft)[k] : QString();
-        tableRow(layout, device, settingColumns,
-                 {names[k], shown(found), shown(left), found != left ? tr("changed") : QString()},
-                 rowHeight, false, mono);
-    }
-    layout.space(8);
-
-    // What was done.
-    heading(layout, device, tr("What was done"));
-    if (run.steps.isEmpty())
-        layout.add(line, [=](QPainter &p, qreal top) {
-            p.setFont(body);
-            p.setPen(Faint);
-            p.drawText(QPointF(x, top + bodyMetrics.ascent()), tr("Nothing was sent to the "
-                                                                  "instrument but the start."));
-        });
-    QStringList times;
-    qreal timeWidth = 52 * Pt; // wider for a run past midnight, with dates
-    for (const RecordedRun::Step &s : run.steps) {
-        times << (s.at.date() == run.started.date()
-                      ? s.at.toString(QStringLiteral("HH:mm:ss"))
-                      : s.at.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
-        timeWidth = qMax(timeWidth, bodyMetrics.horizontalAdvance(times.last()) + 8 * Pt);
-    }
-    for (qsizetype i = 0; i < run.steps.size(); ++i) {
-        const RecordedRun::Step &s = run.steps[i];
-        const QFont f = font(9, s.flagged);
-        const QStringList text = linesOf(s.flagged ? QStringLiteral("! ") + s.text : s.text, f,
-                                         device, w - timeWidth, 4);
-        const QString time = times[i];
-        layout.add(linesHeight(f, device, text.size()) + 2.5 * Pt, [=](QPainter &p, qreal top) {
-            p.setPen(Ink);
-            p.setFont(body);
-            p.drawText(QPointF(x, top + bodyMetrics.ascent()), time);
-            drawLines(p, device, f, QPointF(x + timeWidth, top), text);
-        });
-    }
-
-    // Warnings, in words.
-    if (!run.warnings.isEmpty()) {
-        layout.space(8);
-        heading(layout, device, tr("Warnings"));
-        const QFont f = font(9, true);
-        for (const QString &warning : run.warnings) {
-            const QStringList text = linesOf(warning, f, device, w - 12 * Pt, 6);
-            layout.add(linesHeight(f, device, text.size()) + 3 * Pt, [=](QPainter &p, qreal top) {
-                p.setPen(Ink);
-                drawLines(p, device, f, QPointF(x, top), {QStringLiteral("!")});
-                drawLines(p, device, f, QPointF(x + 12 * Pt, top), text);
-            });
-        }
-    }
-    layout.space(8);
-
-    // Measured by hand, against a reference.
-    heading(layout, device, tr("Output measured"));
-    const QList<qreal> measuredColumns = {0, w * 0.30, w * 0.65};
-    tableRow(layout, device, measuredColumns, {QString(), tr("As found (mA)"), tr("As left (mA)")},
-             rowHeight, true, mono);
-    for (const QString &row : {tr("At zero"), tr("At span")})
-        tableRow(layout, device, measuredColumns, {row}, rowHeight + 8 * Pt, false, mono);
-    layout.add(line + 12 * Pt, [=](QPainter &p, qreal top) {
-        const qreal base = top + 10 * Pt + bodyMetrics.ascent();
-        blankField(p, device, x, base, half - 12 * Pt, tr("Reference meter"));
-        blankField(p, device, x + half, base, half, tr("Certificate"));
-    });
-    layout.space(8);
-
-    heading(layout, device, tr("Remarks"));
-    layout.add(3 * 20 * Pt, [=](QPainter &p, qreal top) {
-        p.setPen(QPen(Ink, 0.5 * Pt));
-        for (int i = 1; i <= 3; ++i)
-            p.drawLine(QPointF(x, top + i * 20 * Pt), QPointF(x + w, top + i * 20 * Pt));
-    });
-    layout.space(10);
-
-    heading(layout, device, tr("Calibrated by"));
-    layout.add(line + 18 * Pt, [=](QPainter &p, qreal top) {
-        const qreal base = top + 16 * Pt + bodyMetrics.ascent();
-        blankField(p, device, x, base, w * 0.36, tr("Name"));
-        blankField(p, device, x + w * 0.40, base, w * 0.22, tr("Date"));
-        blankField(p, device, x + w * 0.66, base, w * 0.34, tr("Signature"));
-    });
-
+    Sheet sheet(pdf, run);
     QPainter painter(&pdf);
     painter.setRenderHint(QPainter::Antialiasing);
-    layout.paint(painter);
+    sheet.paint(painter);
     painter.end();
     return bytes;
 }
 
-QString sheetPathFor(const QString &recordPath)
-{
-    const QFileInfo info(recordPath);
-    const QString base = info.suffix().compare(QLatin1String("csv"), Qt::CaseInsensitive) == 0
-                             ? info.completeBaseName()
-                             : info.fileName();
-    return info.dir().filePath(base + QStringLiteral(".pdf"));
-}
-
+// Letter where the locale's territory uses it, A4 elsewhere.
 QPageSize::PageSizeId paperFor(const QLocale &locale)
 {
-    // The territories whose common paper is Letter.
-    switch (locale.territory()) {
-    case QLocale::UnitedStates:
-    case QLocale::Canada:
-    case QLocale::Mexico:
-    case QLocale::Philippines:
-    case QLocale::Chile:
-    case QLocale::Colombia:
-    case QLocale::Venezuela:
-    case QLocale::CostaRica:
-    case QLocale::Guatemala:
-    case QLocale::Panama:
-    case QLocale::PuertoRico:
-    case QLocale::ElSalvador:
-    case QLocale::Nicaragua:
-    case QLocale::Belize:
-        return QPageSize::Letter;
-    default:
-        return locale.measurementSystem() == QLocale::ImperialUSSystem ? QPageSize::Letter
-                                                                       : QPageSize::A4;
-    }
+    constexpr QLocale::Territory letter[] = {
+        QLocale::UnitedStates, QLocale::Canada,   QLocale::Mexico,     QLocale::Philippines,
+        QLocale::Chile,        QLocale::Colombia, QLocale::Venezuela,  QLocale::CostaRica,
+        QLocale::Guatemala,    QLocale::Panama,   QLocale::PuertoRico, QLocale::ElSalvador,
+        QLocale::Nicaragua,    QLocale::Belize};
+    const bool usesLetter =
+        std::find(std::begin(letter), std::end(letter), locale.territory()) != std::end(letter) ||
+        locale.measurementSystem() == QLocale::ImperialUSSystem;
+    return usesLetter ? QPageSize::Letter : QPageSize::A4;
 }
-
-namespace {
 
 // What stands at a name instead of a file, in words.
 QString notAFile(regularfile::Kind kind)
@@ -531,39 +510,22 @@ QString notAFile(regularfile::Kind kind)
     }
 }
 
-// A record is read only from a regular file: a FIFO would hold the reader, a
-// device would never end, and opening a serial port raises its lines. Why
-// not, in words.
-std::optional<QString> openRecord(QFile &record, const QString &path)
-{
-    const regularfile::Opened opened = regularfile::open(record, path);
-    switch (opened.kind) {
-    case regularfile::Kind::File:
-        return std::nullopt;
-    case regularfile::Kind::Missing:
-        return qt_error_string(ENOENT);
-    case regularfile::Kind::Unreadable:
-        return opened.error;
-    default:
-        return notAFile(opened.kind);
-    }
-}
-
 // The sheet's bytes at `path`, replacing a sheet there, but never through a
-// link or into anything other than a file; the reason when it cannot be
-// done, in the system's words.
-std::optional<QString> replaceFile(const QString &path, const QByteArray &bytes)
+// link or into anything other than a file; `why` in the system's words.
+bool replaceFile(const QString &path, const QByteArray &bytes, QString &why)
 {
 #ifdef Q_OS_WIN
     const QFileInfo at(path);
-    if (at.isSymLink())
-        return tr("it is a link, and nothing is written through one");
-    if (at.exists() && !at.isFile())
-        return tr("it is not a file");
     QSaveFile out(path);
-    if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.commit())
-        return out.errorString();
-    return std::nullopt;
+    if (at.isSymLink())
+        why = tr("it is a link, and nothing is written through one");
+    else if (at.exists() && !at.isFile())
+        why = tr("it is not a file");
+    else if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.commit())
+        why = out.errorString();
+    else
+        return true;
+    return false;
 #else
     // A new file beside it, synced, then renamed over the name: a reader never
     // finds half a sheet, a rename replaces a link put there meanwhile rather
@@ -572,19 +534,21 @@ std::optional<QString> replaceFile(const QString &path, const QByteArray &bytes)
     const QByteArray name = QFile::encodeName(path);
     struct stat st;
     const bool replacing = ::lstat(name.constData(), &st) == 0;
-    if (replacing && !S_ISREG(st.st_mode))
-        return notAFile(regularfile::kindOfMode(st.st_mode));
-    if (!replacing && errno != ENOENT)
-        return qt_error_string(errno);
+    if (replacing && !S_ISREG(st.st_mode)) {
+        why = notAFile(regularfile::kindOfMode(st.st_mode));
+        return false;
+    }
+    int error = replacing || errno == ENOENT ? 0 : errno;
     QByteArray temp;
     int fd = -1;
-    for (int tries = 1; fd < 0; ++tries) {
+    for (int tries = 1; !error && fd < 0; ++tries) {
         temp = name + ".tmp" + QByteArray::number(QRandomGenerator::global()->generate(), 36);
         fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0 && (errno != EEXIST || tries == 16))
-            return qt_error_string(errno);
+            error = errno;
     }
-    int error = replacing && ::fchmod(fd, st.st_mode & 07777) != 0 ? errno : 0;
+    if (!error && replacing && ::fchmod(fd, st.st_mode & 07777) != 0)
+        error = errno;
     for (qsizetype done = 0; !error && done < bytes.size();) {
         const ssize_t n = ::write(fd, bytes.constData() + done, std::size_t(bytes.size() - done));
         if (n > 0)
@@ -594,72 +558,77 @@ std::optional<QString> replaceFile(const QString &path, const QByteArray &bytes)
     }
     if (!error && ::fsync(fd) != 0)
         error = errno;
-    if (::close(fd) != 0 && !error)
+    if (fd >= 0 && ::close(fd) != 0 && !error)
         error = errno;
     if (!error && ::rename(temp.constData(), name.constData()) != 0)
         error = errno;
     if (!error)
-        return std::nullopt;
-    ::unlink(temp.constData());
-    return qt_error_string(error);
+        return true;
+    if (fd >= 0)
+        ::unlink(temp.constData());
+    why = qt_error_string(error);
+    return false;
 #endif
 }
 
 } // namespace
 
-std::variant<RecordedRun, Result> read(const QString &recordPath,
-                                       const std::atomic<bool> *cancelled)
+QString sheetPathFor(const QString &recordPath)
 {
-    Result refused;
-    refused.status = Result::NotARecord;
-    refused.sheetPath = sheetPathFor(recordPath);
-    QFile record;
-    if (const auto why = openRecord(record, recordPath)) {
-        refused.message = tr("Cannot read %1: %2").arg(recordPath, *why);
-        return refused;
-    }
-    auto run = RecordedRun::read(record, QFileInfo(recordPath).fileName(), cancelled);
-    if (const QString *why = std::get_if<QString>(&run)) {
-        refused.message =
-            record.error() != QFileDevice::NoError
-                ? tr("Cannot read %1: %2").arg(recordPath, *why)
-                : tr("%1 is not a run record of this console: %2").arg(recordPath, *why);
-        return refused;
-    }
-    return std::get<RecordedRun>(std::move(run));
+    const QFileInfo info(recordPath);
+    const QString base = info.suffix().compare(QLatin1String("csv"), Qt::CaseInsensitive) == 0
+                             ? info.completeBaseName()
+                             : info.fileName();
+    return info.dir().filePath(base + QStringLiteral(".pdf"));
 }
 
-Result write(const RecordedRun &run, const QString &recordPath, const QLocale &locale)
+bool read(const QString &recordPath, RecordedRun &run, QString &why,
+          const std::atomic<bool> *cancelled)
 {
-    Result result;
-    result.sheetPath = sheetPathFor(recordPath);
-    const QByteArray pdf = render(run, paperFor(locale));
-    const std::optional<QString> why =
-        pdf.isEmpty() ? tr("the page could not be drawn") : replaceFile(result.sheetPath, pdf);
-    if (why) {
-        result.status = Result::CannotWrite;
-        result.message =
-            tr("Cannot write the calibration sheet %1: %2").arg(result.sheetPath, *why);
+    // Only a regular file: a FIFO would hold the reader, a device would never
+    // end, and opening a serial port raises its lines.
+    QFile record;
+    const regularfile::Opened opened = regularfile::open(record, recordPath);
+    if (opened.kind != regularfile::Kind::File) {
+        const QString reason = opened.kind == regularfile::Kind::Missing ? qt_error_string(ENOENT)
+                               : opened.kind == regularfile::Kind::Unreadable
+                                   ? opened.error
+                                   : notAFile(opened.kind);
+        why = tr("Cannot read %1: %2").arg(recordPath, reason);
+        return false;
     }
-    return result;
+    if (run.read(record, QFileInfo(recordPath).fileName(), why, cancelled))
+        return true;
+    why = record.error() != QFileDevice::NoError
+              ? tr("Cannot read %1: %2").arg(recordPath, why)
+              : tr("%1 is not a run record of this console: %2").arg(recordPath, why);
+    return false;
+}
+
+bool write(const RecordedRun &run, const QString &recordPath, QString &why, const QLocale &locale)
+{
+    const QString sheetPath = sheetPathFor(recordPath);
+    const QByteArray pdf = render(run, paperFor(locale));
+    if (pdf.isEmpty())
+        why = tr("the page could not be drawn");
+    else if (replaceFile(sheetPath, pdf, why))
+        return true;
+    why = tr("Cannot write the calibration sheet %1: %2").arg(sheetPath, why);
+    return false;
 }
 
 Result make(const QString &recordPath, const QLocale &locale, const std::atomic<bool> *cancelled)
 {
-    const auto given_up = [&recordPath] {
-        Result result;
+    const auto givenUp = [cancelled] { return cancelled && *cancelled; };
+    Result result{Result::Written, sheetPathFor(recordPath), {}};
+    RecordedRun run;
+    QString why;
+    const bool isRecord = !givenUp() && read(recordPath, run, why, cancelled);
+    if (givenUp())
         result.status = Result::Cancelled;
-        result.sheetPath = sheetPathFor(recordPath);
-        return result;
-    };
-    if (cancelled && *cancelled)
-        return given_up();
-    auto run = read(recordPath, cancelled);
-    if (cancelled && *cancelled)
-        return given_up();
-    if (const Result *refused = std::get_if<Result>(&run))
-        return *refused;
-    return write(std::get<RecordedRun>(run), recordPath, locale);
+    else if (!isRecord || !write(run, recordPath, why, locale))
+        result = {Result::Failed, result.sheetPath, why};
+    return result;
 }
 
 } // namespace runsheet

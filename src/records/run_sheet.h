@@ -2,13 +2,11 @@
 #pragma once
 
 #include <QLocale>
-#include <QPageSize>
 #include <QString>
 
 #include "records/recorded_run.h"
 
 #include <atomic>
-#include <variant>
 
 // The calibration sheet of a run: one PDF page (more for a long run) made from
 // the record alone, to print and sign: as found, what was done, as left,
@@ -19,18 +17,12 @@ namespace runsheet {
 // Beside the record: its name with ".pdf".
 QString sheetPathFor(const QString &recordPath);
 
-// Letter where the locale's territory uses it, A4 elsewhere.
-QPageSize::PageSizeId paperFor(const QLocale &locale);
-
 struct Result
 {
-    enum Status { Written, NotARecord, CannotWrite, Cancelled };
+    enum Status { Written, Failed, Cancelled };
     Status status = Written;
     QString sheetPath;
-    // For the technician, naming the file and the reason; empty when written.
-    // A record that is not a regular file, and anything but a file at the
-    // sheet's name (a link above all), is refused without being opened.
-    QString message;
+    QString message; // Failed: as read() or write() put it
 };
 
 // Reads the record and writes its sheet, replacing an earlier one. Once
@@ -39,13 +31,13 @@ Result make(const QString &recordPath, const QLocale &locale = QLocale::system()
             const std::atomic<bool> *cancelled = nullptr);
 
 // The two halves of make(): reading needs no QGuiApplication, so a file that
-// is not a record is refused before any is made.
-std::variant<RecordedRun, Result> read(const QString &recordPath,
-                                       const std::atomic<bool> *cancelled = nullptr);
-Result write(const RecordedRun &run, const QString &recordPath,
-             const QLocale &locale = QLocale::system());
-
-// The sheet of a record already read, as PDF bytes.
-QByteArray render(const RecordedRun &run, QPageSize::PageSizeId paper);
+// is not a record is refused before any is made. Each is false with the
+// technician's message in `why`, naming the file and the reason; a record
+// that is not a regular file, and anything but a file at the sheet's name (a
+// link above all), is refused without being opened.
+bool read(const QString &recordPath, RecordedRun &run, QString &why,
+          const std::atomic<bool> *cancelled = nullptr);
+bool write(const RecordedRun &run, const QString &recordPath, QString &why,
+           const QLocale &locale = QLocale::system());
 
 } // namespace runsheet

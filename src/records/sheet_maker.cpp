@@ -4,12 +4,10 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QRegularExpression>
-#include <QThread>
 
 #include <algorithm>
 #include <atomic>
-#include <condition_variable>
-#include <mutex>
+#include <climits>
 
 namespace {
 
@@ -21,48 +19,36 @@ constexpr int GiveUpWaitMs = 2000;
 struct SheetMaker::Job
 {
     QString recordPath;
-    runsheet::Result result;
+    runsheet::Result result; // the worker's until done
     std::atomic<bool> cancelled{false};
-    bool done = false; // under SheetMaker::mutex
+    std::atomic<bool> done{false};
 };
 
-SheetMaker::SheetMaker(QObject *parent) : QObject(parent) {}
+SheetMaker::SheetMaker(QObject *parent) : QObject(parent)
+{
+    worker.setMaxThreadCount(1);
+    worker.setExpiryTimeout(-1);
+    worker.setThreadPriority(QThread::LowPriority);
+}
 
 SheetMaker::~SheetMaker()
 {
     for (const auto &job : jobs)
         job->cancelled = true;
-    if (worker) {
-        worker->quit();
-        worker->wait();
-    }
+    worker.waitForDone();
 }
 
 void SheetMaker::make(const QString &recordPath)
 {
-    // One thread for every sheet: its fonts are loaded once, not per sheet.
-    if (!worker) {
-        worker = std::make_unique<QThread>();
-        context = std::make_unique<QObject>();
-        context->moveToThread(worker.get());
-        worker->start(QThread::LowPriority);
-    }
     auto job = std::make_shared<Job>();
     job->recordPath = recordPath;
     jobs.push_back(job);
-    QMetaObject::invokeMethod(
-        context.get(),
-        [this, job] {
-            job->result = runsheet::make(job->recordPath, QLocale::system(), &job->cancelled);
-            {
-                const std::lock_guard<std::mutex> lock(mutex);
-                job->done = true;
-            }
-            finished.notify_all();
-            QMetaObject::invokeMethod(
-                this, [this, job] { collect(job); }, Qt::QueuedConnection);
-        },
-        Qt::QueuedConnection);
+    worker.start([this, job] {
+        job->result = runsheet::make(job->recordPath, QLocale::system(), &job->cancelled);
+        job->done = true;
+        QMetaObject::invokeMethod(
+            this, [this, job] { collect(job); }, Qt::QueuedConnection);
+    });
 }
 
 void SheetMaker::collect(const std::shared_ptr<Job> &job)
@@ -76,18 +62,12 @@ void SheetMaker::collect(const std::shared_ptr<Job> &job)
 
 SheetMaker::Outcome SheetMaker::finish(QDeadlineTimer deadline)
 {
-    std::unique_lock<std::mutex> lock(mutex);
-    const auto until = deadline.deadline<std::chrono::steady_clock>();
-    finished.wait_until(lock, until, [this] {
-        return std::all_of(jobs.begin(), jobs.end(), [](const auto &job) { return job->done; });
-    });
+    worker.waitForDone(int(qMin<qint64>(deadline.remainingTime(), INT_MAX)));
     for (const auto &job : jobs)
         job->cancelled = true;
     // Given up: each stops at its next few thousand rows and leaves no file;
     // one already writing its page finishes it.
-    finished.wait_for(lock, std::chrono::milliseconds(GiveUpWaitMs), [this] {
-        return std::all_of(jobs.begin(), jobs.end(), [](const auto &job) { return job->done; });
-    });
+    worker.waitForDone(GiveUpWaitMs);
     Outcome outcome;
     for (const auto &job : jobs) {
         if (job->done && job->result.status != runsheet::Result::Cancelled)

@@ -7,11 +7,9 @@
 #include <QList>
 #include <QObject>
 #include <QStringList>
-#include <QThread>
+#include <QThreadPool>
 
-#include <condition_variable>
 #include <memory>
-#include <mutex>
 #include <vector>
 
 // Makes calibration sheets away from the thread that asks for them, so that a
@@ -25,7 +23,6 @@ public:
     // Sheets still being made are given up and waited for.
     ~SheetMaker() override;
 
-    // Starts the sheet of the record at `recordPath`.
     void make(const QString &recordPath);
     bool busy() const { return !jobs.empty(); }
 
@@ -50,10 +47,7 @@ private:
     struct Job;
     void collect(const std::shared_ptr<Job> &job);
 
-    // Reported from the worker thread once each job is done.
-    std::mutex mutex;
-    std::condition_variable finished;
-    std::vector<std::shared_ptr<Job>> jobs;
-    std::unique_ptr<QThread> worker;
-    std::unique_ptr<QObject> context; // lives in the worker thread
+    std::vector<std::shared_ptr<Job>> jobs; // not yet reported
+    // One thread for every sheet, kept: its fonts are loaded once, not per sheet.
+    QThreadPool worker;
 };

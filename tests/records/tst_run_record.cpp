@@ -45,14 +45,14 @@ public:
     QString target;
 
 protected:
-    std::optional<QString> openNew(QFile &file, const QString &baseName) override
+    bool openNew(QFile &file, const QString &baseName, QString &why) override
     {
         if (target.isEmpty())
-            return RunRecord::openNew(file, baseName);
+            return RunRecord::openNew(file, baseName, why);
         file.setFileName(target);
-        if (file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-            return std::nullopt;
-        return file.errorString();
+        const bool opened = file.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+        why = file.errorString();
+        return opened;
     }
 };
 

@@ -239,7 +239,7 @@ void TestRunSheet::shouldKeepLongTextsOnThePage()
     QCOMPARE(sheet.status, runsheet::Result::Written);
     const QList<PdfWord> words = pdfWords(sheet.sheetPath);
     QVERIFY(words.size() > 50);
-    const QSize page = QPageSize(QPageSize::A4).sizePoints();
+    const QSize page(595, 842); // A4, in points
     int onFoot = 0;
     for (const PdfWord &w : words) {
         const qreal foot = page.height() - 48; // its rule
