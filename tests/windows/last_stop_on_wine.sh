@@ -65,6 +65,7 @@ for row in "${rows[@]}"; do
     wait_for 100 test -L "$work/com" || problems+=("the simulator made no line")
 
     # cmd's own status is its echo's; the program's comes in its words.
+    launched=$(date +%s%N)
     {
         sh "$here/../../tools/windows/wine-run.sh" "$prefix" "$dlldirs" cmd /v:on /c \
             "$(windows_path "$program") $how $(windows_path "$run/records") & echo exit=!errorlevel!" \
@@ -77,6 +78,7 @@ for row in "${rows[@]}"; do
     fi
     # About a second for the stop frame to leave; Wine's debugger would hold it 20 s.
     wait_for 50 test -e "$run/ended" || problems+=("still running 5 s after it crashed")
+    took=$((($(date +%s%N) - launched) / 1000000))
     wait_for 300 test -e "$run/ended" || true
     exited=$(sed -n 's/^exit=\(-\{0,1\}[0-9]*\).*/\1/p' "$run/out")
     [ -n "$exited" ] && [ $((exited & 0xFFFFFFFF)) -eq "$code" ] ||
@@ -103,7 +105,8 @@ for row in "${rows[@]}"; do
     kill "$simulator_pid" 2>/dev/null || true
     wait "$simulator_pid" 2>/dev/null || true
     simulator_pid=
-    echo "--- $how: exit $(printf '0x%X' $((${exited:-0} & 0xFFFFFFFF))), line '$rx'"
+    echo "--- $how: exit $(printf '0x%X' $((${exited:-0} & 0xFFFFFFFF))) ${took} ms after it" \
+        "started, line '$rx'"
     [ "$how" != access-violation ] || cat "$record"
     if [ ${#problems[@]} -eq 0 ]; then
         echo "PASS: $how"
