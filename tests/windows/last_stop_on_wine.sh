@@ -43,6 +43,8 @@ export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 wine reg add 'HKLM\Software\Wine\Ports' /v COM1 /d "$work/com" /f >/dev/null 2>>"$work/wine.log"
 wineserver -k 2>/dev/null || true
 wineserver -w
+# Started here, so that what it says at its end goes to a log, not to a row's output.
+wineserver -p 2>>"$work/wine.log"
 
 # how | the record's reason | the exit code
 rows=(
