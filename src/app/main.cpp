@@ -7,9 +7,7 @@
 #ifdef ZELVOR_ENDING_SIGNALS
 #include "ending/ending_signals.h"
 #endif
-#ifdef ZELVOR_PROCESS_GUARDS
 #include "startup/process_guards.h"
-#endif
 #include "startup/simulated_instrument.h"
 
 #include <QApplication>
@@ -58,15 +56,11 @@ int main(int argc, char *argv[])
         return *options.exitStatus;
     if (!options.sheetRecord.isEmpty())
         return makeSheet(argc, argv, options.sheetRecord);
-#ifdef ZELVOR_PROCESS_GUARDS
     // A display or platform plugin that is not there is one line, not an abort.
     guardStartUp(argc, argv);
-#endif
     QApplication app(argc, argv);
-#ifdef ZELVOR_PROCESS_GUARDS
     // However the process ends from now on, a feed is stopped and the record ended.
     startUpDone();
-#endif
     // Lets a Wayland desktop match the window to its menu entry and icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("io.zelvor.CalibrationConsole"));
     PortMap ports(options.ports, PortMap::userSettingsFile());

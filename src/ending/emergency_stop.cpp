@@ -1,23 +1,18 @@
 // SPDX-License-Identifier: MIT
 #include "ending/emergency_stop.h"
 
-#include "protocol/protocol.h"
+#include "ending/emergency_platform.h"
 #include "protocol/record_format.h"
 
 #include <QFile>
 
 #include <atomic>
+#include <cerrno>
 #include <cstring>
 
-#ifdef Q_OS_UNIX
-#include <cerrno>
-#include <ctime>
-#include <poll.h>
-#include <sys/ioctl.h>
-#include <unistd.h>
-#endif
-
 namespace {
+
+namespace platform = emergency::platform;
 
 constexpr int MaxFrame = 16;
 constexpr std::size_t MaxPath = 4096;
@@ -28,24 +23,9 @@ std::atomic<qintptr> lineHandle{-1};
 char lockPath[MaxPath];
 std::atomic<int> frameLength{0};
 char frameBytes[MaxFrame];
-std::atomic<int> recordFd{-1};
+std::atomic<qintptr> recordFile{-1};
 std::atomic<int> recordOffset{0};
 std::atomic<bool> ran{false};
-
-#ifdef Q_OS_UNIX
-constexpr long long NsPerSecond = 1000000000LL;
-// As long as a close may wait for a stalled line.
-constexpr long long DrainNs = NsPerSecond;
-// One character at the line's rate.
-constexpr long CharacterNs =
-    long(protocol::BitsPerCharacter * NsPerSecond / protocol::BaudRate + 1);
-
-long long monotonicNs()
-{
-    timespec now{};
-    ::clock_gettime(CLOCK_MONOTONIC, &now);
-    return now.tv_sec * NsPerSecond + now.tv_nsec;
-}
 
 // A record line built without the heap or the C library's locale and time code.
 struct Line
@@ -95,9 +75,10 @@ struct Line
     // yyyy-MM-ddTHH:mm:ss.zzz+hh:mm.
     void stamp(int offsetSeconds)
     {
-        timespec now{};
-        ::clock_gettime(CLOCK_REALTIME, &now);
-        const long long local = now.tv_sec + offsetSeconds;
+        long long utc = 0;
+        int milliseconds = 0;
+        platform::now(utc, milliseconds);
+        const long long local = utc + offsetSeconds;
         long long days = local / 86400;
         long long seconds = local % 86400;
         if (seconds < 0) {
@@ -127,7 +108,7 @@ struct Line
         add(':');
         number(seconds % 60, 2);
         add('.');
-        number(now.tv_nsec / 1000000, 3);
+        number(milliseconds, 3);
         add(offsetSeconds < 0 ? '-' : '+');
         const int minutes = (offsetSeconds < 0 ? -offsetSeconds : offsetSeconds) / 60;
         number(minutes / 60, 2);
@@ -136,37 +117,7 @@ struct Line
     }
 };
 
-// The stop frame on the line, then the kernel's queue empty; false when it did
-// not leave in time.
-bool sendAndDrain(int fd, const char *frame, std::size_t size)
-{
-    const long long deadline = monotonicNs() + DrainNs;
-    std::size_t done = 0;
-    while (done < size) {
-        const ssize_t n = ::write(fd, frame + done, size - done);
-        if (n > 0) {
-            done += std::size_t(n);
-            continue;
-        }
-        const long long left = deadline - monotonicNs();
-        if (n < 0 && errno != EINTR && errno != EAGAIN)
-            return false;
-        if (left <= 0)
-            return false;
-        pollfd ready{fd, POLLOUT, 0};
-        ::poll(&ready, 1, 10);
-    }
-    int queued = 0;
-    while (::ioctl(fd, TIOCOUTQ, &queued) == 0 && queued > 0) {
-        if (monotonicNs() >= deadline)
-            return false;
-        const timespec character{0, CharacterNs};
-        ::nanosleep(&character, nullptr);
-    }
-    return true;
-}
-
-void recordLine(int fd, int offset, const char *event, const char *detail)
+void recordLine(qintptr record, int offset, const char *event, const char *detail)
 {
     Line line;
     line.stamp(offset);
@@ -177,13 +128,8 @@ void recordLine(int fd, int offset, const char *event, const char *detail)
     // Literals, so each ends in a NUL.
     line.add(recordformat::NoReading.data());
     line.add(recordformat::LineEnd.data());
-    // Whole or not at all, as every other line of the record.
-    const off_t before = ::lseek(fd, 0, SEEK_CUR);
-    if (::write(fd, line.text, line.size) != ssize_t(line.size) && before >= 0) {
-        [[maybe_unused]] const int cut = ::ftruncate(fd, before);
-    }
+    platform::append(record, line.text, line.size);
 }
-#endif
 
 } // namespace
 
@@ -217,30 +163,29 @@ void setStopFrame(QByteArrayView frame)
 
 void setRecord(int fd, int utcOffsetSeconds)
 {
-    recordFd.store(-1);
+    recordFile.store(-1);
     recordOffset.store(utcOffsetSeconds);
-    recordFd.store(fd);
+    recordFile.store(platform::recordHandle(fd));
 }
 
 void clearRecord(int fd)
 {
-    int expected = fd;
-    recordFd.compare_exchange_strong(expected, -1);
+    qintptr expected = platform::recordHandle(fd);
+    recordFile.compare_exchange_strong(expected, -1);
 }
 
 void runNow(const char *reason)
 {
-#ifdef Q_OS_UNIX
     if (ran.exchange(true))
         return;
     const int savedErrno = errno;
-    const int line = int(lineHandle.exchange(-1));
-    const int record = recordFd.exchange(-1);
+    const qintptr line = lineHandle.exchange(-1);
+    const qintptr record = recordFile.exchange(-1);
     const int offset = recordOffset.load();
     const int frame = frameLength.exchange(0);
-    if (line >= 0 && frame > 0) {
-        const bool left = sendAndDrain(line, frameBytes, std::size_t(frame));
-        if (record >= 0) {
+    if (line != -1 && frame > 0) {
+        const bool left = platform::sendAndDrain(line, frameBytes, std::size_t(frame));
+        if (record != -1) {
             char sent[MaxFrame + 1];
             std::memcpy(sent, frameBytes, std::size_t(frame));
             sent[frame] = '\0';
@@ -248,16 +193,13 @@ void runNow(const char *reason)
                        sent);
         }
     }
-    if (record >= 0) {
+    if (record != -1) {
         recordLine(record, offset, recordformat::End.data(), reason);
-        ::fsync(record);
+        platform::sync(record);
     }
-    if (line >= 0 && lockPath[0] != '\0')
-        ::unlink(lockPath);
+    if (line != -1 && lockPath[0] != '\0')
+        platform::removeFile(lockPath);
     errno = savedErrno;
-#else
-    Q_UNUSED(reason);
-#endif
 }
 
 } // namespace emergency

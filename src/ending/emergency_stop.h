@@ -10,7 +10,7 @@
 // line, the run's record gets its end line, and the port's lock file goes.
 // Whoever owns the line, the feed and the record keeps its part registered
 // here; runNow() then needs nothing but system calls, so that a signal handler
-// may call it. Registering happens on one thread.
+// or an exception filter may call it. Registering happens on one thread.
 namespace emergency {
 
 // The open line (Windows: its HANDLE), and the lock file made for it (empty: none).

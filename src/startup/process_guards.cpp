@@ -2,6 +2,7 @@
 #include "startup/process_guards.h"
 
 #include "ending/emergency_stop.h"
+#include "startup/process_guards_platform.h"
 
 #include <QCoreApplication>
 #include <QRegularExpression>
@@ -12,12 +13,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <exception>
-#include <iterator>
 #include <mutex>
 #include <vector>
-
-#include <csignal>
-#include <unistd.h>
 
 namespace {
 
@@ -125,7 +122,7 @@ void onMessage(QtMsgType type, const QMessageLogContext &context, const QString 
             std::fputs(line.toLocal8Bit().constData(), stderr);
             std::fflush(stderr);
             // Nothing is open yet, and the half-made application must not be torn down.
-            ::_exit(1);
+            std::_Exit(1);
         }
         const std::lock_guard<std::mutex> lock(heldLock);
         held.push_back({type, QByteArray(context.category), text});
@@ -138,6 +135,8 @@ void onMessage(QtMsgType type, const QMessageLogContext &context, const QString 
     else if (type == QtWarningMsg && displayGone.match(text).hasMatch())
         emergency::runNow("display lost"); // the platform plugin ends the process next
     passOn(type, context, text);
+    if (type == QtFatalMsg)
+        endAfterFatalMessage();
 }
 
 void onExit()
@@ -161,37 +160,6 @@ void onExit()
     if (previousTerminate)
         previousTerminate();
     std::abort();
-}
-
-// The signals whose default ends the process; SIGTERM, SIGINT and SIGHUP end
-// it in order through the event loop instead.
-struct FatalSignal
-{
-    int number;
-    const char *reason;
-};
-constexpr FatalSignal FatalSignals[] = {
-    {SIGABRT, "signal SIGABRT"}, {SIGSEGV, "signal SIGSEGV"}, {SIGBUS, "signal SIGBUS"},
-    {SIGFPE, "signal SIGFPE"},   {SIGILL, "signal SIGILL"},   {SIGTRAP, "signal SIGTRAP"},
-    {SIGSYS, "signal SIGSYS"},   {SIGQUIT, "signal SIGQUIT"}, {SIGPIPE, "signal SIGPIPE"},
-    {SIGALRM, "signal SIGALRM"}, {SIGUSR1, "signal SIGUSR1"}, {SIGUSR2, "signal SIGUSR2"},
-    {SIGXCPU, "signal SIGXCPU"}, {SIGXFSZ, "signal SIGXFSZ"}, {SIGVTALRM, "signal SIGVTALRM"},
-    {SIGPROF, "signal SIGPROF"},
-};
-struct sigaction previousActions[std::size(FatalSignals)];
-
-void onFatalSignal(int number, siginfo_t *info, void *)
-{
-    for (std::size_t i = 0; i < std::size(FatalSignals); ++i) {
-        if (FatalSignals[i].number != number)
-            continue;
-        emergency::runNow(FatalSignals[i].reason);
-        sigaction(number, &previousActions[i], nullptr);
-    }
-    // Sent by someone: sent again, to whatever was there before. A fault
-    // happens again as this returns.
-    if (info->si_code <= 0)
-        ::raise(number);
 }
 
 } // namespace
@@ -223,18 +191,6 @@ void startUpDone()
     }
 
     std::atexit(onExit);
-    std::at_quick_exit(onExit);
     previousTerminate = std::set_terminate(onTerminate);
-    struct sigaction action = {};
-    action.sa_sigaction = onFatalSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_SIGINFO;
-    for (std::size_t i = 0; i < std::size(FatalSignals); ++i) {
-        struct sigaction current = {};
-        sigaction(FatalSignals[i].number, nullptr, &current);
-        // One the program was started with ignoring stays ignored.
-        if (!(current.sa_flags & SA_SIGINFO) && current.sa_handler == SIG_IGN)
-            continue;
-        sigaction(FatalSignals[i].number, &action, &previousActions[i]);
-    }
+    installPlatformGuards(onExit);
 }

@@ -8,7 +8,8 @@
 void guardStartUp(int argc, char *argv[]);
 
 // Once the application object exists: the held messages go out, and every way
-// the process may end short of SIGKILL (the display lost, exit() from a
-// library, a fatal Qt message, an uncaught exception, a fatal signal) first
-// runs emergency::runNow() with the reason.
+// the process may end short of being killed outright (SIGKILL; on Windows
+// TerminateProcess and fail-fast endings) first runs emergency::runNow() with
+// the reason: the display lost, exit() from a library, a fatal Qt message, an
+// uncaught exception, a fatal signal, on Windows a crash in any thread.
 void startUpDone();
