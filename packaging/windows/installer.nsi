@@ -59,8 +59,8 @@ Function .onInit
     !insertmacro MULTIUSER_INIT
 FunctionEnd
 
-; Runs the uninstaller of the install that $0 names in the mode's registry, in
-; place, and removes what it leaves of itself.
+; An earlier install in this mode: its uninstaller runs in place, and what it
+; leaves of itself goes after it.
 Function UninstallEarlier
     ReadRegStr $0 SHCTX "${UNINSTALL_KEY}" "InstallLocation"
     ${If} $0 != ""
@@ -72,8 +72,8 @@ Function UninstallEarlier
     ${EndIf}
 FunctionEnd
 
-; The installers of 1.0 wrote their entry in the 32-bit view, for all users,
-; under a key with the version in its name.
+; The installer before this one installed for all users only, and wrote its
+; entry in the 32-bit view under a key with the version in its name.
 Function UninstallFirstInstaller
     SetRegView 32
     StrCpy $1 0

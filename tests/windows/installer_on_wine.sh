@@ -48,106 +48,94 @@ rows=(
     '/CurrentUser|%LOCALAPPDATA%\Programs\Zelvor Calibration Console|%APPDATA%\Microsoft\Windows\Start Menu\Programs|HKCU'
     '/AllUsers|%ProgramW6432%\Zelvor Calibration Console|%ProgramData%\Microsoft\Windows\Start Menu\Programs|HKLM'
 )
-declare -A folder menu
+declare -A folder menu root
+modes=()
 for row in "${rows[@]}"; do
-    IFS='|' read -r option dir start _ <<<"$row"
+    IFS='|' read -r option dir start registry <<<"$row"
+    modes+=("$option")
     folder[$option]=$(expand "$dir")
     menu[$option]=$(expand "$start")
+    root[$option]=$registry
 done
 lnk='Zelvor Calibration Console.lnk'
 
 # Nothing of mode $2 in its places, in either registry view.
 check_gone() {
-    local when=$1 option=$2 root view
-    root=$(root_of "$option")
+    local when=$1 option=$2 view
     [ ! -e "$(winepath -u "${folder[$option]}")" ] || fail "$when: ${folder[$option]} is there"
     [ ! -e "$(winepath -u "${menu[$option]}")/$lnk" ] || fail "$when: $lnk in ${menu[$option]}"
     for view in 32 64; do
-        ! has_key "$root" "$view" || fail "$when: $root\\$key is there ($view-bit view)"
+        ! has_key "${root[$option]}" "$view" || fail "$when: ${root[$option]}\\$key is there ($view-bit view)"
     done
 }
 
 nothing_installed() {
-    local row option
-    for row in "${rows[@]}"; do
-        IFS='|' read -r option _ _ _ <<<"$row"
-        check_gone "$1" "$option"
-    done
-}
-
-root_of() {
-    local row option root
-    for row in "${rows[@]}"; do
-        IFS='|' read -r option _ _ root <<<"$row"
-        [ "$option" != "$1" ] || { echo "$root"; return; }
-    done
+    local option
+    for option in "${modes[@]}"; do check_gone "$1" "$option"; done
 }
 
 # The program, its DLLs, its Start menu entry and its uninstall entry in the
 # places of mode $1.
 check_installed() {
-    local option=$1 root dir unix_dir file location
-    root=$(root_of "$option")
+    local option=$1 dir unix_dir file location
     dir=${folder[$option]}
     unix_dir=$(winepath -u "$dir")
     for file in bin/zelvor-console.exe bin/Qt6Core.dll bin/platforms/qwindows.dll Uninstall.exe LICENSE; do
         [ -f "$unix_dir/$file" ] || fail "$option: no $file in $dir"
     done
     [ -f "$(winepath -u "${menu[$option]}")/$lnk" ] || fail "$option: no $lnk in ${menu[$option]}"
-    location=$(wine reg query "$root\\$key" /v InstallLocation /reg:64 | tr -d '\r' |
+    location=$(wine reg query "${root[$option]}\\$key" /v InstallLocation /reg:64 | tr -d '\r' |
         sed -n 's/^ *InstallLocation *REG_SZ *//p')
-    [ "$location" = "$dir" ] || fail "$option: $root\\$key names '$location', not '$dir'"
+    [ "$location" = "$dir" ] || fail "$option: ${root[$option]}\\$key names '$location', not '$dir'"
     # HKCU's software keys are one for both views; HKLM's are not.
-    if [ "$root" = HKLM ]; then
+    if [ "${root[$option]}" = HKLM ]; then
         ! has_key HKLM 32 || fail "$option: an entry in the 32-bit view of HKLM too"
     fi
 }
 
-install() {
+run_installer() {
     wine "$installer" /S "$1" || fail "$1: the installer failed"
     wineserver -w
 }
 
 # The uninstaller hands over to a copy of itself and ends at once: wait for
 # every program of the prefix instead.
-uninstall() {
+run_uninstaller() {
     wine "$(winepath -u "${folder[$1]}")/Uninstall.exe" /S || fail "$1: the uninstaller failed"
     wineserver -w
 }
 
-for row in "${rows[@]}"; do
-    IFS='|' read -r option _ _ root <<<"$row"
+for option in "${modes[@]}"; do
     nothing_installed "before $option"
-    install "$option"
+    run_installer "$option"
     check_installed "$option"
-    for other in "${rows[@]}"; do
-        IFS='|' read -r other_option _ _ _ <<<"$other"
-        [ "$other_option" = "$option" ] || check_gone "after $option was installed" "$other_option"
+    for other in "${modes[@]}"; do
+        [ "$other" = "$option" ] || check_gone "after $option was installed" "$other"
     done
 
     said=$(wine "$(winepath -u "${folder[$option]}")/bin/zelvor-console.exe" --version | tr -d '\r') ||
         fail "$option: the installed program did not start"
     [ "$said" = "zelvor-console $version" ] || fail "$option: --version said '$said'"
 
-    uninstall "$option"
+    run_uninstaller "$option"
     nothing_installed "after $option was uninstalled"
-    echo "$option: installed in ${folder[$option]}, $lnk in ${menu[$option]}, $root\\$key; started; uninstalled"
+    echo "$option: installed in ${folder[$option]}, $lnk in ${menu[$option]}, ${root[$option]}\\$key; started; uninstalled"
 done
 
 # An administrator may install both ways: each uninstaller takes away its own
 # install and leaves the other whole.
-install /AllUsers
-install /CurrentUser
+run_installer /AllUsers
+run_installer /CurrentUser
 check_installed /AllUsers
 check_installed /CurrentUser
-uninstall /CurrentUser
+run_uninstaller /CurrentUser
 check_gone "after the uninstall for one user" /CurrentUser
 check_installed /AllUsers
-install /CurrentUser
-uninstall /AllUsers
+run_installer /CurrentUser
+run_uninstaller /AllUsers
 check_gone "after the uninstall for all users" /AllUsers
 check_installed /CurrentUser
-uninstall /CurrentUser
+run_uninstaller /CurrentUser
 nothing_installed "after both were uninstalled"
 echo "both at once: each uninstaller left the other install whole"
 echo "PASS"
