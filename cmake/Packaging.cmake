@@ -108,21 +108,18 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY ${PROJECT_DESCRIPTION})
 set(CPACK_PACKAGE_CONTACT "Zelvor console maintainers <maintainers@zelvor.invalid>")
 if(WIN32)
-    # An installer with a Start menu entry and an uninstaller, and a zip that
-    # runs where it is unpacked.
-    set(CPACK_GENERATOR NSIS ZIP)
+    # An installer of the project's own (packaging/windows/installer.nsi), for
+    # all users or just one, made from the install tree that cpack stages; and
+    # a zip that runs where it is unpacked.
+    set(CPACK_GENERATOR External ZIP)
     set(CPACK_SYSTEM_NAME win64)
-    set(CPACK_PACKAGE_INSTALL_DIRECTORY "Zelvor Calibration Console")
-    set(CPACK_PACKAGE_EXECUTABLES zelvor-console "Zelvor Calibration Console")
+    set(CPACK_EXTERNAL_ENABLE_STAGING ON)
+    set(CPACK_EXTERNAL_PACKAGE_SCRIPT ${PROJECT_SOURCE_DIR}/cmake/WindowsInstaller.cmake)
+    find_program(ZELVOR_MAKENSIS makensis)
+    set(CPACK_ZELVOR_MAKENSIS ${ZELVOR_MAKENSIS})
+    set(CPACK_ZELVOR_INSTALLER_SCRIPT ${PROJECT_SOURCE_DIR}/packaging/windows/installer.nsi)
+    set(CPACK_ZELVOR_ICON ${PROJECT_SOURCE_DIR}/packaging/windows/zelvor-console.ico)
     set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
-    set(CPACK_NSIS_DISPLAY_NAME "Zelvor Calibration Console")
-    set(CPACK_NSIS_PACKAGE_NAME "Zelvor Calibration Console")
-    set(CPACK_NSIS_MUI_ICON ${PROJECT_SOURCE_DIR}/packaging/windows/zelvor-console.ico)
-    set(CPACK_NSIS_MUI_UNIICON ${PROJECT_SOURCE_DIR}/packaging/windows/zelvor-console.ico)
-    set(CPACK_NSIS_INSTALLED_ICON_NAME "bin\\\\zelvor-console.exe")
-    # 64-bit programs belong in "Program Files", not "Program Files (x86)".
-    set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
-    set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
 else()
     set(CPACK_GENERATOR DEB)
 endif()

@@ -26,8 +26,10 @@ test_packages=(clang libclang-rt-14-dev xvfb xdotool qt6-qpa-plugins poppler-uti
 
 # The cross compiler, Wine to run the tests, NSIS and zip for the packages, and
 # what building Qt from Debian's source takes (dpkg-dev for apt-get source).
+# The installer is a 32-bit program: Wine runs it with its 32-bit part, from
+# Debian's i386 architecture.
 windows_packages=(cmake make g++ qt6-base-dev dpkg-dev ninja-build g++-mingw-w64-x86-64-posix
-    binutils-mingw-w64-x86-64 wine wine64 nsis zip xvfb xdotool python3)
+    binutils-mingw-w64-x86-64 wine wine64 wine32:i386 nsis zip xvfb xdotool python3)
 
 need=()
 wanted=("${runtime_packages[@]}")
@@ -43,14 +45,20 @@ if [ "$mode" = windows ] &&
     ! grep -rqsE '^(deb-src|Types:.*deb-src)' /etc/apt/sources.list /etc/apt/sources.list.d/; then
     need_source_entry=true
 fi
-if [ ${#need[@]} -gt 0 ] || $need_source_entry; then
+need_i386=false
+if [ "$mode" = windows ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+    need_i386=true
+fi
+if [ ${#need[@]} -gt 0 ] || $need_source_entry || $need_i386; then
     # Only the installation needs root: a desktop program started as root
     # through sudo often cannot reach the user's display.
     as_root=()
     if [ "$(id -u)" -ne 0 ]; then
         if ! command -v sudo >/dev/null; then
             echo "missing Debian packages: ${need[*]}" >&2
-            echo "sudo is not installed; as root, run: apt-get install -y ${need[*]}" >&2
+            first=""
+            $need_i386 && first="dpkg --add-architecture i386 && apt-get update && "
+            echo "sudo is not installed; as root, run: ${first}apt-get install -y ${need[*]}" >&2
             exit 1
         fi
         echo "installing the missing Debian packages with sudo: ${need[*]:-(none)}"
@@ -61,6 +69,11 @@ if [ ${#need[@]} -gt 0 ] || $need_source_entry; then
         printf '%s\n' "Types: deb-src" "URIs: http://deb.debian.org/debian" "Suites: bookworm" \
             "Components: main" "Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg" |
             "${as_root[@]}" tee /etc/apt/sources.list.d/zelvor-deb-src.sources >/dev/null
+    fi
+    # Before the update, which then fetches the i386 package lists too.
+    if $need_i386; then
+        echo "adding Debian's i386 architecture, for Wine's 32-bit part"
+        "${as_root[@]}" dpkg --add-architecture i386
     fi
     "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq
     [ ${#need[@]} -eq 0 ] ||
