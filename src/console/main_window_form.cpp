@@ -115,9 +115,9 @@ QIcon programIcon()
     QIcon icon;
     icon.addFile(QStringLiteral(":/icons/zelvor-16.png"), QSize(16, 16));
     icon.addFile(QStringLiteral(":/icons/zelvor-32.png"), QSize(32, 32));
-    // PNG only: asking which formats Qt reads would load every image plugin,
-    // about 3 MiB of memory for an icon. The desktop takes the scalable one
-    // from the installed icon theme.
+    // PNG only, though Qt asks every image plugin what a file is anyway (as
+    // the menu bar's own style icon does too). The desktop takes the scalable
+    // one from the installed icon theme.
     return icon;
 }
 
