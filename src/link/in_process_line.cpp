@@ -112,14 +112,9 @@ InProcessLine::InProcessLine(const QString &name, QObject *parent)
 InProcessLine::~InProcessLine()
 {
     registry().remove(line_name);
+    // Queued calls die with their receiver: a console end gone by then misses nothing.
     if (console_end)
-        QMetaObject::invokeMethod(
-            console_end,
-            [end = console_end] {
-                if (end)
-                    static_cast<InProcessConsoleEnd *>(end.data())->hangUp();
-            },
-            Qt::QueuedConnection);
+        QMetaObject::invokeMethod(consoleEnd(), &InProcessConsoleEnd::hangUp, Qt::QueuedConnection);
 }
 
 InProcessLine *InProcessLine::named(const QString &name)
@@ -134,13 +129,13 @@ void InProcessLine::writeToConsole(QByteArrayView bytes)
     const bool notify = to_console.isEmpty();
     to_console.append(bytes.first(qMin(bytes.size(), MaxUnread - to_console.size())));
     if (notify)
-        QMetaObject::invokeMethod(
-            console_end,
-            [end = console_end] {
-                if (end)
-                    static_cast<InProcessConsoleEnd *>(end.data())->deliver();
-            },
-            Qt::QueuedConnection);
+        QMetaObject::invokeMethod(consoleEnd(), &InProcessConsoleEnd::deliver,
+                                  Qt::QueuedConnection);
+}
+
+InProcessConsoleEnd *InProcessLine::consoleEnd() const
+{
+    return static_cast<InProcessConsoleEnd *>(console_end.data());
 }
 
 SerialLine *InProcessLine::makeConsoleEnd(QObject *parent)

@@ -8,6 +8,8 @@
 #include <QPointer>
 #include <QString>
 
+class InProcessConsoleEnd;
+
 // A serial line inside this process, for an instrument the program plays
 // itself where there are no pseudo-terminals: what one end writes, the other
 // receives on a later turn of the event loop, as bytes from a port arrive.
@@ -40,6 +42,7 @@ signals:
 
 private:
     friend class InProcessConsoleEnd;
+    InProcessConsoleEnd *consoleEnd() const;
     QString line_name;
     QPointer<QObject> console_end;
     QByteArray to_console;
