@@ -14,6 +14,7 @@ simulator=$3
 console=$4
 screenshot=${5:-}
 here=$(cd "$(dirname "$0")" && pwd)
+. "$here/wine_com.sh"
 for tool in Xvfb xdotool; do
     command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
 done
@@ -33,16 +34,6 @@ fail() {
     echo "--- console:"; cat "$work/console.log" || true
     exit 1
 }
-# Waits up to $1 tenths of a second for the command after it to succeed.
-wait_for() {
-    local tenths=$1
-    shift
-    for _ in $(seq "$tenths"); do
-        "$@" && return 0
-        sleep 0.1
-    done
-    return 1
-}
 
 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
 pids+=("$!")
@@ -53,11 +44,7 @@ export DISPLAY=":$(cat "$work/display")"
 pids+=("$!")
 wait_for 100 test -L "$work/com" || fail "the simulator made no line"
 
-export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-[ -e "$prefix/system.reg" ] || wineboot -i
-wine reg add 'HKLM\Software\Wine\Ports' /v COM1 /d "$work/com" /f >/dev/null
-wineserver -k 2>/dev/null || true
-wineserver -w
+lead_com_to "$prefix" COM1 "$work/com"
 runs="$prefix/drive_c/users/$(id -un)/AppData/Local/Zelvor/zelvor-console/runs"
 rm -rf "$runs"
 

@@ -14,6 +14,7 @@ dlldirs=$2
 simulator=$3
 program=$4
 here=$(cd "$(dirname "$0")" && pwd)
+. "$here/wine_com.sh"
 [ -x "$simulator" ] || { echo "SKIP: no Linux instrument simulator at '$simulator'"; exit 77; }
 
 work=$(mktemp -d)
@@ -24,25 +25,11 @@ cleanup() {
     rm -rf "$work"
 }
 trap cleanup EXIT
-# Waits up to $1 tenths of a second for the command after it to succeed.
-wait_for() {
-    local tenths=$1
-    shift
-    for _ in $(seq "$tenths"); do
-        "$@" && return 0
-        sleep 0.1
-    done
-    return 1
-}
 windows_path() { printf 'Z:%s' "$1" | tr / '\\'; }
 epoch_ms() { date -d "$1" +%s%3N; }
 
-export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-[ -e "$prefix/system.reg" ] || wineboot -i 2>>"$work/wine.log"
-# Wine reads its ports when it starts; the link is made anew for each row.
-wine reg add 'HKLM\Software\Wine\Ports' /v COM1 /d "$work/com" /f >/dev/null 2>>"$work/wine.log"
-wineserver -k 2>/dev/null || true
-wineserver -w
+# The link is made anew for each row.
+lead_com_to "$prefix" COM1 "$work/com" 2>>"$work/wine.log"
 # Started here, so that what it says at its end goes to a log, not to a row's output.
 wineserver -p 2>>"$work/wine.log"
 

@@ -14,6 +14,7 @@ dlldirs=$2
 simulator=$3
 shift 3
 here=$(cd "$(dirname "$0")" && pwd)
+. "$here/wine_com.sh"
 if [ ! -x "$simulator" ]; then
     echo "SKIP: no Linux instrument simulator at '$simulator'"
     exit 77
@@ -29,18 +30,8 @@ trap cleanup EXIT
 "$simulator" --link "$work/com" --log-rx "$work/rx.log" 2>"$work/simulator.log" &
 simulator_pid=$!
 pids+=("$simulator_pid")
-for _ in $(seq 100); do
-    [ -L "$work/com" ] && break
-    sleep 0.05
-done
-[ -L "$work/com" ] || { cat "$work/simulator.log"; exit 1; }
-
-export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-[ -e "$prefix/system.reg" ] || wineboot -i
-# Wine reads its ports when it starts.
-wine reg add 'HKLM\Software\Wine\Ports' /v COM5 /d "$work/com" /f >/dev/null
-wineserver -k 2>/dev/null || true
-wineserver -w
+wait_for 50 test -L "$work/com" || { cat "$work/simulator.log"; exit 1; }
+lead_com_to "$prefix" COM5 "$work/com"
 
 (
     while [ ! -e "$work/vanish" ]; do sleep 0.05; done
