@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "protocol/protocol.h"
+
 #include <QtGlobal>
 
 #include <cstddef>
@@ -10,8 +12,7 @@
 // handles opened beforehand, nothing else.
 namespace emergency::platform {
 
-// As long as a close may wait for a stalled line.
-constexpr int DrainMs = 1000;
+using protocol::DrainMs;
 
 // The record's handle for the C runtime's descriptor `fd`; -1 for none.
 qintptr recordHandle(int fd);

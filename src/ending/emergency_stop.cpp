@@ -174,6 +174,11 @@ void clearRecord(int fd)
     recordFile.compare_exchange_strong(expected, -1);
 }
 
+bool underWay()
+{
+    return ran.load();
+}
+
 void runNow(const char *reason)
 {
     if (ran.exchange(true))

@@ -30,5 +30,8 @@ void clearRecord(int fd);
 // records "sent" or "unsent" for it and "end" with `reason`, removes the lock
 // file. Once per process; later calls do nothing. Async-signal-safe.
 void runNow(const char *reason);
+// runNow() has begun: a line's own writer must not put anything after its
+// stop frame.
+bool underWay();
 
 } // namespace emergency

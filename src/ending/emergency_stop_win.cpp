@@ -27,6 +27,9 @@ void now(long long &seconds, int &milliseconds)
 bool sendAndDrain(qintptr line, const char *frame, std::size_t size)
 {
     const HANDLE handle = HANDLE(line);
+    // Nothing the line's writer queued may follow the stop frame, nor go
+    // instead of it.
+    PurgeComm(handle, PURGE_TXABORT | PURGE_TXCLEAR);
     const ULONGLONG deadline = GetTickCount64() + DrainMs;
     std::size_t done = 0;
     while (done < size) {

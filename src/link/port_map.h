@@ -36,7 +36,6 @@ struct SettingsFileProblem
     int line = 0;   // 1 for the first line; 0 for the file as a whole
     QString text;   // the line as found, or the reason the file cannot be read
     int others = 0; // further lines not understood
-    // RegularFile: what the file is instead.
     // RegularFile: what stands at the file's name instead.
     regularfile::Kind kind = regularfile::Kind::Other;
 
@@ -72,7 +71,7 @@ struct PortDescription
     enum class Kind {
         Missing,    // target.missing or target.settings says why
         Absent,     // nothing at the path (a standard name with no device)
-        Simulated,  // the pseudo-terminal of an instrument this program plays
+        Simulated,  // the line of an instrument this program plays
         NotListed,  // present, but not a serial port the system lists
         UsbAdapter, // with `details`
         SerialPort, // with `details`

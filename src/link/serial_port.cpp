@@ -50,7 +50,9 @@ bool SerialPort::open()
         last_error.target = target;
         return false;
     }
-    if (InProcessLine *simulated = InProcessLine::named(opened_path))
+    InProcessLine *simulated =
+        target.origin == PortOrigin::Simulated ? InProcessLine::named(opened_path) : nullptr;
+    if (simulated)
         line.reset(simulated->makeConsoleEnd());
     else
         line = systemSerialLine(opened_path);
@@ -71,7 +73,7 @@ void SerialPort::close()
 {
     if (!isOpen())
         return;
-    line->drain(QDeadlineTimer(CloseDrainMs));
+    line->drain(QDeadlineTimer(protocol::DrainMs));
     if (isOpen())
         closePort();
 }

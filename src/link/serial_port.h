@@ -23,9 +23,6 @@ class SerialPort : public QObject
     Q_OBJECT
 public:
     static constexpr qint32 BaudRate = protocol::BaudRate;
-    // A stalled line must not hang the console on close: 512 queued bytes
-    // take about a quarter of a second at the line's rate.
-    static constexpr int CloseDrainMs = 1000;
 
     explicit SerialPort(QObject *parent = nullptr);
     ~SerialPort() override;

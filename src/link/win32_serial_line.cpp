@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "link/win32_serial_line.h"
 
+#include "ending/emergency_stop.h"
 #include "protocol/protocol.h"
 
 #include <QDeadlineTimer>
@@ -92,7 +93,7 @@ PortError Win32SerialLine::errorFor(unsigned long code, const QString &path, boo
     return error;
 }
 
-bool Win32SerialLine::open(PortError &error)
+bool Win32SerialLine::open(PortError &why)
 {
     if (handle)
         return true;
@@ -100,7 +101,7 @@ bool Win32SerialLine::open(PortError &error)
     HANDLE h = CreateFileW(reinterpret_cast<const wchar_t *>(device.utf16()),
                            GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
-        error = errorFor(GetLastError(), path, true);
+        why = errorFor(GetLastError(), path, true);
         return false;
     }
     DCB dcb{};
@@ -134,7 +135,7 @@ bool Win32SerialLine::open(PortError &error)
         set = SetCommState(h, &dcb) && SetCommTimeouts(h, &timeouts);
     }
     if (!set) {
-        error = errorFor(GetLastError(), path, true);
+        why = errorFor(GetLastError(), path, true);
         CloseHandle(h);
         return false;
     }
@@ -211,6 +212,8 @@ void Win32SerialLine::writeLoop()
         // A line that takes nothing times the write out with nothing taken.
         DWORD taken = 0;
         DWORD code = ERROR_SUCCESS;
+        if (emergency::underWay())
+            return; // the last-moment stop has the line now
         if (!bytes.isEmpty() &&
             !WriteFile(native(handle), bytes.constData(), DWORD(bytes.size()), &taken, nullptr))
             code = GetLastError();

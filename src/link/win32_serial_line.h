@@ -24,7 +24,7 @@ public:
     explicit Win32SerialLine(QString path, QObject *parent = nullptr);
     ~Win32SerialLine() override;
 
-    bool open(PortError &error) override;
+    bool open(PortError &why) override;
     bool isOpen() const override { return handle != nullptr; }
     qint64 write(QByteArrayView bytes) override;
     QByteArray readAll() override;

@@ -16,6 +16,10 @@ namespace protocol {
 inline constexpr int BaudRate = 19200;
 // Start, 8 data and stop bit.
 inline constexpr int BitsPerCharacter = 10;
+// How long a port that closes, or a stop at the last moment, waits for what
+// is queued to leave: a stalled line must not hang the console. 512 queued
+// bytes take about a quarter of a second.
+inline constexpr int DrainMs = 1000;
 
 inline constexpr char FrameStart = '#';
 inline constexpr char FrameEnd = '$';

@@ -8,7 +8,6 @@
 #include <QList>
 #include <QObject>
 
-#include <memory>
 #include <optional>
 
 // One configuration run on the port it is given: Start Config. to its end.

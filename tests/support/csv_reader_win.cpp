@@ -36,7 +36,9 @@ CsvRows readCsv(const QString &path)
             }
             if (c == u'\r')
                 continue;
-            row << std::exchange(field, QString());
+            const bool blankLine = c == u'\n' && row.isEmpty() && field.isEmpty() && !wasQuoted;
+            if (!blankLine) // a blank line is a row of no fields, as Python reads it
+                row << std::exchange(field, QString());
             wasQuoted = false;
             if (c == u'\n')
                 rows << std::exchange(row, QStringList());
