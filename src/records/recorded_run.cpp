@@ -630,6 +630,23 @@ QString clockOf(const QDateTime &at, const QDate &runDate)
                                             : QStringLiteral("yyyy-MM-dd HH:mm:ss"));
 }
 
+QString withOffset(const QDateTime &at, const QString &format)
+{
+    const int offset = at.offsetFromUtc();
+    const int minutes = qAbs(offset) / 60;
+    return at.toString(format) + (offset < 0 ? u'-' : u'+') +
+           QString::asprintf("%02d:%02d", minutes / 60, minutes % 60);
+}
+
+QString withoutControls(QString text, QChar by)
+{
+    for (QChar &c : text) {
+        if (c.category() == QChar::Other_Control)
+            c = by;
+    }
+    return text;
+}
+
 bool RecordedRun::read(QIODevice &in, const QString &name, QString &why,
                        const std::atomic<bool> *cancelled)
 {

@@ -66,3 +66,7 @@ struct RecordedRun
 std::array<QString, protocol::FieldCount> fieldList(const protocol::StatusFields &fields);
 // The time of day, with the date when it is not the run's first day.
 QString clockOf(const QDateTime &at, const QDate &runDate);
+// `at` in `format`, then its offset from UTC as +hh:mm, UTC's too.
+QString withOffset(const QDateTime &at, const QString &format);
+// Each control character of `text` as `by`.
+QString withoutControls(QString text, QChar by);

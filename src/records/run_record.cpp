@@ -3,6 +3,7 @@
 
 #include "ending/emergency_stop.h"
 #include "protocol/record_format.h"
+#include "records/recorded_run.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -26,16 +27,6 @@ namespace rf = recordformat;
 
 // A thousand runs started in one second means something else is wrong.
 constexpr int MaxNameSuffix = 999;
-
-// ISO 8601 with milliseconds and the offset always as +hh:mm, UTC included,
-// so that every line of every record has one shape.
-QString isoTime(const QDateTime &at)
-{
-    const int offset = at.offsetFromUtc();
-    const int minutes = qAbs(offset) / 60;
-    return at.toString(QLatin1String(rf::TimeFormat)) + (offset < 0 ? u'-' : u'+') +
-           QString::asprintf("%02d:%02d", minutes / 60, minutes % 60);
-}
 
 // Quoted where a reader would otherwise split or change it: separators, quotes,
 // line breaks, and blanks at either end, which spreadsheets trim.
@@ -69,13 +60,9 @@ QDateTime localNow()
 
 // A NUL ends the line for common CSV readers and other control characters
 // garble it; a reading is shown, not parsed, so each becomes U+FFFD.
-QString printable(QString text)
+QString printable(const QString &text)
 {
-    for (QChar &c : text) {
-        if (c.category() == QChar::Other_Control)
-            c = QChar::ReplacementCharacter;
-    }
-    return text;
+    return withoutControls(text, QChar::ReplacementCharacter);
 }
 
 // A link (a by-id name, an alias) with the device it leads to now, so that
@@ -236,7 +223,8 @@ void RunRecord::writeLine(const QDateTime &at, std::string_view event, const QSt
     const QString eventWord = QString::fromLatin1(QByteArrayView(event));
     QString line;
     line.reserve(64);
-    appendField(line, isoTime(at));
+    // One shape for every line of every record, the offset as +hh:mm in UTC too.
+    appendField(line, withOffset(at, QLatin1String(rf::TimeFormat)));
     for (const QString *field :
          {&eventWord, &detail, &fields.zero, &fields.span, &fields.lowRange, &fields.highRange}) {
         line += u',';

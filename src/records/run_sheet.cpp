@@ -64,14 +64,6 @@ QString shown(const QString &value)
     return value;
 }
 
-QString timeWithOffset(const QDateTime &at)
-{
-    const int offset = at.offsetFromUtc();
-    const int minutes = qAbs(offset) / 60;
-    return at.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss ")) + (offset < 0 ? u'-' : u'+') +
-           QString::asprintf("%02d:%02d", minutes / 60, minutes % 60);
-}
-
 QString howEnded(const RecordedRun &run)
 {
     if (!run.ended)
@@ -85,59 +77,6 @@ QString howEnded(const RecordedRun &run)
     if (run.endDetail == QLatin1String("signal"))
         return tr("signal (ended by the system or another program)");
     return run.endDetail;
-}
-
-// Text in lines `width` wide, broken at words where it can be and anywhere in
-// a word wider than a line; past `maxLines` the last line ends in "…". A
-// record's text may be as long as its line: every block fits on a page.
-QStringList linesOf(QString text, const QFont &f, QPaintDevice *device, qreal width, int maxLines)
-{
-    for (QChar &c : text) {
-        if (c.category() == QChar::Other_Control)
-            c = u' ';
-    }
-    QTextLayout layout(text, f, device);
-    QTextOption option;
-    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-    layout.setTextOption(option);
-    QStringList lines;
-    layout.beginLayout();
-    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
-        line.setLineWidth(width);
-        const qsizetype end = line.textStart() + line.textLength();
-        if (lines.size() == maxLines - 1 && end < text.size()) {
-            // No more of it could show on one line.
-            const QString rest = text.mid(line.textStart(), 1024);
-            lines << QFontMetricsF(f, device).elidedText(rest, Qt::ElideRight, width);
-            break;
-        }
-        lines << text.mid(line.textStart(), line.textLength());
-    }
-    layout.endLayout();
-    return lines;
-}
-
-qreal linesHeight(const QFont &f, QPaintDevice *device, qsizetype lines)
-{
-    const QFontMetricsF m(f, device);
-    return m.height() + qMax<qsizetype>(0, lines - 1) * m.lineSpacing();
-}
-
-void drawLines(QPainter &p, QPaintDevice *device, const QFont &f, QPointF at,
-               const QStringList &lines)
-{
-    p.setFont(f);
-    const QFontMetricsF m(f, device);
-    for (qsizetype i = 0; i < lines.size(); ++i)
-        p.drawText(QPointF(at.x(), at.y() + m.ascent() + i * m.lineSpacing()), lines[i]);
-}
-
-// One line of text in `width`, "…" where it is cut.
-QString fitted(const QString &text, const QFont &f, QPaintDevice *device, qreal width,
-               Qt::TextElideMode mode = Qt::ElideRight)
-{
-    const QString shown = mode == Qt::ElideRight ? text.left(1024) : text;
-    return QFontMetricsF(f, device).elidedText(shown, mode, width);
 }
 
 // The sheet as blocks laid out top to bottom, in the order they are added; a
@@ -171,29 +110,26 @@ public:
 
     void paint(QPainter &p)
     {
-        // Each block's page first, for "Page n of N".
+        // Each block's page and place first, for "Page n of N".
         int pages = 1;
         qreal y = pageTop;
         for (std::size_t i = 0; i < blocks.size(); ++i) {
-            qreal need = blocks[i].height;
-            if (blocks[i].keepWithNext && i + 1 < blocks.size())
-                need += blocks[i + 1].height;
+            const bool keep = blocks[i].keepWithNext && i + 1 < blocks.size();
+            const qreal need = blocks[i].height + (keep ? blocks[i + 1].height : 0);
             if (y + need > pageBottom && y > pageTop) {
                 ++pages;
                 y = pageTop;
             }
             blocks[i].page = pages;
+            blocks[i].top = y;
             y += blocks[i].height;
         }
-        y = pageTop;
         for (std::size_t i = 0; i < blocks.size(); ++i) {
             if (i > 0 && blocks[i].page != blocks[i - 1].page) {
                 foot(p, blocks[i - 1].page, pages);
                 pdf.newPage();
-                y = pageTop;
             }
-            blocks[i].paint(p, y);
-            y += blocks[i].height;
+            blocks[i].paint(p, blocks[i].top);
         }
         foot(p, pages, pages);
     }
@@ -206,6 +142,7 @@ private:
         Paint paint;
         bool keepWithNext;
         int page = 1;
+        qreal top = 0;
     };
     // A label with a line after it to write on, to `from + width`.
     struct Blank
@@ -214,6 +151,56 @@ private:
         qreal width;
         QString label;
     };
+
+    QFontMetricsF metricsOf(const QFont &f) const { return QFontMetricsF(f, &pdf); }
+
+    // Text in lines `width` wide, broken at words where it can be and anywhere
+    // in a word wider than a line; past `maxLines` the last line ends in "…".
+    // A record's text may be as long as its line: every block fits on a page.
+    QStringList linesOf(const QString &shown, const QFont &f, qreal width, int maxLines) const
+    {
+        const QString text = withoutControls(shown, u' ');
+        QTextLayout layout(text, f, &pdf);
+        QTextOption option;
+        option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+        layout.setTextOption(option);
+        QStringList lines;
+        layout.beginLayout();
+        for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+            line.setLineWidth(width);
+            if (lines.size() == maxLines - 1 &&
+                line.textStart() + line.textLength() < text.size()) {
+                // No more of it could show on one line.
+                lines << fitted(text.mid(line.textStart()), f, width);
+                break;
+            }
+            lines << text.mid(line.textStart(), line.textLength());
+        }
+        layout.endLayout();
+        return lines;
+    }
+
+    qreal linesHeight(const QFont &f, qsizetype lines) const
+    {
+        const QFontMetricsF m = metricsOf(f);
+        return m.height() + qMax<qsizetype>(0, lines - 1) * m.lineSpacing();
+    }
+
+    void drawLines(QPainter &p, const QFont &f, QPointF at, const QStringList &lines) const
+    {
+        p.setFont(f);
+        const QFontMetricsF m = metricsOf(f);
+        for (qsizetype i = 0; i < lines.size(); ++i)
+            p.drawText(QPointF(at.x(), at.y() + m.ascent() + i * m.lineSpacing()), lines[i]);
+    }
+
+    // One line of text in `width`, "…" where it is cut.
+    QString fitted(const QString &text, const QFont &f, qreal width,
+                   Qt::TextElideMode mode = Qt::ElideRight) const
+    {
+        return metricsOf(f).elidedText(mode == Qt::ElideRight ? text.left(1024) : text, mode,
+                                       width);
+    }
 
     void add(qreal height, Paint paint, bool keepWithNext = false)
     {
@@ -227,9 +214,9 @@ private:
     void title()
     {
         const QFont f = font(18, true);
-        add(QFontMetricsF(f, &pdf).height() + 6 * Pt, [this, f](QPainter &p, qreal top) {
+        add(metricsOf(f).height() + 6 * Pt, [this, f](QPainter &p, qreal top) {
             p.setPen(Ink);
-            drawLines(p, &pdf, f, QPointF(x, top), {tr("Configuration record")});
+            drawLines(p, f, QPointF(x, top), {tr("Configuration record")});
         });
     }
 
@@ -239,32 +226,35 @@ private:
     {
         const QString unknown = tr("not in the record");
         const auto orUnknown = [&unknown](const QString &s) { return s.isEmpty() ? unknown : s; };
+        const auto time = [](const QDateTime &at) {
+            return withOffset(at, QStringLiteral("yyyy-MM-dd HH:mm:ss "));
+        };
         const QList<std::pair<QString, QString>> facts = {
             {tr("Console"), orUnknown(run.console)},
             {tr("Port"), tr("Com %1").arg(run.comPort)},
             {tr("Computer"), orUnknown(run.computer)},
             {tr("Device"), run.device},
             {tr("Account"), orUnknown(run.account)},
-            {tr("Started"), timeWithOffset(run.started)},
+            {tr("Started"), time(run.started)},
             {tr("How it ended"), howEnded(run)},
-            {tr("Ended"), run.ended ? timeWithOffset(*run.ended) : tr("unknown")},
+            {tr("Ended"), run.ended ? time(*run.ended) : tr("unknown")},
         };
         const qreal labelWidth = 62 * Pt;
         for (qsizetype i = 0; i < facts.size(); i += 2) {
             qreal h = line;
             QList<QStringList> values;
             for (qsizetype j = i; j < qMin(i + 2, facts.size()); ++j) {
-                values << linesOf(facts[j].second, body, &pdf, half - labelWidth - 8 * Pt, 3);
-                h = qMax(h, linesHeight(body, &pdf, values.last().size()) + 3 * Pt);
+                values << linesOf(facts[j].second, body, half - labelWidth - 8 * Pt, 3);
+                h = qMax(h, linesHeight(body, values.last().size()) + 3 * Pt);
             }
             const auto pair = facts.mid(i, 2);
             add(h, [=](QPainter &p, qreal top) {
                 for (qsizetype j = 0; j < pair.size(); ++j) {
                     const qreal cx = x + j * half;
                     p.setPen(Faint);
-                    drawLines(p, &pdf, body, QPointF(cx, top), {pair[j].first});
+                    drawLines(p, body, QPointF(cx, top), {pair[j].first});
                     p.setPen(Ink);
-                    drawLines(p, &pdf, body, QPointF(cx + labelWidth, top), values[j]);
+                    drawLines(p, body, QPointF(cx + labelWidth, top), values[j]);
                 }
             });
         }
@@ -293,7 +283,7 @@ private:
         if (run.steps.isEmpty())
             add(line, [this](QPainter &p, qreal top) {
                 p.setPen(Faint);
-                drawLines(p, &pdf, body, QPointF(x, top),
+                drawLines(p, body, QPointF(x, top),
                           {tr("Nothing was sent to the instrument but the start.")});
             });
         QStringList times;
@@ -306,8 +296,7 @@ private:
             const RecordedRun::Step &s = run.steps[i];
             const QFont f = font(9, s.flagged);
             const QString text = s.flagged ? QStringLiteral("! ") + s.text : s.text;
-            marked(times[i], body, timeWidth, linesOf(text, f, &pdf, w - timeWidth, 4), f,
-                   2.5 * Pt);
+            marked(times[i], body, timeWidth, linesOf(text, f, w - timeWidth, 4), f, 2.5 * Pt);
         }
     }
 
@@ -319,8 +308,7 @@ private:
         heading(tr("Warnings"));
         const QFont f = font(9, true);
         for (const QString &warning : run.warnings)
-            marked(QStringLiteral("!"), f, 12 * Pt, linesOf(warning, f, &pdf, w - 12 * Pt, 6), f,
-                   3 * Pt);
+            marked(QStringLiteral("!"), f, 12 * Pt, linesOf(warning, f, w - 12 * Pt, 6), f, 3 * Pt);
     }
 
     // Measured by hand, against a reference.
@@ -348,11 +336,11 @@ private:
     {
         const QFont f = font(11, true);
         add(
-            QFontMetricsF(f, &pdf).height() + 5 * Pt,
+            metricsOf(f).height() + 5 * Pt,
             [this, f, text](QPainter &p, qreal top) {
                 p.setFont(f);
                 p.setPen(Ink);
-                const qreal base = top + QFontMetricsF(f, &pdf).ascent();
+                const qreal base = top + metricsOf(f).ascent();
                 p.drawText(QPointF(x, base), text);
                 p.setPen(QPen(Ink, 0.75 * Pt));
                 p.drawLine(QPointF(x, base + 3 * Pt), QPointF(x + w, base + 3 * Pt));
@@ -364,10 +352,10 @@ private:
     void marked(const QString &mark, const QFont &markFont, qreal indent, const QStringList &lines,
                 const QFont &f, qreal padding)
     {
-        add(linesHeight(f, &pdf, lines.size()) + padding, [=](QPainter &p, qreal top) {
+        add(linesHeight(f, lines.size()) + padding, [=](QPainter &p, qreal top) {
             p.setPen(Ink);
-            drawLines(p, &pdf, markFont, QPointF(x, top), {mark});
-            drawLines(p, &pdf, f, QPointF(x + indent, top), lines);
+            drawLines(p, markFont, QPointF(x, top), {mark});
+            drawLines(p, f, QPointF(x + indent, top), lines);
         });
     }
 
@@ -391,11 +379,11 @@ private:
             for (qsizetype c = 0; c < cells.size() && c < columns.size(); ++c) {
                 const QFont f = header || c == 0 ? font(9, header) : mono;
                 p.setFont(f);
-                const QFontMetricsF m(f, &pdf);
+                const QFontMetricsF m = metricsOf(f);
                 const qreal base = top + (height - m.height()) / 2 + m.ascent();
                 const qreal end = c + 1 < columns.size() ? columns[c + 1] : w;
                 p.drawText(QPointF(x + columns[c] + 5 * Pt, base),
-                           fitted(cells[c], f, &pdf, end - columns[c] - 10 * Pt));
+                           fitted(cells[c], f, end - columns[c] - 10 * Pt));
             }
         });
     }
@@ -410,7 +398,7 @@ private:
                 p.setPen(Ink);
                 p.drawText(QPointF(x + b.from, base), b.label);
                 const qreal start =
-                    x + b.from + QFontMetricsF(p.font(), &pdf).horizontalAdvance(b.label) + 4 * Pt;
+                    x + b.from + metricsOf(p.font()).horizontalAdvance(b.label) + 4 * Pt;
                 p.setPen(QPen(Ink, 0.5 * Pt));
                 p.drawLine(QPointF(start, base + 1.5 * Pt),
                            QPointF(x + b.from + b.width, base + 1.5 * Pt));
@@ -425,14 +413,14 @@ private:
         p.drawLine(QPointF(x, y), QPointF(right, y));
         const QFont f = font(8);
         p.setFont(f);
-        const QFontMetricsF m(f, &pdf);
+        const QFontMetricsF m = metricsOf(f);
         const QString n = tr("Page %1 of %2").arg(page).arg(pages);
         p.drawText(QPointF(right - m.horizontalAdvance(n), y + 4 * Pt + m.ascent()), n);
         // A long name gives way in its middle, where its date and port are not.
         const qreal room = right - x - m.horizontalAdvance(n) - 12 * Pt -
                            m.horizontalAdvance(tr("Record: %1").arg(QString()));
         p.drawText(QPointF(x, y + 4 * Pt + m.ascent()),
-                   tr("Record: %1").arg(fitted(run.fileName, f, &pdf, room, Qt::ElideMiddle)));
+                   tr("Record: %1").arg(fitted(run.fileName, f, room, Qt::ElideMiddle)));
         const qreal second = y + 4 * Pt + m.height() + 2 * Pt;
         const QString label = tr("SHA-256: ");
         p.drawText(QPointF(x, second + m.ascent()), label);
