@@ -64,22 +64,17 @@ public:
 private:
     bool fill()
     {
-        if (readFailed)
-            return false;
-        const qint64 n = in.read(chunk.data(), ChunkBytes);
-        if (n < 0) {
-            readFailed = true;
+        const qint64 n = readError ? 0 : in.read(chunk.data(), ChunkBytes);
+        if (n < 0)
             readError = in.errorString();
-        }
         if (n <= 0)
             return false;
         hash.addData(QByteArrayView(chunk.constData(), n));
-        data = chunk.constData();
         pos = 0;
         end = n;
         return true;
     }
-    int peek() { return pos < end || fill() ? uchar(data[pos]) : -1; }
+    int peek() { return pos < end || fill() ? uchar(chunk.at(pos)) : -1; }
     int get()
     {
         const int c = peek();
@@ -90,14 +85,12 @@ private:
     QIODevice &in;
     QCryptographicHash &hash;
     QByteArray chunk = QByteArray(ChunkBytes, Qt::Uninitialized);
-    const char *data = nullptr;
     qint64 pos = 0;
     qint64 end = 0;
     int line = 1;       // counting the line breaks inside quotes, as an editor does
     std::string fields; // the row's fields unquoted, end to end (cheaper appends than Qt's)
     QVarLengthArray<qsizetype, Columns> ends;
-    bool readFailed = false;
-    QString readError;
+    std::optional<QString> readError;
 };
 
 bool CsvRows::next(QString &why)
@@ -123,43 +116,20 @@ bool CsvRows::next(QString &why)
         why = tr("a quote out of place on line %1").arg(at);
         return false;
     };
-    for (;;) {
-        // Plain bytes a run at a time: most of a record is nothing else.
-        if (!wasQuoted && (pos < end || fill())) {
-            qint64 run = pos;
-            if (quoted) {
-                for (; run < end && data[run] != '"'; ++run)
-                    line += data[run] == '\n';
-            } else {
-                while (run < end && data[run] != ',' && data[run] != '\n' && data[run] != '\r' &&
-                       data[run] != '"')
-                    ++run;
-            }
-            if (run > pos) {
-                length += run - pos;
-                if (length > MaxLineBytes)
-                    return tooLong();
-                fields.append(data + pos, std::size_t(run - pos));
-                pos = run;
-                continue;
-            }
-        }
-        const int c = get();
-        if (c < 0)
-            break;
+    for (int c = get(); c >= 0; c = get()) {
         if (++length > MaxLineBytes)
             return tooLong();
         if (quoted) {
-            // The run above stopped at a quote: doubled, it is text.
-            if (peek() == '"') {
-                fields += char(get());
+            if (c != '"') {
+                line += c == '\n';
+                fields += char(c);
+            } else if (peek() == '"') {
+                fields += char(get()); // doubled, it is text
             } else {
                 quoted = false;
                 wasQuoted = true;
             }
-            continue;
-        }
-        if (c == ',') {
+        } else if (c == ',') {
             endField();
         } else if (c == '\n' || (c == '\r' && peek() == '\n')) {
             if (c == '\r')
@@ -176,8 +146,8 @@ bool CsvRows::next(QString &why)
             fields += char(c);
         }
     }
-    if (readFailed) {
-        why = readError;
+    if (readError) {
+        why = *readError;
         return false;
     }
     if (quoted)
