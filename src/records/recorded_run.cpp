@@ -235,42 +235,31 @@ class StepLog
 public:
     template <typename Text> void add(Kind kind, bool flagged, QByteArrayView at, Text &&text)
     {
-        if (!(head.empty() && tail.empty()) && kind == runKind && flagged == runFlagged) {
-            if (folding) {
-                Line &l = tail.empty() ? head.back() : tail.back();
-                ++l.folded;
-                l.lastAt.resize(0);
-                l.lastAt.append(at);
-                return;
-            }
-            if (runShown == ShownOfRun) {
-                // Kept whole, for a run that has only this one more.
-                push({at.toByteArray(), text(), flagged, 1, at.toByteArray()});
-                folding = true;
-                return;
-            }
-            ++runShown;
-        } else {
-            runKind = kind;
-            runFlagged = flagged;
-            runShown = 1;
-            folding = false;
+        runLength = runLength > 0 && kind == runKind && flagged == runFlagged ? runLength + 1 : 1;
+        runKind = kind;
+        runFlagged = flagged;
+        if (runLength > ShownOfRun + 1) {
+            // The run's last line stands for the rest of it.
+            Line &l = tail.empty() ? head.back() : tail.back();
+            ++l.count;
+            l.lastAt.resize(0);
+            l.lastAt.append(at);
+            return;
         }
-        push({at.toByteArray(), text(), flagged, 0, {}});
+        const QByteArray bytes = at.toByteArray();
+        push({bytes, text(), flagged, 1, bytes});
     }
 
     QList<RecordedRun::Step> finish(const QDate &runDate) const
     {
         QList<RecordedRun::Step> steps;
         const auto list = [&](const Line &l) {
-            if (l.folded > 1)
-                steps.append({parseTime(l.at),
-                              tr("… %1 more like these, the last at %2")
-                                  .arg(l.folded)
-                                  .arg(clockOf(parseTime(l.lastAt), runDate)),
-                              l.flagged});
-            else
-                steps.append({parseTime(l.at), l.text, l.flagged});
+            steps.append({parseTime(l.at),
+                          l.count == 1 ? l.text
+                                       : tr("… %1 more like these, the last at %2")
+                                             .arg(l.count)
+                                             .arg(clockOf(parseTime(l.lastAt), runDate)),
+                          l.flagged});
         };
         for (const Line &l : head)
             list(l);
@@ -294,8 +283,9 @@ private:
         QByteArray at;
         QString text;
         bool flagged = false;
-        // Of a line for like steps not listed one by one: how many, the last's time.
-        qint64 folded = 0;
+        // The steps it stands for: more than one for like steps not listed one
+        // by one, told by how many and the last's time.
+        qint64 count = 1;
         QByteArray lastAt;
     };
 
@@ -309,12 +299,11 @@ private:
         if (tail.size() <= MaxTail)
             return;
         const Line &out = tail.front();
-        const qint64 steps = qMax<qint64>(1, out.folded);
         if (gapSteps == 0)
             gapFrom = out.at;
-        gapSteps += steps;
-        gapFlagged += out.flagged ? steps : 0;
-        gapTo = out.folded > 0 ? out.lastAt : out.at;
+        gapSteps += out.count;
+        gapFlagged += out.flagged ? out.count : 0;
+        gapTo = out.lastAt;
         tail.pop_front();
     }
 
@@ -326,8 +315,7 @@ private:
     QByteArray gapTo;
     Kind runKind = Kind::Sent;
     bool runFlagged = false;
-    int runShown = 0;
-    bool folding = false; // the last line stands for the rest of the run
+    qint64 runLength = 0; // of like steps, to this one
 };
 
 // The last reading as its bytes: a run of readings costs a copy a row, and
