@@ -480,22 +480,19 @@ QPageSize::PageSizeId paperFor(const QLocale &locale)
 // What stands at a name instead of a file, in words.
 QString notAFile(regularfile::Kind kind)
 {
-    switch (kind) {
-    case regularfile::Kind::Folder:
-        return tr("it is a folder, not a file");
-    case regularfile::Kind::Fifo:
-        return tr("it is a FIFO (named pipe), not a file");
-    case regularfile::Kind::CharacterDevice:
-        return tr("it is a character device, not a file");
-    case regularfile::Kind::BlockDevice:
-        return tr("it is a block device, not a file");
-    case regularfile::Kind::Socket:
-        return tr("it is a socket, not a file");
-    case regularfile::Kind::Link:
-        return tr("it is a symbolic link, and nothing is written through one");
-    default:
-        return tr("it is not a file");
+    using K = regularfile::Kind;
+    const std::pair<K, const char *> words[] = {
+        {K::Folder, "it is a folder, not a file"},
+        {K::Fifo, "it is a FIFO (named pipe), not a file"},
+        {K::CharacterDevice, "it is a character device, not a file"},
+        {K::BlockDevice, "it is a block device, not a file"},
+        {K::Socket, "it is a socket, not a file"},
+        {K::Link, "it is a symbolic link, and nothing is written through one"}};
+    for (const auto &[k, text] : words) {
+        if (k == kind)
+            return tr(text);
     }
+    return tr("it is not a file");
 }
 
 // The sheet's bytes at `path`, replacing a sheet there, but never through a

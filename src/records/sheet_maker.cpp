@@ -9,13 +9,6 @@
 #include <atomic>
 #include <climits>
 
-namespace {
-
-// How long a sheet given up has to stop.
-constexpr int GiveUpWaitMs = 2000;
-
-} // namespace
-
 struct SheetMaker::Job
 {
     QString recordPath;
@@ -67,6 +60,7 @@ SheetMaker::Outcome SheetMaker::finish(QDeadlineTimer deadline)
         job->cancelled = true;
     // Given up: each stops at its next few thousand rows and leaves no file;
     // one already writing its page finishes it.
+    constexpr int GiveUpWaitMs = 2000;
     worker.waitForDone(GiveUpWaitMs);
     Outcome outcome;
     for (const auto &job : jobs) {
