@@ -547,9 +547,7 @@ bool readStart(CsvRows &rows, LineShape &shape, RecordedRun &run, QString &why)
     for (int i = 0; header && i < Columns; ++i)
         header = rows.field(i) == rf::Columns[i];
     if (!header) {
-        const std::string_view names =
-            rf::HeaderLine.substr(0, rf::HeaderLine.size() - rf::LineEnd.size());
-        why = tr("its first line is not \"%1\"").arg(QLatin1String(QByteArrayView(names)));
+        why = tr("its first line is not \"%1\"").arg(QString::fromStdString(rf::header()));
         return false;
     }
     if (!rows.next(why))

@@ -117,7 +117,7 @@ void RunRecord::begin(int comPort, const QString &openedPath)
     if (!openNew(file, baseName, why))
         return fail(why);
     path = file.fileName();
-    if (!append(QByteArray(rf::HeaderLine.data(), qsizetype(rf::HeaderLine.size())), why)) {
+    if (!append(QByteArray::fromStdString(rf::header().append(rf::LineEnd)), why)) {
         // A file without its header is no record: it goes again.
         closeFile(false, why);
         if (made_here)
