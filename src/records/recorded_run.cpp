@@ -246,6 +246,7 @@ public:
             l.lastAt.append(at);
             return;
         }
+        // The first past those shown is kept whole, for a run that has only it more.
         const QByteArray bytes = at.toByteArray();
         push({bytes, text(), flagged, 1, bytes});
     }
