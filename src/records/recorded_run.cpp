@@ -319,30 +319,6 @@ private:
     qint64 runLength = 0; // of like steps, to this one
 };
 
-// The last reading as its bytes: a run of readings costs a copy a row, and
-// the text is made once, when asked.
-struct LastReading
-{
-    std::array<QByteArray, protocol::FieldCount> bytes;
-    bool any = false;
-
-    void take(const CsvRows &row)
-    {
-        for (int k = 0; k < protocol::FieldCount; ++k) {
-            bytes[k].resize(0);
-            bytes[k].append(row.field(3 + k));
-        }
-        any = true;
-    }
-    std::optional<protocol::StatusFields> fields() const
-    {
-        if (!any)
-            return std::nullopt;
-        return protocol::StatusFields{utf8(bytes[0]), utf8(bytes[1]), utf8(bytes[2]),
-                                      utf8(bytes[3])};
-    }
-};
-
 struct Feed
 {
     const char *name; // "zero", "span"
@@ -382,11 +358,12 @@ public:
         const QByteArrayView event = row.field(1);
         const QByteArrayView detail = row.field(2);
         if (event == rf::Reading) {
-            last.take(row);
+            last = protocol::StatusFields{utf8(row.field(3)), utf8(row.field(4)),
+                                          utf8(row.field(5)), utf8(row.field(6))};
             if (!run.asFound)
-                run.asFound = last.fields();
+                run.asFound = last;
             if (!pending.empty())
-                resolve(last.fields());
+                resolve(last);
         } else if (event == rf::Sent) {
             sent(at, detail);
         } else if (event == rf::Refused) {
@@ -408,7 +385,7 @@ public:
 
     void finish(RecordedRun &run)
     {
-        run.asLeft = last.fields();
+        run.asLeft = last;
         // No new reading: the instrument's value is the one it last read.
         resolve(run.asLeft);
         if (feed) {
@@ -487,7 +464,7 @@ private:
     {
         pending.push_back(std::move(step));
         if (pending.size() >= MaxPending)
-            resolve(last.fields());
+            resolve(last);
     }
 
     void resolve(const std::optional<protocol::StatusFields> &reading)
@@ -532,7 +509,7 @@ private:
     }
 
     StepLog log;
-    LastReading last;
+    std::optional<protocol::StatusFields> last;
     std::optional<Feed> feed;
     std::vector<Pending> pending; // from the first range written that no reading has followed
     QList<Written> unsaved;       // range values written since the last save
