@@ -336,12 +336,6 @@ struct Pending
     QString value;
 };
 
-struct Written
-{
-    int field;
-    QString value;
-};
-
 QString outputName(const char *name)
 {
     return qstrcmp(name, "zero") == 0 ? tr("Zero") : tr("Span");
@@ -447,7 +441,7 @@ private:
         wait({Kind::Range, false, at.toByteArray(),
               tr("%1 written %2").arg(low ? tr("Low range") : tr("High range"), quotedValue(value)),
               field, value});
-        unsaved.removeIf([field](const Written &u) { return u.field == field; });
+        unsaved.removeIf([field](const auto &u) { return u.first == field; });
         unsaved.append({field, value});
     }
 
@@ -491,11 +485,11 @@ private:
         QStringList warnings;
         if (!run.asFound)
             warnings << tr("No instrument answered in this run: as found and as left are empty.");
-        for (const Written &w : unsaved)
+        for (const auto &[field, value] : unsaved)
             warnings << tr("The %1 was written (%2) but not saved afterwards: the instrument may "
                            "lose it.")
-                            .arg(w.field == 2 ? tr("low range") : tr("high range"),
-                                 quotedValue(w.value));
+                            .arg(field == 2 ? tr("low range") : tr("high range"),
+                                 quotedValue(value));
         if (feed)
             warnings << tr("The run ended while the %1 output was fed: check that the instrument "
                            "has stopped feeding it.")
@@ -512,7 +506,8 @@ private:
     std::optional<protocol::StatusFields> last;
     std::optional<Feed> feed;
     std::vector<Pending> pending; // from the first range written that no reading has followed
-    QList<Written> unsaved;       // range values written since the last save
+    // The fields and values of the ranges written since the last save.
+    QList<std::pair<int, QString>> unsaved;
 };
 
 // The header, then the start line "Com N (device)": the port, the device and
