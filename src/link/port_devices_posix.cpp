@@ -57,15 +57,11 @@ QString missingEnd(const QString &path)
     return at; // a loop of links leads nowhere either
 }
 
-QString deviceBehind(const QString &path)
-{
-    const QString device = QFileInfo(path).canonicalFilePath();
-    return device != path ? device : QString();
-}
-
 void describe(const QString &path, PortDescription &description)
 {
     const QString device = QFileInfo(path).canonicalFilePath();
+    if (device != path)
+        description.device = device;
     if (device.isEmpty()) {
         description.kind = PortDescription::Kind::Absent;
         return;
