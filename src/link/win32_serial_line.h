@@ -4,7 +4,6 @@
 #include "link/serial_line.h"
 
 #include <QMutex>
-#include <QString>
 #include <QWaitCondition>
 
 #include <atomic>
@@ -34,19 +33,17 @@ public:
     void close() override;
     qintptr nativeHandle() const override { return handle ? qintptr(handle) : -1; }
 
-    // "\\.\COM1" for "COM1": the name under which Windows opens every port,
-    // COM10 and above included.
-    static QString devicePath(const QString &path);
-    // The system's words for a Win32 error number, without the line end.
-    static QString systemText(unsigned long code);
-    // What a technician should know first about the error number.
-    static PortError errorFor(unsigned long code, const QString &path, bool open);
-
 private:
     void readLoop();
+    // Told on the owner's thread, while the line is open.
+    void deliver()
+    {
+        if (handle)
+            emit received();
+    }
     void writeLoop();
+    // From either thread: the owner closes the line and tells why on its own.
     void reportFailure(unsigned long code);
-    void fail(unsigned long code);
     qint64 driverQueued() const;
 
     QString path;
