@@ -19,11 +19,8 @@
 #include <cstring>
 
 #include <fcntl.h>
-#include <grp.h>
-#include <pwd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
-#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -36,13 +33,8 @@ constexpr unsigned long CharacterMicroseconds =
 // The group that may use the device, when its mode lets that group read and write.
 QString owningGroup(const QString &path)
 {
-    struct stat st;
-    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
-        return {};
-    if ((st.st_mode & (S_IRGRP | S_IWGRP)) != (S_IRGRP | S_IWGRP))
-        return {};
-    const group *owner = ::getgrgid(st.st_gid);
-    return owner ? QString::fromLocal8Bit(owner->gr_name) : QString();
+    const QFileInfo info(path);
+    return info.permission(QFile::ReadGroup | QFile::WriteGroup) ? info.group() : QString();
 }
 
 // Another program holds the device: in exclusive mode (TIOCEXCL), which
@@ -105,13 +97,11 @@ bool lockOutlivedItsProgram(const QString &file)
     return ::kill(pid_t(pid), 0) != 0 && errno == ESRCH;
 }
 
+// Its user's name, or the number of a user the system has no name for.
 QString ownerOf(const QString &file)
 {
-    struct stat st;
-    if (::stat(QFile::encodeName(file).constData(), &st) != 0)
-        return {};
-    const passwd *owner = ::getpwuid(st.st_uid);
-    return owner ? QString::fromLocal8Bit(owner->pw_name) : QString::number(st.st_uid);
+    const QFileInfo info(file);
+    return info.owner().isEmpty() && info.exists() ? QString::number(info.ownerId()) : info.owner();
 }
 
 // QSerialPort folds many causes into a few numbers; the path tells them apart.
