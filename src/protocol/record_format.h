@@ -36,16 +36,14 @@ inline constexpr std::string_view End = "end";
 constexpr bool headerMatchesColumns()
 {
     std::string_view rest = HeaderLine;
-    for (std::string_view column : Columns) {
-        if (rest.substr(0, column.size()) != column)
+    for (int i = 0; i < ColumnCount; ++i) {
+        const std::string_view end = i + 1 < ColumnCount ? std::string_view(",") : LineEnd;
+        if (rest.substr(0, Columns[i].size()) != Columns[i] ||
+            rest.substr(Columns[i].size(), end.size()) != end)
             return false;
-        rest.remove_prefix(column.size());
-        if (rest.empty() || (rest.front() != ',' && rest != LineEnd))
-            return false;
-        if (rest.front() == ',')
-            rest.remove_prefix(1);
+        rest.remove_prefix(Columns[i].size() + end.size());
     }
-    return rest == LineEnd;
+    return rest.empty();
 }
 static_assert(headerMatchesColumns(), "the header line names the columns in order");
 static_assert(NoReading.size() == ColumnCount - 3, "one comma before each reading column");
