@@ -9,8 +9,6 @@
 #include <QMutexLocker>
 #include <QThread>
 
-#include <utility>
-
 #include <windows.h>
 
 namespace {
@@ -70,16 +68,6 @@ PortError openError(unsigned long code)
 }
 
 } // namespace
-
-Win32SerialLine::Win32SerialLine(QString path, QObject *parent)
-    : SerialLine(parent), path(std::move(path))
-{
-}
-
-Win32SerialLine::~Win32SerialLine()
-{
-    close();
-}
 
 bool Win32SerialLine::open(PortError &why)
 {

@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <thread>
+#include <utility>
 
 // A Windows serial port over the Win32 communications API. A reader thread
 // waits in ReadFile and hands each chunk to the thread that owns the line; a
@@ -20,8 +21,8 @@ class Win32SerialLine final : public SerialLine
     Q_OBJECT
 public:
     // `path` is "COM1" or a device path such as "\\.\COM12".
-    explicit Win32SerialLine(QString path, QObject *parent = nullptr);
-    ~Win32SerialLine() override;
+    explicit Win32SerialLine(QString path) : path(std::move(path)) {}
+    ~Win32SerialLine() override { close(); }
 
     bool open(PortError &why) override;
     bool isOpen() const override { return handle != nullptr; }
