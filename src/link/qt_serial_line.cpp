@@ -37,9 +37,9 @@ QString owningGroup(const QString &path)
     return info.permission(QFile::ReadGroup | QFile::WriteGroup) ? info.group() : QString();
 }
 
-// Another program holds the device: in exclusive mode (TIOCEXCL), which
-// refuses others but not root, and so is asked for, so that root does not
-// share the line either; or with flock().
+// Another program holds the device in exclusive mode (TIOCEXCL) or with
+// flock(). Exclusive mode refuses others but not root: it is asked for, so
+// that root does not share the line either.
 bool heldElsewhere(int fd)
 {
     int exclusive = 0;
