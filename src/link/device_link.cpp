@@ -3,15 +3,15 @@
 
 #include "ending/emergency_stop.h"
 
+#include <utility>
+
 DeviceLink::DeviceLink(QObject *parent) : QObject(parent)
 {
     connect(&serial, &SerialPort::received, this, &DeviceLink::onReceived);
     connect(&serial, &SerialPort::left, this, &DeviceLink::onLeft);
     connect(&serial, &SerialPort::failed, this, [this](const PortError &error) {
-        emergency::clearLine(line_handle);
-        line_handle = -1;
-        receive_framer.dropOpenFrame();
-        dropWaiting();
+        emergency::clearLine(std::exchange(line_handle, -1));
+        dropRun();
         emit portFailed(error);
     });
 }
@@ -36,17 +36,10 @@ bool DeviceLink::open(qint16 portNumber)
 
 void DeviceLink::close()
 {
-    emergency::clearLine(line_handle);
-    line_handle = -1;
+    // Before the port closes: its descriptor may soon be another file's.
+    emergency::clearLine(std::exchange(line_handle, -1));
     serial.close();
-    dropWaiting();
-    receive_framer.dropOpenFrame();
-}
-
-void DeviceLink::queued(const QByteArray &frame)
-{
-    queued_bytes += frame.size();
-    waiting.append({frame, queued_bytes});
+    dropRun();
 }
 
 void DeviceLink::onLeft(qint64 count)
@@ -55,8 +48,9 @@ void DeviceLink::onLeft(qint64 count)
         emit frameWritten(waiting.takeFirst().first);
 }
 
-void DeviceLink::dropWaiting()
+void DeviceLink::dropRun()
 {
+    receive_framer.dropOpenFrame();
     const auto frames = std::exchange(waiting, {});
     for (const auto &frame : frames)
         emit frameUnsent(frame.first);
@@ -64,21 +58,24 @@ void DeviceLink::dropWaiting()
 
 void DeviceLink::send(protocol::Command command)
 {
-    if (!serial.isOpen())
-        return;
-    const QByteArray frame = protocol::commandFrame(command);
-    serial.write(frame);
-    queued(frame);
+    write({protocol::commandFrame(command)});
 }
 
 void DeviceLink::sendValue(protocol::ValueTarget target, const QString &text)
 {
+    const auto [head, value, tail] = protocol::valueFrameWrites(target, text);
+    write({head, value, tail});
+}
+
+void DeviceLink::write(const QByteArrayList &parts)
+{
     if (!serial.isOpen())
         return;
-    const std::array<QByteArray, 3> parts = protocol::valueFrameWrites(target, text);
     for (const QByteArray &part : parts)
         serial.write(part);
-    queued(parts[0] + parts[1] + parts[2]);
+    const QByteArray frame = parts.join();
+    queued_bytes += frame.size();
+    waiting.append({frame, queued_bytes});
 }
 
 void DeviceLink::onReceived()

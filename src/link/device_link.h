@@ -5,8 +5,7 @@
 #include "protocol/protocol.h"
 #include "protocol/receive_framer.h"
 
-#include <QList>
-#include <QObject>
+#include <QByteArrayList>
 
 #include <utility>
 
@@ -53,10 +52,11 @@ signals:
 
 private:
     void onReceived();
-    void queued(const QByteArray &frame);
+    // The parts go out in one frame, written part by part.
+    void write(const QByteArrayList &parts);
     void onLeft(qint64 count);
-    // Every frame still waiting is told as unsent.
-    void dropWaiting();
+    // The open frame goes, and every frame still waiting is told as unsent.
+    void dropRun();
 
     SerialPort serial;
     ReceiveFramer receive_framer;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "link/in_process_line.h"
 
+#include <QGlobalStatic>
 #include <QHash>
 #include <QMetaObject>
 
@@ -11,25 +12,27 @@ namespace {
 // full receive buffer drops it.
 constexpr qsizetype MaxUnread = 64 * 1024;
 const QString EndedText = QStringLiteral("The simulated instrument has ended.");
+// The lines by name, while they live.
+using Registry = QHash<QString, InProcessLine *>;
+Q_GLOBAL_STATIC(Registry, registry)
 } // namespace
 
 // The console's end: open and close are the port's, the bytes the line's.
 class InProcessConsoleEnd final : public SerialLine
 {
 public:
-    InProcessConsoleEnd(InProcessLine *line, QObject *parent) : SerialLine(parent), line(line) {}
+    explicit InProcessConsoleEnd(InProcessLine *line) : line(line) {}
     ~InProcessConsoleEnd() override { close(); }
 
     bool open(PortError &why) override
     {
         if (!line) {
-            why.description = EndedText;
-            why.trouble = PortTrouble::NotPresent;
+            why = {0, EndedText, PortTrouble::NotPresent};
             return false;
         }
         if (line->console_end && line->console_end != this) {
-            why.description = QStringLiteral("The simulated instrument's line is open already.");
-            why.trouble = PortTrouble::InUse;
+            why = {0, QStringLiteral("The simulated instrument's line is open already."),
+                   PortTrouble::InUse};
             return false;
         }
         line->console_end = this;
@@ -43,13 +46,11 @@ public:
         if (!opened || !line)
             return 0;
         // Delivered later, as a port's bytes are: the instrument never answers
-        // inside the console's own write.
-        const QByteArray copy = bytes.toByteArray();
+        // inside the console's own write. The call dies with the line.
         QMetaObject::invokeMethod(
             line,
-            [line = line, copy] {
-                if (line)
-                    emit line->receivedFromConsole(copy);
+            [line = line.data(), copy = bytes.toByteArray()] {
+                emit line->receivedFromConsole(copy);
             },
             Qt::QueuedConnection);
         QMetaObject::invokeMethod(this, &SerialLine::wrote, Qt::QueuedConnection);
@@ -84,10 +85,7 @@ public:
         if (!opened)
             return;
         opened = false;
-        PortError why;
-        why.description = EndedText;
-        why.trouble = PortTrouble::Gone;
-        emit failed(why);
+        emit failed({0, EndedText, PortTrouble::Gone});
     }
 
 private:
@@ -95,31 +93,23 @@ private:
     bool opened = false;
 };
 
-namespace {
-QHash<QString, InProcessLine *> &registry()
-{
-    static QHash<QString, InProcessLine *> lines;
-    return lines;
-}
-} // namespace
-
 InProcessLine::InProcessLine(const QString &name, QObject *parent)
     : QObject(parent), line_name(name)
 {
-    registry().insert(name, this);
+    registry->insert(name, this);
 }
 
 InProcessLine::~InProcessLine()
 {
-    registry().remove(line_name);
+    registry->remove(line_name);
     // Queued calls die with their receiver: a console end gone by then misses nothing.
     if (console_end)
-        QMetaObject::invokeMethod(consoleEnd(), &InProcessConsoleEnd::hangUp, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(console_end, &InProcessConsoleEnd::hangUp, Qt::QueuedConnection);
 }
 
 InProcessLine *InProcessLine::named(const QString &name)
 {
-    return registry().value(name);
+    return registry->value(name);
 }
 
 void InProcessLine::writeToConsole(QByteArrayView bytes)
@@ -129,16 +119,10 @@ void InProcessLine::writeToConsole(QByteArrayView bytes)
     const bool notify = to_console.isEmpty();
     to_console.append(bytes.first(qMin(bytes.size(), MaxUnread - to_console.size())));
     if (notify)
-        QMetaObject::invokeMethod(consoleEnd(), &InProcessConsoleEnd::deliver,
-                                  Qt::QueuedConnection);
+        QMetaObject::invokeMethod(console_end, &InProcessConsoleEnd::deliver, Qt::QueuedConnection);
 }
 
-InProcessConsoleEnd *InProcessLine::consoleEnd() const
+std::unique_ptr<SerialLine> InProcessLine::makeConsoleEnd()
 {
-    return static_cast<InProcessConsoleEnd *>(console_end.data());
-}
-
-SerialLine *InProcessLine::makeConsoleEnd(QObject *parent)
-{
-    return new InProcessConsoleEnd(this, parent);
+    return std::make_unique<InProcessConsoleEnd>(this);
 }

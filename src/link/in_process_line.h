@@ -3,10 +3,7 @@
 
 #include "link/serial_line.h"
 
-#include <QByteArray>
-#include <QObject>
 #include <QPointer>
-#include <QString>
 
 class InProcessConsoleEnd;
 
@@ -31,10 +28,10 @@ public:
 
     // The instrument's end.
     void writeToConsole(QByteArrayView bytes);
-    bool consoleAttached() const { return console_end != nullptr; }
+    bool consoleAttached() const { return !console_end.isNull(); }
 
     // A new console end, for one opening.
-    SerialLine *makeConsoleEnd(QObject *parent = nullptr);
+    std::unique_ptr<SerialLine> makeConsoleEnd();
 
 signals:
     // Bytes the console wrote, in order.
@@ -42,8 +39,7 @@ signals:
 
 private:
     friend class InProcessConsoleEnd;
-    InProcessConsoleEnd *consoleEnd() const;
     QString line_name;
-    QPointer<QObject> console_end;
+    QPointer<InProcessConsoleEnd> console_end;
     QByteArray to_console;
 };

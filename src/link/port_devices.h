@@ -24,9 +24,8 @@ QString fromSettings(const QString &deviceDir, const QString &value);
 void standardName(const QString &deviceDir, PortTarget &at);
 // The first name along the path's links that is not there; empty when none.
 QString missingEnd(const QString &path);
-// The device a path leads to, when that is another name; empty otherwise.
-QString deviceBehind(const QString &path);
-// What the system knows of the serial port at the end of `path`.
+// What the system knows of the serial port at the end of `path`, and the
+// device the path leads to when that is another name.
 void describe(const QString &path, PortDescription &description);
 
 } // namespace portdevices

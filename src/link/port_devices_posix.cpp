@@ -2,22 +2,8 @@
 #include "link/port_devices.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QSerialPortInfo>
-
-#include <sys/stat.h>
-
-namespace {
-
-bool isLink(const QString &path, bool *exists)
-{
-    struct stat st;
-    *exists = ::lstat(QFile::encodeName(path).constData(), &st) == 0;
-    return *exists && S_ISLNK(st.st_mode);
-}
-
-} // namespace
 
 namespace portdevices {
 
@@ -38,34 +24,30 @@ QString fromSettings(const QString &deviceDir, const QString &value)
 void standardName(const QString &deviceDir, PortTarget &at)
 {
     const QString alias = QStringLiteral("%1/com%2").arg(deviceDir).arg(at.portNumber);
-    bool exists = false;
-    isLink(alias, &exists);
+    // A link there that leads nowhere counts.
+    const bool exists = QFileInfo(alias).isSymLink() || QFileInfo::exists(alias);
     at.origin = exists ? PortOrigin::Alias : PortOrigin::Standard;
     at.path = exists ? alias : QStringLiteral("%1/ttyS%2").arg(deviceDir).arg(at.portNumber - 1);
 }
 
-// lstat, not stat: a dangling link is seen.
+// Link by link, so that a dangling one is seen.
 QString missingEnd(const QString &path)
 {
     QString at = path;
     for (int hop = 0; hop < 16; ++hop) {
-        bool exists = false;
-        if (!isLink(at, &exists))
-            return exists ? QString() : at;
-        at = QFileInfo(at).symLinkTarget();
+        const QFileInfo info(at);
+        if (!info.isSymLink())
+            return info.exists() ? QString() : at;
+        at = info.symLinkTarget();
     }
     return at; // a loop of links leads nowhere either
-}
-
-QString deviceBehind(const QString &path)
-{
-    const QString device = QFileInfo(path).canonicalFilePath();
-    return device != path ? device : QString();
 }
 
 void describe(const QString &path, PortDescription &description)
 {
     const QString device = QFileInfo(path).canonicalFilePath();
+    if (device != path)
+        description.device = device;
     if (device.isEmpty()) {
         description.kind = PortDescription::Kind::Absent;
         return;

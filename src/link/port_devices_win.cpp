@@ -66,11 +66,6 @@ QString missingEnd(const QString &)
     return {};
 }
 
-QString deviceBehind(const QString &)
-{
-    return {};
-}
-
 // Present when Windows has a device of that name, whether or not it lists a
 // description.
 void describe(const QString &name, PortDescription &description)

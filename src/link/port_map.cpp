@@ -1,16 +1,15 @@
 // SPDX-License-Identifier: MIT
 #include "link/port_map.h"
 
-#include "ending/regular_file.h"
 #include "link/port_devices.h"
 
 #include <QBuffer>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QSet>
 #include <QStringView>
 
+#include <functional>
 #include <utility>
 
 namespace {
@@ -23,32 +22,30 @@ using Expected = SettingsFileProblem::Expected;
 SettingsFileProblem readRegularFile(const QString &name, QByteArray *bytes)
 {
     const QString leadsTo = QFileInfo(name).isSymLink() ? QFileInfo(name).canonicalFilePath() : "";
-    SettingsFileProblem problem{Expected::RegularFile, name, 0, leadsTo, 0};
     QFile file;
     const regularfile::Opened opened = regularfile::open(file, name);
-    if (opened.kind == regularfile::Kind::Missing)
+    switch (opened.kind) {
+    case regularfile::Kind::Missing:
         return {}; // a link that leads nowhere included
-    if (opened.kind == regularfile::Kind::Unreadable) {
-        problem.expected = Expected::Readable;
-        problem.text = opened.error;
-        return problem;
+    case regularfile::Kind::Unreadable:
+        return {Expected::Readable, name, 0, opened.error};
+    case regularfile::Kind::File:
+        *bytes = file.read(SettingsFileProblem::MaxFileSize + 1);
+        if (bytes->size() > SettingsFileProblem::MaxFileSize)
+            return {Expected::SmallerFile, name, 0, leadsTo};
+        return {};
+    default:
+        return {Expected::RegularFile, name, 0, leadsTo, 0, opened.kind};
     }
-    if (opened.kind != regularfile::Kind::File) {
-        problem.kind = opened.kind;
-        return problem;
-    }
-    *bytes = file.read(SettingsFileProblem::MaxFileSize + 1);
-    if (bytes->size() > SettingsFileProblem::MaxFileSize) {
-        problem.expected = Expected::SmallerFile;
-        return problem;
-    }
-    return {};
 }
 
 // Longer than any path the system takes.
 constexpr qint64 MaxLineLength = 4096;
 
-int hexValue(QChar c);
+int hexValue(QChar c)
+{
+    return QStringView(u"0123456789abcdef").indexOf(c, 0, Qt::CaseInsensitive);
+}
 
 // What the value of a "comN=" line holds. Strict where QSettings is lenient:
 // what it would quietly change or join is refused here.
@@ -92,22 +89,8 @@ Expected readValue(QStringView text, QString *value)
             *value += c;
         }
     }
-    if (quoted)
-        return Expected::ClosingQuote;
-    while (!value->isEmpty() && (value->back() == u' ' || value->back() == u'\t'))
-        value->chop(1);
-    return Expected::None;
-}
-
-int hexValue(QChar c)
-{
-    if (c >= u'0' && c <= u'9')
-        return c.unicode() - u'0';
-    if (c >= u'a' && c <= u'f')
-        return c.unicode() - u'a' + 10;
-    if (c >= u'A' && c <= u'F')
-        return c.unicode() - u'A' + 10;
-    return -1;
+    // What is left, the caller trims.
+    return quoted ? Expected::ClosingQuote : Expected::None;
 }
 
 // "com1" to "com8": the port number; 0 otherwise.
@@ -148,15 +131,38 @@ void PortMap::readSettingsFile(const QString &fileName)
         return;
     QBuffer file(&bytes);
     file.open(QIODevice::ReadOnly);
-    auto report = [this, &fileName](Expected expected, int line, const QString &text) {
-        if (!settings_problem.isEmpty()) {
-            ++settings_problem.others;
-            return;
-        }
-        settings_problem = {expected, fileName, line, text, 0};
-    };
     enum class Group { None, Ports, Other } group = Group::None;
     QSet<int> seen;
+    // What one whole line sets, or what was expected there instead.
+    auto understand = [&](const QString &line, int number) {
+        if (line.isEmpty() || line.startsWith(u';') || line.startsWith(u'#'))
+            return Expected::None;
+        if (line.startsWith(u'[')) {
+            group = line == QLatin1String("[ports]") ? Group::Ports : Group::Other;
+            return group == Group::Other ? Expected::PortsGroup : Expected::None;
+        }
+        if (group != Group::Ports) // under another group, its own line is reported
+            return group == Group::None ? Expected::UnderPorts : Expected::None;
+        const qsizetype equals = line.indexOf(u'=');
+        const int port = equals < 0 ? 0 : portKey(QStringView(line).left(equals).trimmed());
+        if (port == 0)
+            return Expected::PortKey;
+        QString value;
+        if (const Expected wrong = readValue(QStringView(line).mid(equals + 1), &value);
+            wrong != Expected::None)
+            return wrong;
+        if (seen.contains(port)) {
+            settings_entries.remove(port);
+            return Expected::Once;
+        }
+        seen.insert(port);
+        value = value.trimmed();
+        if (!value.isEmpty()) {
+            settings_entries.insert(port, value);
+            settings_lines.insert(port, number);
+        }
+        return Expected::None;
+    };
     // A backslash at the end joins the next line to the one reported.
     auto joinsNext = [](const QString &line) {
         qsizetype backslashes = 0;
@@ -171,50 +177,15 @@ void PortMap::readSettingsFile(const QString &fileName)
         for (QByteArray rest = raw; !rest.endsWith('\n') && !file.atEnd();)
             rest = file.readLine(MaxLineLength);
         const QString line = QString::fromUtf8(raw).trimmed();
-        const bool wasJoined = std::exchange(joined, joinsNext(line));
-        if (wasJoined)
+        if (std::exchange(joined, joinsNext(line)))
             continue;
-        if (!whole) {
-            report(Expected::ShorterLine, number, line.left(40));
+        const Expected wrong = whole ? understand(line, number) : Expected::ShorterLine;
+        if (wrong == Expected::None)
             continue;
-        }
-        if (line.isEmpty() || line.startsWith(u';') || line.startsWith(u'#'))
-            continue;
-        if (line.startsWith(u'[')) {
-            group = line == QLatin1String("[ports]") ? Group::Ports : Group::Other;
-            if (group == Group::Other)
-                report(Expected::PortsGroup, number, line);
-            continue;
-        }
-        if (group == Group::Other)
-            continue; // the group's own line is reported
-        if (group == Group::None) {
-            report(Expected::UnderPorts, number, line);
-            continue;
-        }
-        const qsizetype equals = line.indexOf(u'=');
-        const int port = equals < 0 ? 0 : portKey(QStringView(line).left(equals).trimmed());
-        if (port == 0) {
-            report(Expected::PortKey, number, line);
-            continue;
-        }
-        QString value;
-        if (const Expected wrong = readValue(QStringView(line).mid(equals + 1), &value);
-            wrong != Expected::None) {
-            report(wrong, number, line);
-            continue;
-        }
-        if (seen.contains(port)) {
-            report(Expected::Once, number, line);
-            settings_entries.remove(port);
-            continue;
-        }
-        seen.insert(port);
-        value = value.trimmed();
-        if (!value.isEmpty()) {
-            settings_entries.insert(port, value);
-            settings_lines.insert(port, number);
-        }
+        if (settings_problem.isEmpty())
+            settings_problem = {wrong, fileName, number, whole ? line : line.left(40), 0};
+        else
+            ++settings_problem.others;
     }
 }
 
@@ -231,44 +202,31 @@ QString PortMap::userSettingsFile()
 
 QList<SettingsFileProblem> PortMap::settingsProblems() const
 {
-    QList<SettingsFileProblem> problems;
-    for (const SettingsFileProblem *problem : {&settings_problem, &stray_problem}) {
-        if (!problem->isEmpty())
-            problems += *problem;
-    }
+    QList<SettingsFileProblem> problems{settings_problem, stray_problem};
+    problems.removeIf(std::mem_fn(&SettingsFileProblem::isEmpty));
     return problems;
-}
-
-PortTarget PortMap::locate(int portNumber) const
-{
-    PortTarget at;
-    at.portNumber = portNumber;
-    if (const auto it = simulated.find(portNumber); it != simulated.end()) {
-        at.path = *it;
-        at.origin = PortOrigin::Simulated;
-        return at;
-    }
-    if (const auto it = command_line.find(portNumber); it != command_line.end()) {
-        at.path = *it;
-        at.origin = PortOrigin::CommandLine;
-        return at;
-    }
-    if (const auto it = settings_entries.find(portNumber); it != settings_entries.end()) {
-        at.origin = PortOrigin::SettingsFile;
-        at.settingsFile = settings_file;
-        at.settingsLine = settings_lines.value(portNumber);
-        at.path = portdevices::fromSettings(device_dir, *it);
-        return at;
-    }
-    // The file may have meant this port in a line it could not understand.
-    at.settings = settingsProblem();
-    portdevices::standardName(device_dir, at);
-    return at;
 }
 
 PortTarget PortMap::resolve(int portNumber) const
 {
-    PortTarget at = locate(portNumber);
+    PortTarget at;
+    at.portNumber = portNumber;
+    if (simulated.contains(portNumber)) {
+        at.path = simulated.value(portNumber);
+        at.origin = PortOrigin::Simulated;
+    } else if (command_line.contains(portNumber)) {
+        at.path = command_line.value(portNumber);
+        at.origin = PortOrigin::CommandLine;
+    } else if (settings_entries.contains(portNumber)) {
+        at.origin = PortOrigin::SettingsFile;
+        at.settingsFile = settings_file;
+        at.settingsLine = settings_lines.value(portNumber);
+        at.path = portdevices::fromSettings(device_dir, settings_entries.value(portNumber));
+    } else {
+        // The file may have meant this port in a line it could not understand.
+        at.settings = settingsProblem();
+        portdevices::standardName(device_dir, at);
+    }
     // The standard name is what the serial driver reports on as it is; a
     // simulated line is this program's own, and may be no file at all.
     if (at.origin != PortOrigin::Standard && at.origin != PortOrigin::Simulated)
@@ -285,10 +243,9 @@ PortDescription PortMap::describe(int portNumber) const
         description.kind = PortDescription::Kind::Missing;
         return description;
     }
-    description.device = portdevices::deviceBehind(at.path);
+    portdevices::describe(at.path, description);
+    // The system lists no port for a line this program plays itself.
     if (at.origin == PortOrigin::Simulated)
         description.kind = PortDescription::Kind::Simulated;
-    else
-        portdevices::describe(at.path, description);
     return description;
 }

@@ -140,7 +140,6 @@ public:
 
 private:
     void readSettingsFile(const QString &file);
-    PortTarget locate(int portNumber) const;
 
     Paths simulated;
     Paths command_line;

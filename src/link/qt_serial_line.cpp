@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QSerialPort>
 #include <QStandardPaths>
 #include <QSysInfo>
@@ -18,11 +19,8 @@
 #include <cstring>
 
 #include <fcntl.h>
-#include <grp.h>
-#include <pwd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
-#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -35,59 +33,30 @@ constexpr unsigned long CharacterMicroseconds =
 // The group that may use the device, when its mode lets that group read and write.
 QString owningGroup(const QString &path)
 {
-    struct stat st;
-    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
-        return {};
-    if ((st.st_mode & (S_IRGRP | S_IWGRP)) != (S_IRGRP | S_IWGRP))
-        return {};
-    const group *owner = ::getgrgid(st.st_gid);
-    return owner ? QString::fromLocal8Bit(owner->gr_name) : QString();
+    const QFileInfo info(path);
+    return info.permission(QFile::ReadGroup | QFile::WriteGroup) ? info.group() : QString();
 }
 
-// A descriptor of the device of our own, held while QSerialPort opens its
-// own: another program's lock is seen before the port applies our line
-// settings to a line that program uses, and the device sees no last close
-// (which may drop its modem lines) in between.
-class LockProbe
+// Another program holds the device in exclusive mode (TIOCEXCL) or with
+// flock(). Exclusive mode refuses others but not root: it is asked for, so
+// that root does not share the line either.
+bool heldElsewhere(int fd)
 {
-public:
-    explicit LockProbe(const QString &path)
-        : fd(::open(QFile::encodeName(path).constData(),
-                    O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC)),
-          open_errno(fd < 0 ? errno : 0)
-    {
+    int exclusive = 0;
+    if (::ioctl(fd, TIOCGEXCL, &exclusive) == 0 && exclusive != 0)
+        return true;
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+        ::flock(fd, LOCK_UN);
+        return false;
     }
-    ~LockProbe()
-    {
-        if (fd >= 0)
-            ::close(fd);
-    }
-    LockProbe(const LockProbe &) = delete;
-    LockProbe &operator=(const LockProbe &) = delete;
+    return errno == EWOULDBLOCK;
+}
 
-    // A device that cannot be opened or locked here is left to the port's own
-    // open, which tells why. Exclusive mode (TIOCEXCL) refuses others but
-    // not root: it is asked for, so that root does not share the line either.
-    bool heldElsewhere() const
-    {
-        if (fd < 0)
-            return open_errno == EBUSY;
-#ifdef TIOCGEXCL
-        int exclusive = 0;
-        if (::ioctl(fd, TIOCGEXCL, &exclusive) == 0 && exclusive != 0)
-            return true;
-#endif
-        if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
-            ::flock(fd, LOCK_UN);
-            return false;
-        }
-        return errno == EWOULDBLOCK;
-    }
-
-private:
-    int fd;
-    int open_errno;
-};
+PortError heldByAnotherProgram()
+{
+    return {QSerialPort::PermissionError, QString::fromLocal8Bit(std::strerror(EWOULDBLOCK)),
+            PortTrouble::InUse};
+}
 
 // Where QSerialPort keeps the lock file of `path`: the first of its folders
 // that can be read and holds the file or can take it.
@@ -128,13 +97,11 @@ bool lockOutlivedItsProgram(const QString &file)
     return ::kill(pid_t(pid), 0) != 0 && errno == ESRCH;
 }
 
+// Its user's name, or the number of a user the system has no name for.
 QString ownerOf(const QString &file)
 {
-    struct stat st;
-    if (::stat(QFile::encodeName(file).constData(), &st) != 0)
-        return {};
-    const passwd *owner = ::getpwuid(st.st_uid);
-    return owner ? QString::fromLocal8Bit(owner->pw_name) : QString::number(st.st_uid);
+    const QFileInfo info(file);
+    return info.owner().isEmpty() && info.exists() ? QString::number(info.ownerId()) : info.owner();
 }
 
 // QSerialPort folds many causes into a few numbers; the path tells them apart.
@@ -180,24 +147,72 @@ public:
     // Still in QSerialPort's buffer, or in the driver's output queue.
     qint64 queued() const override
     {
-        if (!port.isOpen())
-            return dropped;
-        int in_driver = 0;
-        ::ioctl(port.handle(), TIOCOUTQ, &in_driver);
-        return port.bytesToWrite() + in_driver;
+        return port.isOpen() ? port.bytesToWrite() + inDriver() : dropped;
     }
-    void drain(const QDeadlineTimer &deadline) override;
-    void close() override;
+
+    // Handed to the driver is not yet on the line: a UART may still hold the
+    // bytes, and closing puts back the line settings that the port had before.
+    void drain(const QDeadlineTimer &deadline) override
+    {
+        // QSerialPort::close() discards what has not been handed to the driver yet.
+        while (port.isOpen() && port.bytesToWrite() > 0 && !deadline.hasExpired()) {
+            if (!port.waitForBytesWritten(int(deadline.remainingTime())))
+                break;
+        }
+        while (port.isOpen() && !deadline.hasExpired() && inDriver() > 0)
+            QThread::usleep(CharacterMicroseconds);
+    }
+
+    void close() override
+    {
+        if (!port.isOpen())
+            return;
+        dropped = queued();
+        // A real port's driver would hold the close until its queue drains, up
+        // to half a minute on a stalled line, and send the rest after all.
+        if (dropped > 0)
+            ::tcflush(port.handle(), TCOFLUSH);
+        port.close();
+    }
+
     qintptr nativeHandle() const override { return port.isOpen() ? port.handle() : -1; }
-    QString lockFile() const override;
+
+    QString lockFile() const override
+    {
+        const QString file = port.isOpen() ? lockFileOf(path) : QString();
+        QFile lock(file);
+        // QSerialPort writes this process's id on the first line.
+        if (file.isEmpty() || !lock.open(QIODevice::ReadOnly) ||
+            lock.readLine().trimmed() != QByteArray::number(QCoreApplication::applicationPid()))
+            return {};
+        return file;
+    }
 
 private:
-    void onError(QSerialPort::SerialPortError error);
-    PortError errorNow(int number) const;
-    // Another program holds the device's lock (flock()).
-    PortError heldByAnotherProgram() const;
-    // A refused open: another program's lock file, or one that outlived its program.
-    PortTrouble lockFileTrouble(PortError &why) const;
+    int inDriver() const
+    {
+        int bytes = 0;
+        ::ioctl(port.handle(), TIOCOUTQ, &bytes);
+        return bytes;
+    }
+
+    void onError(QSerialPort::SerialPortError error)
+    {
+        // Open failures are reported by open(); the rest (e.g. modem lines
+        // that a pseudo-terminal cannot set) do not mean the line is gone.
+        if ((error != QSerialPort::ReadError && error != QSerialPort::WriteError &&
+             error != QSerialPort::ResourceError) ||
+            !port.isOpen())
+            return;
+        // Whatever the system calls it ("Inappropriate ioctl for device" among
+        // others), the line has gone from under the open port.
+        const PortError why(error, port.errorString(), PortTrouble::Gone);
+        // Until it is closed, a port whose other end is gone raises this error
+        // again on every turn of the event loop.
+        port.clearError();
+        close();
+        emit failed(why);
+    }
 
     QString path;
     QSerialPort port;
@@ -206,23 +221,36 @@ private:
 
 bool QtSerialLine::open(PortError &why)
 {
-    const LockProbe probe(path);
-    if (probe.heldElsewhere()) {
+    // A descriptor of the device of our own, held while QSerialPort opens its
+    // own: another program's lock is seen before the port applies our line
+    // settings to a line that program uses, and the device sees no last close
+    // (which may drop its modem lines) in between. A device that cannot be
+    // opened or locked here is left to the port's own open, which tells why.
+    const int probe =
+        ::open(QFile::encodeName(path).constData(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    const bool held = probe < 0 ? errno == EBUSY : heldElsewhere(probe);
+    const auto closeProbe = qScopeGuard([probe] {
+        if (probe >= 0)
+            ::close(probe);
+    });
+    if (held) {
         why = heldByAnotherProgram();
         return false;
     }
+    // QSerialPort's own defaults are the rest of the line settings: 8 data
+    // bits, no parity, one stop bit, no flow control.
     port.setBaudRate(protocol::BaudRate);
-    port.setDataBits(QSerialPort::Data8);
-    port.setParity(QSerialPort::NoParity);
-    port.setStopBits(QSerialPort::OneStop);
-    port.setFlowControl(QSerialPort::NoFlowControl);
     if (!port.open(QIODevice::ReadWrite)) {
-        why = errorNow(port.error());
-        why.trouble = troubleAtOpen(why.number, path);
+        why = {port.error(), port.errorString(), troubleAtOpen(port.error(), path)};
         if (why.trouble == PortTrouble::NoPermission)
             why.group = owningGroup(path);
-        if (why.trouble == PortTrouble::InUse)
-            why.trouble = lockFileTrouble(why);
+        // Another program's lock file, or one that outlived its program.
+        const QString lock = why.trouble == PortTrouble::InUse ? lockFileOf(path) : QString();
+        if (!lock.isEmpty() && lockOutlivedItsProgram(lock)) {
+            why.trouble = PortTrouble::StaleLock;
+            why.lockFile = QFileInfo(lock).canonicalFilePath();
+            why.lockOwner = ownerOf(lock);
+        }
         port.clearError();
         return false;
     }
@@ -237,97 +265,6 @@ bool QtSerialLine::open(PortError &why)
     return false;
 }
 
-QString QtSerialLine::lockFile() const
-{
-    const QString file = port.isOpen() ? lockFileOf(path) : QString();
-    QFile lock(file);
-    // QSerialPort writes this process's id on the first line.
-    if (file.isEmpty() || !lock.open(QIODevice::ReadOnly) ||
-        lock.readLine().trimmed() != QByteArray::number(QCoreApplication::applicationPid()))
-        return {};
-    return file;
-}
-
-PortTrouble QtSerialLine::lockFileTrouble(PortError &why) const
-{
-    const QString file = lockFileOf(path);
-    if (!file.isEmpty() && lockOutlivedItsProgram(file)) {
-        why.lockFile = QFileInfo(file).canonicalFilePath();
-        why.lockOwner = ownerOf(file);
-        return PortTrouble::StaleLock;
-    }
-    return PortTrouble::InUse;
-}
-
-// Handed to the driver is not yet on the line: a UART may still hold the
-// bytes, and closing puts back the line settings that the port had before.
-void QtSerialLine::drain(const QDeadlineTimer &deadline)
-{
-    // QSerialPort::close() discards what has not been handed to the driver yet.
-    while (port.isOpen() && port.bytesToWrite() > 0 && !deadline.hasExpired()) {
-        if (!port.waitForBytesWritten(int(deadline.remainingTime())))
-            break;
-    }
-    int in_driver = 0;
-    while (port.isOpen() && !deadline.hasExpired() &&
-           ::ioctl(port.handle(), TIOCOUTQ, &in_driver) == 0 && in_driver > 0)
-        QThread::usleep(CharacterMicroseconds);
-}
-
-void QtSerialLine::close()
-{
-    if (!port.isOpen())
-        return;
-    dropped = queued();
-    // A real port's driver would hold the close until its queue drains, up
-    // to half a minute on a stalled line, and send the rest after all.
-    if (dropped > 0)
-        ::tcflush(port.handle(), TCOFLUSH);
-    port.close();
-}
-
-void QtSerialLine::onError(QSerialPort::SerialPortError error)
-{
-    switch (error) {
-    case QSerialPort::ReadError:
-    case QSerialPort::WriteError:
-    case QSerialPort::ResourceError:
-        break;
-    default:
-        // Open failures are reported by open(); the rest (e.g. modem lines
-        // that a pseudo-terminal cannot set) do not mean the line is gone.
-        return;
-    }
-    if (!port.isOpen())
-        return;
-    PortError why = errorNow(error);
-    // Whatever the system calls it ("Inappropriate ioctl for device" among
-    // others), the line has gone from under the open port.
-    why.trouble = PortTrouble::Gone;
-    // Until it is closed, a port whose other end is gone raises this error
-    // again on every turn of the event loop.
-    port.clearError();
-    close();
-    emit failed(why);
-}
-
-PortError QtSerialLine::heldByAnotherProgram() const
-{
-    PortError error;
-    error.number = QSerialPort::PermissionError;
-    error.description = QString::fromLocal8Bit(std::strerror(EWOULDBLOCK));
-    error.trouble = PortTrouble::InUse;
-    return error;
-}
-
-PortError QtSerialLine::errorNow(int number) const
-{
-    PortError error;
-    error.number = number;
-    error.description = port.errorString();
-    return error;
-}
-
 } // namespace
 
 std::unique_ptr<SerialLine> systemSerialLine(const QString &path)
@@ -337,9 +274,6 @@ std::unique_ptr<SerialLine> systemSerialLine(const QString &path)
 
 PortError missingPortError(const QString &path)
 {
-    PortError error;
-    error.number = QSerialPort::DeviceNotFoundError;
-    error.description = QString::fromLocal8Bit(std::strerror(ENOENT));
-    error.trouble = troubleAtOpen(QSerialPort::DeviceNotFoundError, path);
-    return error;
+    return {QSerialPort::DeviceNotFoundError, QString::fromLocal8Bit(std::strerror(ENOENT)),
+            troubleAtOpen(QSerialPort::DeviceNotFoundError, path)};
 }

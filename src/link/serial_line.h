@@ -25,6 +25,12 @@ enum class PortTrouble {
 // What went wrong with the port.
 struct PortError
 {
+    PortError() = default;
+    PortError(int number, const QString &description, PortTrouble trouble = PortTrouble::Other)
+        : number(number), description(description), trouble(trouble)
+    {
+    }
+
     int number = 0;      // Linux: QSerialPort::SerialPortError; Windows: the system's error number
     QString description; // the system's own text
     QString portName;    // the path that was opened, as it was then

@@ -2,6 +2,7 @@
 #include "link/serial_port.h"
 
 #include "link/in_process_line.h"
+#include "protocol/protocol.h"
 
 #include <QSignalBlocker>
 #include <QThread>
@@ -41,65 +42,56 @@ bool SerialPort::open()
     last_error = {};
     const PortTarget target = port_map.resolve(port_number);
     opened_path = target.path;
-    if (!target.opens()) {
-        if (target.settings.isEmpty())
-            last_error = missingPortError(opened_path);
-        else
-            last_error.trouble = PortTrouble::SettingsFile;
-        last_error.portName = opened_path;
-        last_error.target = target;
-        return false;
-    }
-    InProcessLine *simulated =
-        target.origin == PortOrigin::Simulated ? InProcessLine::named(opened_path) : nullptr;
-    if (simulated)
-        line.reset(simulated->makeConsoleEnd());
-    else
-        line = systemSerialLine(opened_path);
-    connect(line.get(), &SerialLine::received, this, &SerialPort::received);
-    connect(line.get(), &SerialLine::failed, this, &SerialPort::onLineFailed);
-    connect(line.get(), &SerialLine::wrote, this, &SerialPort::checkLeft);
-    if (!line->open(last_error)) {
-        last_error.portName = opened_path;
-        last_error.target = target; // which file and line named the path, if one did
+    if (target.opens()) {
+        InProcessLine *simulated =
+            target.origin == PortOrigin::Simulated ? InProcessLine::named(opened_path) : nullptr;
+        line = simulated ? simulated->makeConsoleEnd() : systemSerialLine(opened_path);
+        connect(line.get(), &SerialLine::received, this, &SerialPort::received);
+        connect(line.get(), &SerialLine::failed, this, &SerialPort::onLineFailed);
+        connect(line.get(), &SerialLine::wrote, this, &SerialPort::checkLeft);
+        if (line->open(last_error)) {
+            written = reported_left = 0;
+            return true;
+        }
         line.reset();
-        return false;
+    } else if (target.settings.isEmpty()) {
+        last_error = missingPortError(opened_path);
+    } else {
+        last_error.trouble = PortTrouble::SettingsFile;
     }
-    written = reported_left = 0;
-    return true;
+    last_error.portName = opened_path;
+    last_error.target = target; // which file and line named the path, if one did
+    return false;
 }
 
 void SerialPort::close()
 {
+    if (isOpen())
+        line->drain(QDeadlineTimer(protocol::DrainMs));
     if (!isOpen())
         return;
-    line->drain(QDeadlineTimer(protocol::DrainMs));
-    if (isOpen())
-        closePort();
-}
-
-void SerialPort::closePort()
-{
-    left_check.stop();
     // Only a closed line knows what it dropped: a write may still be under way.
     line->close();
-    const qint64 count = written - line->queued();
-    line.reset();
-    reported_left = written = count;
-    emit left(count);
+    letGo();
+    emit left(written);
 }
 
 void SerialPort::onLineFailed(const PortError &error)
 {
-    left_check.stop();
     last_error = error;
     last_error.portName = opened_path;
-    const qint64 count = written - line->queued();
     // Not destroyed here: the line is still inside its own signal.
-    line.release()->deleteLater();
-    reported_left = written = count;
-    emit left(count);
+    letGo().release()->deleteLater();
+    emit left(written);
     emit failed(last_error);
+}
+
+std::unique_ptr<SerialLine> SerialPort::letGo()
+{
+    left_check.stop();
+    written -= line->queued();
+    reported_left = written;
+    return std::move(line);
 }
 
 void SerialPort::write(QByteArrayView bytes)

@@ -1,17 +1,9 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "link/port_map.h"
 #include "link/serial_line.h"
-#include "protocol/protocol.h"
 
-#include <QByteArray>
-#include <QByteArrayView>
-#include <QObject>
-#include <QString>
 #include <QTimer>
-
-#include <memory>
 
 // The one owner of the serial line: fixed line settings (19200 baud, 8 data
 // bits, no parity, 1 stop bit, no flow control, raw), writes queued in call
@@ -22,8 +14,6 @@ class SerialPort : public QObject
 {
     Q_OBJECT
 public:
-    static constexpr qint32 BaudRate = protocol::BaudRate;
-
     explicit SerialPort(QObject *parent = nullptr);
     ~SerialPort() override;
 
@@ -71,8 +61,8 @@ signals:
 private:
     void checkLeft();
     void onLineFailed(const PortError &error);
-    // Closes the port, telling first what has left.
-    void closePort();
+    // The line has closed: what left in the end is counted, and the line handed back.
+    std::unique_ptr<SerialLine> letGo();
 
     std::unique_ptr<SerialLine> line;
     qint16 port_number = 1;

@@ -9,8 +9,6 @@
 #include <QMutexLocker>
 #include <QThread>
 
-#include <utility>
-
 #include <windows.h>
 
 namespace {
@@ -29,26 +27,8 @@ HANDLE native(void *handle)
     return static_cast<HANDLE>(handle);
 }
 
-} // namespace
-
-Win32SerialLine::Win32SerialLine(QString path, QObject *parent)
-    : SerialLine(parent), path(std::move(path))
-{
-}
-
-Win32SerialLine::~Win32SerialLine()
-{
-    close();
-}
-
-QString Win32SerialLine::devicePath(const QString &path)
-{
-    if (path.startsWith(QLatin1String("\\\\")))
-        return path;
-    return QStringLiteral("\\\\.\\") + path;
-}
-
-QString Win32SerialLine::systemText(unsigned long code)
+// The system's words for a Win32 error number, without the line end.
+QString systemText(unsigned long code)
 {
     wchar_t *buffer = nullptr;
     const DWORD length = FormatMessageW(
@@ -62,46 +42,43 @@ QString Win32SerialLine::systemText(unsigned long code)
     return text;
 }
 
-PortError Win32SerialLine::errorFor(unsigned long code, const QString &path, bool open)
+// What a technician should know first about an error number at open.
+PortTrouble troubleAtOpen(unsigned long code)
 {
-    PortTrouble trouble = PortTrouble::Other;
     switch (code) {
     case ERROR_FILE_NOT_FOUND:
     case ERROR_PATH_NOT_FOUND:
     case ERROR_INVALID_NAME:
     case ERROR_BAD_UNIT:
-        trouble = open ? PortTrouble::NotPresent : PortTrouble::Gone;
-        break;
+        return PortTrouble::NotPresent;
     case ERROR_ACCESS_DENIED:
     case ERROR_SHARING_VIOLATION:
     case ERROR_BUSY:
         // Windows opens a serial port for one program at a time and answers
         // any other with "Access is denied".
-        trouble = open ? PortTrouble::InUse : PortTrouble::Gone;
-        break;
+        return PortTrouble::InUse;
     default:
-        // An adapter pulled out during a run answers with whatever its driver
-        // chooses (ERROR_BAD_COMMAND, ERROR_DEVICE_NOT_CONNECTED, ...).
-        trouble = open ? PortTrouble::Other : PortTrouble::Gone;
-        break;
+        return PortTrouble::Other;
     }
-    PortError error;
-    error.number = int(code);
-    error.description = systemText(code);
-    error.portName = path;
-    error.trouble = trouble;
-    return error;
 }
+
+PortError openError(unsigned long code)
+{
+    return {int(code), systemText(code), troubleAtOpen(code)};
+}
+
+} // namespace
 
 bool Win32SerialLine::open(PortError &why)
 {
-    if (handle)
-        return true;
-    const QString device = devicePath(path);
+    // "\\.\COM1" for "COM1": the name under which Windows opens every port,
+    // COM10 and above included.
+    const QString device =
+        path.startsWith(QLatin1String("\\\\")) ? path : QStringLiteral("\\\\.\\") + path;
     HANDLE h = CreateFileW(reinterpret_cast<const wchar_t *>(device.utf16()),
                            GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
-        why = errorFor(GetLastError(), path, true);
+        why = openError(GetLastError());
         return false;
     }
     DCB dcb{};
@@ -135,7 +112,7 @@ bool Win32SerialLine::open(PortError &why)
         set = SetCommState(h, &dcb) && SetCommTimeouts(h, &timeouts);
     }
     if (!set) {
-        why = errorFor(GetLastError(), path, true);
+        why = openError(GetLastError());
         CloseHandle(h);
         return false;
     }
@@ -184,13 +161,7 @@ void Win32SerialLine::readLoop()
             incoming.append(buffer, got);
         }
         if (notify)
-            QMetaObject::invokeMethod(
-                this,
-                [this] {
-                    if (handle)
-                        emit received();
-                },
-                Qt::QueuedConnection);
+            QMetaObject::invokeMethod(this, &Win32SerialLine::deliver, Qt::QueuedConnection);
     }
 }
 
@@ -230,12 +201,21 @@ void Win32SerialLine::writeLoop()
     }
 }
 
-// From either thread: the owner learns of it on its own.
 void Win32SerialLine::reportFailure(unsigned long code)
 {
-    if (!stopping.load())
-        QMetaObject::invokeMethod(
-            this, [this, code] { fail(code); }, Qt::QueuedConnection);
+    if (stopping.load())
+        return;
+    QMetaObject::invokeMethod(
+        this,
+        [this, code] {
+            if (!handle)
+                return;
+            close();
+            // An adapter pulled out during a run answers with whatever its
+            // driver chooses (ERROR_BAD_COMMAND, ERROR_DEVICE_NOT_CONNECTED, ...).
+            emit failed({int(code), systemText(code), PortTrouble::Gone});
+        },
+        Qt::QueuedConnection);
 }
 
 qint64 Win32SerialLine::write(QByteArrayView bytes)
@@ -292,20 +272,12 @@ void Win32SerialLine::close()
     handle = nullptr;
 }
 
-void Win32SerialLine::fail(unsigned long code)
-{
-    if (!handle)
-        return;
-    close();
-    emit failed(errorFor(code, path, false));
-}
-
 std::unique_ptr<SerialLine> systemSerialLine(const QString &path)
 {
     return std::make_unique<Win32SerialLine>(path);
 }
 
-PortError missingPortError(const QString &path)
+PortError missingPortError(const QString &)
 {
-    return Win32SerialLine::errorFor(ERROR_FILE_NOT_FOUND, path, true);
+    return openError(ERROR_FILE_NOT_FOUND);
 }

@@ -4,11 +4,11 @@
 #include "link/serial_line.h"
 
 #include <QMutex>
-#include <QString>
 #include <QWaitCondition>
 
 #include <atomic>
 #include <thread>
+#include <utility>
 
 // A Windows serial port over the Win32 communications API. A reader thread
 // waits in ReadFile and hands each chunk to the thread that owns the line; a
@@ -21,8 +21,8 @@ class Win32SerialLine final : public SerialLine
     Q_OBJECT
 public:
     // `path` is "COM1" or a device path such as "\\.\COM12".
-    explicit Win32SerialLine(QString path, QObject *parent = nullptr);
-    ~Win32SerialLine() override;
+    explicit Win32SerialLine(QString path) : path(std::move(path)) {}
+    ~Win32SerialLine() override { close(); }
 
     bool open(PortError &why) override;
     bool isOpen() const override { return handle != nullptr; }
@@ -34,19 +34,17 @@ public:
     void close() override;
     qintptr nativeHandle() const override { return handle ? qintptr(handle) : -1; }
 
-    // "\\.\COM1" for "COM1": the name under which Windows opens every port,
-    // COM10 and above included.
-    static QString devicePath(const QString &path);
-    // The system's words for a Win32 error number, without the line end.
-    static QString systemText(unsigned long code);
-    // What a technician should know first about the error number.
-    static PortError errorFor(unsigned long code, const QString &path, bool open);
-
 private:
     void readLoop();
+    // Told on the owner's thread, while the line is open.
+    void deliver()
+    {
+        if (handle)
+            emit received();
+    }
     void writeLoop();
+    // From either thread: the owner closes the line and tells why on its own.
     void reportFailure(unsigned long code);
-    void fail(unsigned long code);
     qint64 driverQueued() const;
 
     QString path;

@@ -46,13 +46,8 @@ bool isSendableValueChar(QChar c)
 
 StatusFields splitStatusBody(QByteArrayView body)
 {
-    auto field = [body](int k) {
-        const qsizetype start = k * FieldWidth;
-        if (body.size() <= start)
-            return QString();
-        return QString::fromLatin1(
-            body.sliced(start, qMin<qsizetype>(FieldWidth, body.size() - start)));
-    };
+    const QLatin1String text(body.data(), body.size());
+    auto field = [text](int k) { return text.mid(k * FieldWidth, FieldWidth).toString(); };
     return {field(0), field(1), field(2), field(3)};
 }
 

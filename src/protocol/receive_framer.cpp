@@ -6,7 +6,7 @@
 bool ReceiveFramer::step(char c)
 {
     if (c == protocol::FrameEnd) {
-        frame_open = 0;
+        frame_open = false;
         shown_body = rx_buffer;
         shown_length = rx_length;
         return true;
@@ -18,7 +18,7 @@ bool ReceiveFramer::step(char c)
     }
     if (c == protocol::FrameStart) {
         rx_length = 0;
-        frame_open = 1;
+        frame_open = true;
     }
     return false;
 }
@@ -33,15 +33,13 @@ int ReceiveFramer::feed(QByteArrayView bytes)
 
 void ReceiveFramer::dropOpenFrame()
 {
-    if (!frame_open)
-        return;
-    frame_open = 0;
-    rx_length = 0;
+    if (frame_open)
+        rx_length = 0;
+    frame_open = false;
 }
 
 void ReceiveFramer::reset()
 {
-    frame_open = 0;
-    rx_length = 0;
-    shown_length = 0;
+    frame_open = false;
+    rx_length = shown_length = 0;
 }

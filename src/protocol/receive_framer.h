@@ -25,7 +25,7 @@ public:
     // the first one).
     QByteArrayView shownBody() const { return {shown_body.data(), shown_length}; }
 
-    bool frameOpen() const { return frame_open != 0; }
+    bool frameOpen() const { return frame_open; }
     QByteArrayView body() const { return {rx_buffer.data(), rx_length}; }
 
     // The port closed: a partial body must not be spliced into the next run's
@@ -41,7 +41,7 @@ public:
     static constexpr int MaxBody = 16;
 
 private:
-    qint16 frame_open = 0;
+    bool frame_open = false;
     std::array<char, MaxBody> rx_buffer{};
     qsizetype rx_length = 0;
     std::array<char, MaxBody> shown_body{};
