@@ -58,7 +58,6 @@ EndingSignals::~EndingSignals()
             sigaction(EndingSignalNumbers[i], &previous[i], nullptr);
     }
     delete notifier;
-    notifier = nullptr;
     for (int &fd : wake) {
         ::close(fd);
         fd = -1;
@@ -68,10 +67,8 @@ EndingSignals::~EndingSignals()
 void EndingSignals::onWake()
 {
     char bytes[16];
-    for (;;) {
-        const ssize_t n = ::read(wake[0], bytes, sizeof bytes);
-        if (n <= 0)
-            break;
+    ssize_t n = 0;
+    while ((n = ::read(wake[0], bytes, sizeof bytes)) > 0) {
         for (ssize_t i = 0; i < n; ++i)
             emit received(static_cast<unsigned char>(bytes[i]));
     }
