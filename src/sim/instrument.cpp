@@ -18,9 +18,8 @@ QString outputName(Instrument::Output output)
 
 Instrument::Instrument(QObject *parent) : QObject(parent)
 {
-    current = {QStringLiteral("4.00"), QStringLiteral("20.0"), QStringLiteral("0.00"),
-               QStringLiteral("10.0")};
-    saved = current;
+    setSettings({QStringLiteral("4.00"), QStringLiteral("20.0"), QStringLiteral("0.00"),
+                 QStringLiteral("10.0")});
     connect(&period_timer, &QTimer::timeout, this, &Instrument::sendStatus);
     connect(&feed_timer, &QTimer::timeout, this, &Instrument::sendStatus);
     connect(&split_delay, &QTimer::timeout, this, &Instrument::sendNextPiece);
