@@ -99,20 +99,18 @@ CommandLine readCommandLine(int argc, char *argv[])
                        "given for several ports. Otherwise com1 to com8 in the [ports] group of "
                        "the settings file name the device, then /dev/comN, then /dev/ttyS(N-1)."),
         QStringLiteral("N=PATH"));
-    parser.addOption(port);
     const QCommandLineOption simulate(
         QStringLiteral("simulate"),
         QStringLiteral("Try the console without hardware: \"Com 1\" leads to a simulated "
                        "instrument, played by the program itself on a pseudo-terminal (settings "
                        "4.00, 20.0, 0.00 and 10.0 at start). Choose Operation > Start Config. and "
                        "watch the readings. Not together with --port 1=PATH."));
-    parser.addOption(simulate);
     const QCommandLineOption sheet(
         QStringLiteral("sheet"),
         QStringLiteral("Make (or make again) the calibration sheet of a run record, the PDF "
                        "beside it with the same name, then exit; needs no desktop."),
         QStringLiteral("RECORD.csv"));
-    parser.addOption(sheet);
+    parser.addOptions({port, simulate, sheet});
     for (const char *names : {QtOptionsWithValue, QtFlags}) {
         for (const QString &name : QString::fromLatin1(names).split(u' ')) {
             QCommandLineOption option(name, QString(),
