@@ -22,7 +22,7 @@ constexpr std::size_t MaxPath = 4096;
 std::atomic<qintptr> lineHandle{-1};
 char lockPath[MaxPath];
 std::atomic<int> frameLength{0};
-char frameBytes[MaxFrame];
+char frameBytes[MaxFrame + 1]; // and a NUL, for the record
 std::atomic<qintptr> recordFile{-1};
 std::atomic<int> recordOffset{0};
 std::atomic<bool> ran{false};
@@ -43,7 +43,8 @@ struct Line
         while (*s)
             add(*s++);
     }
-    void number(long long value, int width)
+    // At least `width` digits, then `after` unless that is NUL.
+    void number(long long value, int width, char after = '\0')
     {
         char digits[24];
         int n = 0;
@@ -53,23 +54,23 @@ struct Line
         } while (value > 0 || n < width);
         while (n > 0)
             add(digits[--n]);
+        if (after)
+            add(after);
     }
     // Quoted where a CSV reader would otherwise split or trim it.
     void field(const char *s)
     {
         const std::size_t n = std::strlen(s);
         const bool quote = n > 0 && (s[0] == ' ' || s[n - 1] == ' ' || std::strpbrk(s, ",\"\r\n"));
-        if (!quote) {
-            add(s);
-            return;
-        }
-        add('"');
+        if (quote)
+            add('"');
         for (; *s; ++s) {
-            if (*s == '"')
+            if (quote && *s == '"')
                 add('"');
             add(*s);
         }
-        add('"');
+        if (quote)
+            add('"');
     }
     // Now, local time as the record's other lines give it:
     // yyyy-MM-ddTHH:mm:ss.zzz+hh:mm.
@@ -96,23 +97,15 @@ struct Line
         const long long day = dayOfYear - (153 * mp + 2) / 5 + 1;
         const long long month = mp < 10 ? mp + 3 : mp - 9;
         const long long year = yearOfEra + era * 400 + (month <= 2 ? 1 : 0);
-        number(year, 4);
-        add('-');
-        number(month, 2);
-        add('-');
-        number(day, 2);
-        add('T');
-        number(seconds / 3600, 2);
-        add(':');
-        number(seconds / 60 % 60, 2);
-        add(':');
-        number(seconds % 60, 2);
-        add('.');
-        number(milliseconds, 3);
-        add(offsetSeconds < 0 ? '-' : '+');
+        number(year, 4, '-');
+        number(month, 2, '-');
+        number(day, 2, 'T');
+        number(seconds / 3600, 2, ':');
+        number(seconds / 60 % 60, 2, ':');
+        number(seconds % 60, 2, '.');
+        number(milliseconds, 3, offsetSeconds < 0 ? '-' : '+');
         const int minutes = (offsetSeconds < 0 ? -offsetSeconds : offsetSeconds) / 60;
-        number(minutes / 60, 2);
-        add(':');
+        number(minutes / 60, 2, ':');
         number(minutes % 60, 2);
     }
 };
@@ -158,6 +151,7 @@ void setStopFrame(QByteArrayView frame)
     // An empty view may hold no pointer at all, which memcpy must not be given.
     if (size > 0)
         std::memcpy(frameBytes, frame.data(), std::size_t(size));
+    frameBytes[size] = '\0';
     frameLength.store(size);
 }
 
@@ -190,13 +184,9 @@ void runNow(const char *reason)
     const int frame = frameLength.exchange(0);
     if (line != -1 && frame > 0) {
         const bool left = platform::sendAndDrain(line, frameBytes, std::size_t(frame));
-        if (record != -1) {
-            char sent[MaxFrame + 1];
-            std::memcpy(sent, frameBytes, std::size_t(frame));
-            sent[frame] = '\0';
+        if (record != -1)
             recordLine(record, offset, (left ? recordformat::Sent : recordformat::Unsent).data(),
-                       sent);
-        }
+                       frameBytes);
     }
     if (record != -1) {
         recordLine(record, offset, recordformat::End.data(), reason);

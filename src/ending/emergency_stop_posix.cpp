@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "ending/emergency_platform.h"
 
-#include "protocol/protocol.h"
-
 #include <cerrno>
 #include <ctime>
 #include <poll.h>
@@ -51,10 +49,7 @@ bool sendAndDrain(qintptr line, const char *frame, std::size_t size)
             done += std::size_t(n);
             continue;
         }
-        const long long left = deadline - monotonicNs();
-        if (n < 0 && errno != EINTR && errno != EAGAIN)
-            return false;
-        if (left <= 0)
+        if ((n < 0 && errno != EINTR && errno != EAGAIN) || monotonicNs() >= deadline)
             return false;
         pollfd ready{fd, POLLOUT, 0};
         ::poll(&ready, 1, 10);

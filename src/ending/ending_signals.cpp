@@ -15,8 +15,8 @@ constexpr std::array<int, 3> EndingSignalNumbers = {SIGTERM, SIGINT, SIGHUP};
 
 // [0] is read in the event loop, [1] written by the handler.
 int wake[2] = {-1, -1};
+// What each signal did before; one that was ignored stays so, untouched.
 std::array<struct sigaction, EndingSignalNumbers.size()> previous{};
-std::array<bool, EndingSignalNumbers.size()> installed{};
 
 void onEndingSignal(int signalNumber)
 {
@@ -43,11 +43,9 @@ EndingSignals::EndingSignals(QObject *parent) : QObject(parent)
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
     for (std::size_t i = 0; i < EndingSignalNumbers.size(); ++i) {
-        struct sigaction current = {};
-        sigaction(EndingSignalNumbers[i], nullptr, &current);
-        installed[i] = current.sa_handler != SIG_IGN;
-        if (installed[i])
-            sigaction(EndingSignalNumbers[i], &action, &previous[i]);
+        sigaction(EndingSignalNumbers[i], nullptr, &previous[i]);
+        if (previous[i].sa_handler != SIG_IGN)
+            sigaction(EndingSignalNumbers[i], &action, nullptr);
     }
 }
 
@@ -56,12 +54,10 @@ EndingSignals::~EndingSignals()
     if (!notifier)
         return;
     for (std::size_t i = 0; i < EndingSignalNumbers.size(); ++i) {
-        if (installed[i])
+        if (previous[i].sa_handler != SIG_IGN)
             sigaction(EndingSignalNumbers[i], &previous[i], nullptr);
-        installed[i] = false;
     }
     delete notifier;
-    notifier = nullptr;
     for (int &fd : wake) {
         ::close(fd);
         fd = -1;
@@ -71,10 +67,8 @@ EndingSignals::~EndingSignals()
 void EndingSignals::onWake()
 {
     char bytes[16];
-    for (;;) {
-        const ssize_t n = ::read(wake[0], bytes, sizeof bytes);
-        if (n <= 0)
-            break;
+    ssize_t n = 0;
+    while ((n = ::read(wake[0], bytes, sizeof bytes)) > 0) {
         for (ssize_t i = 0; i < n; ++i)
             emit received(static_cast<unsigned char>(bytes[i]));
     }

@@ -1,32 +1,23 @@
 // SPDX-License-Identifier: MIT
 #include "ending/regular_file.h"
 
+#ifdef Q_OS_WIN
 #include <QFileInfo>
 
-#include <cerrno>
-#include <fcntl.h>
-#ifdef Q_OS_WIN
 #include <io.h>
 #include <windows.h>
 #else
+#include <cerrno>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
 
 namespace regularfile {
 
-namespace {
-
-Opened unreadable(const QString &why)
-{
-    return {Kind::Unreadable, why};
-}
-
-} // namespace
-
+#ifdef Q_OS_WIN
 Opened open(QFile &file, const QString &path)
 {
-#ifdef Q_OS_WIN
     const QFileInfo info(path);
     if (!info.exists())
         return {Kind::Missing, {}};
@@ -34,7 +25,7 @@ Opened open(QFile &file, const QString &path)
         return {Kind::Folder, {}};
     file.setFileName(path);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-        return unreadable(file.errorString());
+        return {Kind::Unreadable, file.errorString()};
     const DWORD type = GetFileType(HANDLE(::_get_osfhandle(file.handle())));
     if (type == FILE_TYPE_DISK)
         return {};
@@ -43,38 +34,37 @@ Opened open(QFile &file, const QString &path)
             : type == FILE_TYPE_PIPE ? Kind::Fifo
                                      : Kind::Other,
             {}};
+}
 #else
+Opened open(QFile &file, const QString &path)
+{
     const QByteArray native = QFile::encodeName(path);
     struct stat st;
     if (::stat(native.constData(), &st) != 0)
-        return errno == ENOENT || errno == ENOTDIR ? Opened{Kind::Missing, {}}
-                                                   : unreadable(qt_error_string(errno));
+        return errno == ENOENT || errno == ENOTDIR
+                   ? Opened{Kind::Missing, {}}
+                   : Opened{Kind::Unreadable, qt_error_string(errno)};
     if (kindOfMode(st.st_mode) != Kind::File)
         return {kindOfMode(st.st_mode), {}};
     // Not blocking, should a FIFO have taken the name since.
     const int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
-        return unreadable(qt_error_string(errno));
+        return {Kind::Unreadable, qt_error_string(errno)};
     Opened why;
     if (::fstat(fd, &st) != 0)
-        why = unreadable(qt_error_string(errno));
+        why = {Kind::Unreadable, qt_error_string(errno)};
     else if (kindOfMode(st.st_mode) != Kind::File)
         why.kind = kindOfMode(st.st_mode);
     else if (!file.open(fd, QIODevice::ReadOnly | QIODevice::Unbuffered,
                         QFileDevice::AutoCloseHandle))
-        why = unreadable(file.errorString());
+        why = {Kind::Unreadable, file.errorString()};
     if (why.kind != Kind::File)
         ::close(fd);
     return why;
-#endif
 }
 
 Kind kindOfMode(unsigned mode)
 {
-#ifdef Q_OS_WIN
-    Q_UNUSED(mode);
-    return Kind::Other;
-#else
     if (S_ISREG(mode))
         return Kind::File;
     if (S_ISDIR(mode))
@@ -90,7 +80,7 @@ Kind kindOfMode(unsigned mode)
     if (S_ISLNK(mode))
         return Kind::Link;
     return Kind::Other;
-#endif
 }
+#endif
 
 } // namespace regularfile

@@ -33,7 +33,9 @@ struct Opened
 // blocks, also on a FIFO that takes the name meanwhile.
 Opened open(QFile &file, const QString &path);
 
+#ifndef Q_OS_WIN
 // What a POSIX file mode (stat's st_mode) says stands there.
 Kind kindOfMode(unsigned mode);
+#endif
 
 } // namespace regularfile

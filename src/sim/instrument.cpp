@@ -3,6 +3,12 @@
 
 namespace {
 
+// Cut or padded to one field.
+QString fitField(const QString &value)
+{
+    return value.left(protocol::FieldWidth).leftJustified(protocol::FieldWidth, QLatin1Char(' '));
+}
+
 QString outputName(Instrument::Output output)
 {
     return output == Instrument::Output::Zero ? QStringLiteral("zero") : QStringLiteral("span");
@@ -12,9 +18,8 @@ QString outputName(Instrument::Output output)
 
 Instrument::Instrument(QObject *parent) : QObject(parent)
 {
-    current = {QStringLiteral("4.00"), QStringLiteral("20.0"), QStringLiteral("0.00"),
-               QStringLiteral("10.0")};
-    saved = current;
+    setSettings({QStringLiteral("4.00"), QStringLiteral("20.0"), QStringLiteral("0.00"),
+                 QStringLiteral("10.0")});
     connect(&period_timer, &QTimer::timeout, this, &Instrument::sendStatus);
     connect(&feed_timer, &QTimer::timeout, this, &Instrument::sendStatus);
     connect(&split_delay, &QTimer::timeout, this, &Instrument::sendNextPiece);
@@ -43,30 +48,21 @@ void Instrument::setFeedPeriod(int ms)
         feed_timer.start();
 }
 
-QString Instrument::fitField(const QString &value)
-{
-    return value.left(protocol::FieldWidth).leftJustified(protocol::FieldWidth, QLatin1Char(' '));
-}
-
 void Instrument::receive(QByteArrayView bytes)
 {
     QByteArray outside;
     for (char c : bytes) {
-        // The console's framer would show the last frame again on a stray
-        // "$"; an instrument must not repeat the last command for one.
-        const bool open = framer.frameOpen();
-        if (c == protocol::FrameEnd && !open) {
+        // Outside a frame all but "#" is dropped, "$" too: the console's framer
+        // would show the last frame again for one, but an instrument must not
+        // repeat the last command.
+        if (!framer.frameOpen() && c != protocol::FrameStart) {
             outside.append(c);
-            continue;
-        }
-        if (framer.step(c)) {
+        } else if (framer.step(c)) {
             if (!outside.isEmpty())
                 emit dropped(std::exchange(outside, {}));
             const QByteArray body = framer.shownBody().toByteArray();
             emit frameReceived(protocol::FrameStart + body + protocol::FrameEnd);
             onFrame(body);
-        } else if (!open && c != protocol::FrameStart) {
-            outside.append(c);
         }
     }
     if (!outside.isEmpty())
@@ -153,7 +149,7 @@ void Instrument::sendStatus()
 void Instrument::queue(const QByteArray &bytes)
 {
     emit sent(bytes);
-    if (!splitting()) {
+    if (split_delay.interval() == 0) {
         emit transmit(bytes);
         return;
     }

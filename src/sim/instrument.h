@@ -36,7 +36,6 @@ public:
     void setNoise(int count) { noise_count = qMax(0, count); }
     // Every frame goes out one character at a time, `ms` apart (0: whole).
     void setSplitDelay(int ms) { split_delay.setInterval(qMax(0, ms)); }
-    bool splitting() const { return split_delay.interval() > 0; }
     // Every status frame goes out `count` times back to back.
     void setFlood(int count) { flood_count = qMax(1, count); }
 
@@ -44,9 +43,6 @@ public:
     void receive(QByteArrayView bytes);
     // Sends one status frame (with noise, split and flood as set).
     void sendStatus();
-
-    // Cuts or pads a value to one field.
-    static QString fitField(const QString &value);
 
 signals:
     // Bytes to write to the line, in order.

@@ -1,28 +1,21 @@
 // SPDX-License-Identifier: MIT
 #include "sim/line.h"
 
-#include "sim/raw_pty.h"
-
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
-PtyLine::PtyLine(QObject *parent) : Line(parent)
+PtyLine::PtyLine(QObject *parent) : Line(parent), pty(openRawPty())
 {
-    const RawPty pty = openRawPty();
-    master = pty.master;
-    slave = pty.slave;
-    slave_path = pty.slavePath;
-    error = pty.error;
-    if (master < 0)
+    if (pty.master < 0)
         return;
-    fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
+    fcntl(pty.master, F_SETFL, fcntl(pty.master, F_GETFL) | O_NONBLOCK);
 
-    read_notifier = std::make_unique<QSocketNotifier>(master, QSocketNotifier::Read);
+    read_notifier = std::make_unique<QSocketNotifier>(pty.master, QSocketNotifier::Read);
     connect(read_notifier.get(), &QSocketNotifier::activated, this, &PtyLine::onReadable);
-    write_notifier = std::make_unique<QSocketNotifier>(master, QSocketNotifier::Write);
+    write_notifier = std::make_unique<QSocketNotifier>(pty.master, QSocketNotifier::Write);
     write_notifier->setEnabled(false);
     connect(write_notifier.get(), &QSocketNotifier::activated, this, &PtyLine::flushPending);
 
@@ -35,17 +28,17 @@ PtyLine::~PtyLine()
 {
     read_notifier.reset();
     write_notifier.reset();
-    if (slave >= 0)
-        ::close(slave);
-    if (master >= 0)
-        ::close(master);
+    if (pty.slave >= 0)
+        ::close(pty.slave);
+    if (pty.master >= 0)
+        ::close(pty.master);
 }
 
 void PtyLine::onReadable()
 {
     char buf[4096];
     for (;;) {
-        const ssize_t n = ::read(master, buf, sizeof buf);
+        const ssize_t n = ::read(pty.master, buf, sizeof buf);
         if (n > 0) {
             emit received(QByteArray(buf, n));
             continue;
@@ -58,7 +51,7 @@ void PtyLine::onReadable()
 
 void PtyLine::write(const QByteArray &bytes)
 {
-    if (master < 0)
+    if (pty.master < 0)
         return;
     const qsizetype room = MaxPending - pending.size();
     if (bytes.size() > room)
@@ -71,7 +64,7 @@ void PtyLine::write(const QByteArray &bytes)
 void PtyLine::flushPending()
 {
     while (!pending.isEmpty()) {
-        const ssize_t n = ::write(master, pending.constData(), size_t(pending.size()));
+        const ssize_t n = ::write(pty.master, pending.constData(), size_t(pending.size()));
         if (n > 0) {
             written_since_check += n;
             pending.remove(0, n);
@@ -87,7 +80,7 @@ void PtyLine::flushPending()
 qsizetype PtyLine::unreadBytes() const
 {
     int n = 0;
-    if (slave < 0 || ::ioctl(slave, FIONREAD, &n) != 0)
+    if (pty.slave < 0 || ::ioctl(pty.slave, FIONREAD, &n) != 0)
         return 0;
     return n;
 }
@@ -102,7 +95,7 @@ void PtyLine::dropUnread()
     if (!nothing_taken)
         return;
     const qsizetype dropped = unread + pending.size();
-    tcflush(slave, TCIFLUSH);
+    tcflush(pty.slave, TCIFLUSH);
     pending.clear();
     write_notifier->setEnabled(false);
     unread_at_last_check = 0;

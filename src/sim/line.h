@@ -3,6 +3,7 @@
 
 #include "link/in_process_line.h"
 #include "link/serial_port.h"
+#include "sim/raw_pty.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -40,9 +41,9 @@ public:
     explicit PtyLine(QObject *parent = nullptr);
     ~PtyLine() override;
 
-    bool isOpen() const override { return master >= 0; }
-    QString consolePath() const override { return slave_path; }
-    QString errorString() const override { return error; }
+    bool isOpen() const override { return pty.master >= 0; }
+    QString consolePath() const override { return pty.slavePath; }
+    QString errorString() const override { return pty.error; }
     void write(const QByteArray &bytes) override;
 
     // Bytes written that no reader has taken from the slave side yet.
@@ -59,12 +60,9 @@ private:
     void flushPending();
     void dropUnread();
 
-    int master = -1;
-    // Held open so that the master never sees a hang-up between two
-    // configuration runs of the console.
-    int slave = -1;
-    QString slave_path;
-    QString error;
+    // The slave is held open so that the master never sees a hang-up between
+    // two configuration runs of the console.
+    RawPty pty;
     QByteArray pending;
     std::unique_ptr<QSocketNotifier> read_notifier;
     std::unique_ptr<QSocketNotifier> write_notifier;

@@ -15,45 +15,17 @@
 
 namespace {
 
-constexpr int FirstPort = PortMap::FirstPort;
-constexpr int LastPort = PortMap::LastPort;
 // Where --simulate puts its instrument.
 constexpr int SimulatedPort = 1;
 constexpr int BadUsage = 2;
 constexpr int NoDesktop = 1;
 
 // The options that QGuiApplication, QApplication and the X11 platform take out
-// of the arguments themselves.
-struct QtOption
-{
-    const char *name;
-    bool takesValue;
-};
-constexpr QtOption QtOptions[] = {
-    {"platform", true},
-    {"platformpluginpath", true},
-    {"platformtheme", true},
-    {"plugin", true},
-    {"qwindowgeometry", true},
-    {"qwindowicon", true},
-    {"qwindowtitle", true},
-    {"reverse", false},
-    {"session", true},
-    {"testability", false},
-    {"qmljsdebugger", true},
-    {"display", true},
-    {"geometry", true},
-    {"title", true},
-    {"icon", true},
-    {"name", true},
-    {"visual", true},
-    {"sync", false},
-    {"nograb", false},
-    {"dograb", false},
-    {"style", true},
-    {"stylesheet", true},
-    {"widgetcount", false},
-};
+// of the arguments themselves: those with a value, then those without.
+constexpr char QtOptionsWithValue[] =
+    "platform platformpluginpath platformtheme plugin qwindowgeometry qwindowicon qwindowtitle "
+    "session qmljsdebugger display geometry title icon name visual style stylesheet";
+constexpr char QtFlags[] = "reverse testability sync nograb dograb widgetcount";
 
 void print(std::FILE *stream, const QString &text)
 {
@@ -68,11 +40,18 @@ void print(std::FILE *stream, const QString &text)
     std::fputs(text.toLocal8Bit().constData(), stream);
 }
 
-int refuse(const QString &why)
+CommandLine endingWith(int status)
+{
+    CommandLine line;
+    line.exitStatus = status;
+    return line;
+}
+
+CommandLine refuse(const QString &why)
 {
     const QString name = QCoreApplication::applicationName();
     print(stderr, QStringLiteral("%1: %2\nTry '%1 --help'.\n").arg(name, why));
-    return BadUsage;
+    return endingWith(BadUsage);
 }
 
 // Empty when the value is good.
@@ -83,11 +62,11 @@ QString readPort(const QString &value, QMap<int, QString> &ports)
         return QStringLiteral("--port %1: expected N=PATH, e.g. --port 1=/dev/ttyUSB0").arg(value);
     bool number = false;
     const int n = value.left(equals).trimmed().toInt(&number);
-    if (!number || n < FirstPort || n > LastPort)
+    if (!number || n < PortMap::FirstPort || n > PortMap::LastPort)
         return QStringLiteral("--port %1: the port number N must be %2 to %3")
             .arg(value)
-            .arg(FirstPort)
-            .arg(LastPort);
+            .arg(PortMap::FirstPort)
+            .arg(PortMap::LastPort);
     const QString path = value.mid(equals + 1);
     if (path.trimmed().isEmpty())
         return QStringLiteral("--port %1: the path is empty").arg(value);
@@ -120,82 +99,66 @@ CommandLine readCommandLine(int argc, char *argv[])
                        "given for several ports. Otherwise com1 to com8 in the [ports] group of "
                        "the settings file name the device, then /dev/comN, then /dev/ttyS(N-1)."),
         QStringLiteral("N=PATH"));
-    parser.addOption(port);
     const QCommandLineOption simulate(
         QStringLiteral("simulate"),
         QStringLiteral("Try the console without hardware: \"Com 1\" leads to a simulated "
                        "instrument, played by the program itself on a pseudo-terminal (settings "
                        "4.00, 20.0, 0.00 and 10.0 at start). Choose Operation > Start Config. and "
                        "watch the readings. Not together with --port 1=PATH."));
-    parser.addOption(simulate);
     const QCommandLineOption sheet(
         QStringLiteral("sheet"),
         QStringLiteral("Make (or make again) the calibration sheet of a run record, the PDF "
                        "beside it with the same name, then exit; needs no desktop."),
         QStringLiteral("RECORD.csv"));
-    parser.addOption(sheet);
-    for (const QtOption &qt : QtOptions) {
-        QCommandLineOption option(QString::fromLatin1(qt.name));
-        if (qt.takesValue)
-            option.setValueName(QStringLiteral("value"));
-        option.setFlags(QCommandLineOption::HiddenFromHelp);
-        parser.addOption(option);
+    parser.addOptions({port, simulate, sheet});
+    for (const char *names : {QtOptionsWithValue, QtFlags}) {
+        for (const QString &name : QString::fromLatin1(names).split(u' ')) {
+            QCommandLineOption option(name, QString(),
+                                      names == QtFlags ? QString() : QStringLiteral("value"));
+            option.setFlags(QCommandLineOption::HiddenFromHelp);
+            parser.addOption(option);
+        }
     }
 
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments += QString::fromLocal8Bit(argv[i]);
 
-    CommandLine line;
-    if (!parser.parse(arguments)) {
-        line.exitStatus = refuse(parser.errorText());
-        return line;
-    }
+    if (!parser.parse(arguments))
+        return refuse(parser.errorText());
     if (parser.isSet(help) || parser.isSet(QStringLiteral("help-all"))) {
         // The help text names the program as it was started, which it takes
         // from an application object.
         int count = argc;
         const QCoreApplication reader(count, argv);
         print(stdout, parser.helpText());
-        line.exitStatus = 0;
-        return line;
+        return endingWith(0);
     }
     if (parser.isSet(version)) {
         print(stdout, QStringLiteral("%1 %2\n").arg(QCoreApplication::applicationName(),
                                                     QCoreApplication::applicationVersion()));
-        line.exitStatus = 0;
-        return line;
+        return endingWith(0);
     }
+    CommandLine line;
     for (const QString &value : parser.values(port)) {
-        const QString why = readPort(value, line.ports);
-        if (!why.isEmpty()) {
-            line.exitStatus = refuse(why);
-            return line;
-        }
+        if (const QString why = readPort(value, line.ports); !why.isEmpty())
+            return refuse(why);
     }
     if (parser.isSet(simulate)) {
-        const QString why =
-            line.ports.contains(SimulatedPort)
-                ? QStringLiteral("--simulate puts its instrument on Com %1, which --port %1=%2 "
-                                 "names as well; leave out one of them")
-                      .arg(SimulatedPort)
-                      .arg(line.ports.value(SimulatedPort))
-                : QString();
-        if (!why.isEmpty()) {
-            line.exitStatus = refuse(why);
-            return line;
-        }
+        if (line.ports.contains(SimulatedPort))
+            return refuse(QStringLiteral("--simulate puts its instrument on Com %1, which --port "
+                                         "%1=%2 names as well; leave out one of them")
+                              .arg(SimulatedPort)
+                              .arg(line.ports.value(SimulatedPort)));
         line.simulatedPort = SimulatedPort;
     }
-    if (!parser.positionalArguments().isEmpty()) {
-        line.exitStatus = refuse(QStringLiteral("unexpected argument '%1'")
-                                     .arg(parser.positionalArguments().constFirst()));
-        return line;
-    }
+    if (!parser.positionalArguments().isEmpty())
+        return refuse(QStringLiteral("unexpected argument '%1'")
+                          .arg(parser.positionalArguments().constFirst()));
     if (parser.isSet(sheet)) {
         line.sheetRecord = parser.value(sheet);
         if (line.sheetRecord.isEmpty())
-            line.exitStatus = refuse(QStringLiteral("--sheet: the record's path is empty"));
+            return refuse(QStringLiteral("--sheet: the record's path is empty"));
         return line;
     }
 #ifdef Q_OS_LINUX

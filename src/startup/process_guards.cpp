@@ -11,9 +11,9 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <exception>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -65,33 +65,31 @@ QString startUpTrouble(const QString &fatal)
         QStringLiteral("Could not load the Qt platform plugin \"([^\"]*)\""));
     static const QRegularExpression available(
         QStringLiteral("Available platform plugins are: ([^\n]*?)\\.?\\s*$"));
-    bool displayMissing = false;
-    QString display, missingPlugin, failedPlugin, detail;
+    std::optional<QString> display;
+    QString missingPlugin, failedPlugin, detail;
     {
         const std::lock_guard<std::mutex> lock(heldLock);
         for (const HeldMessage &message : held) {
-            if (const auto m = noDisplay.match(message.text); m.hasMatch()) {
-                displayMissing = true;
+            if (const auto m = noDisplay.match(message.text); m.hasMatch())
                 display = m.captured(1).trimmed();
-            } else if (const auto m = notFound.match(message.text); m.hasMatch()) {
+            else if (const auto m = notFound.match(message.text); m.hasMatch())
                 missingPlugin = m.captured(1);
-            } else if (const auto m = notLoaded.match(message.text); m.hasMatch()) {
+            else if (const auto m = notLoaded.match(message.text); m.hasMatch())
                 failedPlugin = m.captured(1);
-            } else if (detail.isEmpty()) {
+            else if (detail.isEmpty())
                 detail = message.text.section(u'\n', 0, 0);
-            }
         }
     }
     if (!missingPlugin.isEmpty())
         return QStringLiteral("no such platform plugin: \"%1\" (there are: %2)")
             .arg(missingPlugin, available.match(fatal).captured(1));
-    if (displayMissing && display.isEmpty())
+    if (display && display->isEmpty())
         return QStringLiteral("no display: DISPLAY is not set, and the platform plugin \"%1\" "
                               "needs one")
             .arg(failedPlugin);
-    if (displayMissing)
+    if (display)
         return QStringLiteral("no such display: \"%1\" (nothing answers there; check DISPLAY)")
-            .arg(display);
+            .arg(*display);
     if (!failedPlugin.isEmpty())
         return QStringLiteral("the platform plugin \"%1\" cannot start%2")
             .arg(failedPlugin, detail.isEmpty() ? QString() : QStringLiteral(": ") + detail);

@@ -11,11 +11,8 @@ namespace {
 
 void say(const QString &text)
 {
-    std::fputs(QStringLiteral("%1: %2\n")
-                   .arg(QCoreApplication::applicationName(), text)
-                   .toLocal8Bit()
-                   .constData(),
-               stderr);
+    std::fprintf(stderr, "%s: %s\n", qPrintable(QCoreApplication::applicationName()),
+                 qPrintable(text));
 }
 
 } // namespace
