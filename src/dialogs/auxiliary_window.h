@@ -1,10 +1,11 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "design/form.h"
+
 #include <QDialog>
 #include <QPointer>
 #include <QRect>
-#include <QSize>
 
 class QCloseEvent;
 class QKeyEvent;
@@ -18,8 +19,9 @@ class AuxiliaryWindow : public QDialog
 {
     Q_OBJECT
 public:
-    // clientSize in pixels; the window's controls are built by the subclass.
-    AuxiliaryWindow(QWidget *mainWindow, const QString &title, QSize clientSize);
+    // The window and its controls as designed.
+    AuxiliaryWindow(QWidget *mainWindow, const design::FormWindow &window,
+                    const design::FormControl *controls, std::size_t count);
 
     // Loads and shows the window, and returns at once. While it is already on
     // screen it is only brought to the front.
@@ -42,8 +44,6 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
-    void lockMainWindow();
-    void unlockMainWindow();
     QRect screenGeometry() const;
 
     QPointer<QWidget> main_window;
