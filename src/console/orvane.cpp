@@ -188,14 +188,11 @@ QStringList Orvane::endingNotes(ConfigurationRun::Ending how)
 void Orvane::endProgram(ConfigurationRun::Ending how)
 {
     const QStringList notes = endingNotes(how);
-    if (notes.isEmpty()) {
-        QCoreApplication::exit(0);
-        return;
-    }
     for (const QString &note : notes)
         printOnStandardError(note);
     // An ending the operator did not choose here leaves no time for a message.
-    if (how != ConfigurationRun::Ending::Exit && how != ConfigurationRun::Ending::WindowClosed) {
+    if (notes.isEmpty() ||
+        (how != ConfigurationRun::Ending::Exit && how != ConfigurationRun::Ending::WindowClosed)) {
         QCoreApplication::exit(0);
         return;
     }
