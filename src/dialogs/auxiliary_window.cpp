@@ -36,7 +36,8 @@ void AuxiliaryWindow::showWindow()
     load();
     if (QPushButton *ok = okButton())
         ok->setFocus();
-    setGeometry(placement());
+    setGeometry(screen_offset ? QRect(screenGeometry().topLeft() + *screen_offset, size())
+                              : centredOnScreen());
     show();
     activateWindow();
 }
@@ -70,11 +71,6 @@ QRect AuxiliaryWindow::centredOnScreen() const
     QRect frameRect(QPoint(0, 0), size().grownBy(frame));
     frameRect.moveCenter(screenGeometry().center());
     return QRect(frameRect.topLeft() + QPoint(frame.left(), frame.top()), size());
-}
-
-QRect AuxiliaryWindow::atScreenOffset(QPoint offset) const
-{
-    return QRect(screenGeometry().topLeft() + offset, size());
 }
 
 void AuxiliaryWindow::closeEvent(QCloseEvent *event)

@@ -7,6 +7,8 @@
 #include <QPointer>
 #include <QRect>
 
+#include <optional>
+
 class QCloseEvent;
 class QKeyEvent;
 class QPushButton;
@@ -30,12 +32,6 @@ public:
 protected:
     // After the lock: what the window sets up at each showing.
     virtual void load() {}
-    // Where the client area goes at each showing.
-    virtual QRect placement() const = 0;
-    // The client area centred on the screen, frame included as far as it is known.
-    QRect centredOnScreen() const;
-    // The screen's top-left corner plus offset.
-    QRect atScreenOffset(QPoint offset) const;
 
     // Each window has one, and opens with the focus on it.
     QPushButton *okButton() const;
@@ -43,8 +39,14 @@ protected:
     void closeEvent(QCloseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
 
+    // Where the client area goes at each showing, from the screen's top-left
+    // corner; none: centred on the screen.
+    std::optional<QPoint> screen_offset;
+
 private:
     QRect screenGeometry() const;
+    // The client area centred on the screen, frame included as far as it is known.
+    QRect centredOnScreen() const;
 
     QPointer<QWidget> main_window;
 };

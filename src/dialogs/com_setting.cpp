@@ -29,6 +29,7 @@ ComSetting::ComSetting(QWidget *mainWindow)
     : AuxiliaryWindow(mainWindow, Window, Controls, std::size(Controls)),
       port_combo(findChild<QComboBox *>(QStringLiteral("port_combo")))
 {
+    screen_offset = QPoint(design::twipsToPixels(2760), design::twipsToPixels(3750));
     connect(okButton(), &QPushButton::clicked, this, &ComSetting::okButtonClicked);
     connect(findChild<QPushButton *>(QStringLiteral("CancelButton")), &QPushButton::clicked, this,
             &QWidget::close);
@@ -49,11 +50,6 @@ void ComSetting::load()
     }
     const int port = current_port;
     port_combo->setCurrentIndex(port >= 1 && port <= PortCount ? port - 1 : -1);
-}
-
-QRect ComSetting::placement() const
-{
-    return atScreenOffset(QPoint(design::twipsToPixels(2760), design::twipsToPixels(3750)));
 }
 
 void ComSetting::okButtonClicked()

@@ -32,7 +32,6 @@ signals:
 
 protected:
     void load() override;
-    QRect placement() const override;
 
 private:
     void okButtonClicked();
