@@ -51,11 +51,8 @@ QWidget *createControl(QWidget *client, const FormControl &row)
             button->setProperty(ControlArrayIndex, row.index);
         return button;
     }
-    case ControlKind::DropDownList: {
-        auto *combo = new QComboBox(client);
-        combo->setEditable(false);
-        return combo;
-    }
+    case ControlKind::DropDownList:
+        return new QComboBox(client); // not editable: a list to pick from
     }
     return nullptr;
 }
