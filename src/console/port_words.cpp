@@ -167,14 +167,6 @@ QString PortWords::description(const PortDescription &description)
         return QString();
     }();
     QStringList lines{tr("Com %1 opens %2 (%3).").arg(at.portNumber).arg(at.path, origin)};
-    if (!at.settings.isEmpty()) {
-        lines += tr("Not opened: %1.").arg(settingsProblem(at.settings));
-        return lines.join(QLatin1Char('\n'));
-    }
-    if (description.kind == PortDescription::Kind::Missing) {
-        lines += tr("Nothing is there: %1.").arg(missing(at));
-        return lines.join(QLatin1Char('\n'));
-    }
     if (!description.device.isEmpty())
         lines += tr("It leads to %1.").arg(description.device);
     QStringList known = description.details;
@@ -184,6 +176,8 @@ QString PortWords::description(const PortDescription &description)
                                                                                : tr("Serial port");
     switch (description.kind) {
     case PortDescription::Kind::Missing:
+        lines += at.settings.isEmpty() ? tr("Nothing is there: %1.").arg(missing(at))
+                                       : tr("Not opened: %1.").arg(settingsProblem(at.settings));
         break;
     case PortDescription::Kind::Absent:
 #ifdef Q_OS_WIN
