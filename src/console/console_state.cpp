@@ -49,21 +49,10 @@ std::optional<ConsoleState> stateOf(const EnabledFlags &enabled)
 
 QString stateName(ConsoleState state)
 {
-    switch (state) {
-    case ConsoleState::Idle:
-        return QStringLiteral("Idle");
-    case ConsoleState::Ready:
-        return QStringLiteral("Ready");
-    case ConsoleState::FeedingZero:
-        return QStringLiteral("Feeding zero");
-    case ConsoleState::FeedingSpan:
-        return QStringLiteral("Feeding span");
-    case ConsoleState::LowRangeEntry:
-        return QStringLiteral("Low-range entry");
-    case ConsoleState::HighRangeEntry:
-        return QStringLiteral("High-range entry");
-    }
-    return {};
+    static constexpr const char *Names[ConsoleStateCount] = {
+        "Idle", "Ready", "Feeding zero", "Feeding span", "Low-range entry", "High-range entry",
+    };
+    return QString::fromLatin1(Names[static_cast<int>(state)]);
 }
 
 } // namespace console

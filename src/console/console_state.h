@@ -73,19 +73,4 @@ std::optional<ConsoleState> stateOf(const EnabledFlags &enabled);
 // "High-range entry": the names operators and manuals use.
 QString stateName(ConsoleState state);
 
-// The three menu items that only start-up, Start Config. and Stop Config.
-// touch: Communication Settings and Start Config. while no run is open, Stop
-// Config. during a run. (Start-up writes only the Stop Config. flag.)
-struct RunMenuFlags
-{
-    bool comSetting;
-    bool startConfig;
-    bool stopConfig;
-};
-
-constexpr RunMenuFlags runMenuFlags(bool runOpen)
-{
-    return {!runOpen, !runOpen, runOpen};
-}
-
 } // namespace console

@@ -14,7 +14,6 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
-#include <QPushButton>
 #include <QScreen>
 #include <QStyle>
 #include <QTimer>
@@ -79,10 +78,9 @@ public:
                              .topLeft());
     }
 
-    bool eventFilter(QObject *watched, QEvent *event) override
+    // Installed on the window alone.
+    bool eventFilter(QObject *, QEvent *event) override
     {
-        if (watched != window)
-            return false;
         if (event->type() == QEvent::Show && !first_shown) {
             first_shown = true;
             centre_when_framed = true;
@@ -96,7 +94,8 @@ public:
         } else if (event->type() == QEvent::PaletteChange && window->centralWidget()) {
             // The reading boxes: background system colour 10, Zero_real's text
             // system colour 5, legible also while they are disabled.
-            design::applyColors(window->centralWidget(), layout::MainWindowControls);
+            design::applyColors(window->centralWidget(), layout::MainWindowControls.data(),
+                                layout::MainWindowControls.size());
         }
         return false;
     }
@@ -150,15 +149,14 @@ MainWindowForm buildMainWindowForm(QMainWindow *window)
     window->setCentralWidget(client);
 
     MainWindowForm form;
-    design::buildForm(client, layout::MainWindowControls);
+    design::buildForm(client, layout::MainWindowControls.data(), layout::MainWindowControls.size());
     auto *heldKeys = new HeldKeyFilter(window);
     for (int i = 0; i < console::CalibrationControlCount; ++i) {
         QWidget *control = named<QWidget>(client, layout::CalibrationControlNames[i]);
         form.calibration[i] = control;
         if (auto *box = qobject_cast<QLineEdit *>(control))
             box->setValidator(new EntryValidator(box));
-        if (qobject_cast<QPushButton *>(control) || qobject_cast<QLineEdit *>(control))
-            control->installEventFilter(heldKeys);
+        control->installEventFilter(heldKeys);
     }
     for (std::size_t i = 0; i < form.readings.size(); ++i)
         form.readings[i] = named<QLineEdit>(client, layout::ReadingBoxNames[i]);
@@ -172,17 +170,14 @@ MainWindowForm buildMainWindowForm(QMainWindow *window)
         QAction *action = menu->addAction(QString::fromUtf8(item.itemCaption));
         action->setObjectName(QLatin1String(item.itemName));
     }
-    QMenuBar *bar = window->menuBar();
-    form.mnuFile = bar->findChild<QMenu *>(QStringLiteral("mnuFile"));
-    form.mnuSetting = bar->findChild<QMenu *>(QStringLiteral("mnuSetting"));
-    form.mnuOperation = bar->findChild<QMenu *>(QStringLiteral("mnuOperation"));
-    form.Help = bar->findChild<QMenu *>(QStringLiteral("Help"));
-    form.mnuFile_Exit = named<QAction>(form.mnuFile, "mnuFile_Exit");
-    form.mnuSetting_com_setting = named<QAction>(form.mnuSetting, "mnuSetting_com_setting");
-    form.mnuOperation_start_capture =
-        named<QAction>(form.mnuOperation, "mnuOperation_start_capture");
-    form.mnuOperation_stop_capture = named<QAction>(form.mnuOperation, "mnuOperation_stop_capture");
-    form.About_Menu = named<QAction>(form.Help, "About_Menu");
+    const auto item = [window](const char *name) {
+        return window->menuBar()->findChild<QAction *>(QLatin1String(name));
+    };
+    form.mnuFile_Exit = item("mnuFile_Exit");
+    form.mnuSetting_com_setting = item("mnuSetting_com_setting");
+    form.mnuOperation_start_capture = item("mnuOperation_start_capture");
+    form.mnuOperation_stop_capture = item("mnuOperation_stop_capture");
+    form.About_Menu = item("About_Menu");
 
     // The frame follows the client area plus the menu bar, and cannot be resized.
     window->layout()->setSizeConstraint(QLayout::SetFixedSize);
@@ -193,20 +188,28 @@ MainWindowForm buildMainWindowForm(QMainWindow *window)
     return form;
 }
 
+QMessageBox *showMessage(QWidget *window, QMessageBox::Icon icon, const QString &text,
+                         QWidget *owner)
+{
+    auto *box = new QMessageBox(icon, window->windowTitle(), QString(), QMessageBox::Ok, owner);
+    box->setTextFormat(Qt::PlainText);
+    box->setText(text);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::ApplicationModal);
+    box->show();
+    return box;
+}
+
 void showMessageLater(QWidget *window, QMessageBox::Icon icon, const QString &text)
 {
+    if (text.isEmpty())
+        return;
     QMetaObject::invokeMethod(
         window,
         [window, icon, text = RunWords::shortenedInTheMiddle(text)] {
             // While an auxiliary window locks the main window, a message owned
             // by it would be disabled too and could not be dismissed.
-            auto *box = new QMessageBox(icon, window->windowTitle(), QString(), QMessageBox::Ok,
-                                        window->isEnabled() ? window : nullptr);
-            box->setTextFormat(Qt::PlainText);
-            box->setText(text);
-            box->setAttribute(Qt::WA_DeleteOnClose);
-            box->setWindowModality(Qt::ApplicationModal);
-            box->show();
+            showMessage(window, icon, text, window->isEnabled() ? window : nullptr);
         },
         Qt::QueuedConnection);
 }

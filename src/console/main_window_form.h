@@ -12,7 +12,6 @@
 class QAction;
 class QLineEdit;
 class QMainWindow;
-class QMenu;
 class QWidget;
 
 // The main window's controls and menus as built from the layout table.
@@ -22,10 +21,6 @@ struct MainWindowForm
     // boxes in the order of the fields.
     std::array<QWidget *, console::CalibrationControlCount> calibration{};
     std::array<QLineEdit *, protocol::FieldCount> readings{};
-    QMenu *mnuFile = nullptr;
-    QMenu *mnuSetting = nullptr;
-    QMenu *mnuOperation = nullptr;
-    QMenu *Help = nullptr;
     QAction *mnuFile_Exit = nullptr;
     QAction *mnuSetting_com_setting = nullptr;
     QAction *mnuOperation_start_capture = nullptr;
@@ -39,8 +34,12 @@ struct MainWindowForm
 // centred on the screen once the window manager has framed it.
 MainWindowForm buildMainWindowForm(QMainWindow *window);
 
+// Shown at once, with the window's title, as plain text, modal for the whole
+// program and deleted once closed; `owner` may be none.
+QMessageBox *showMessage(QWidget *window, QMessageBox::Icon icon, const QString &text,
+                         QWidget *owner);
 // Shown after the action that met the trouble has returned, as plain text,
-// a very long path or paragraph shortened in the middle.
+// a very long path or paragraph shortened in the middle; no text, no message.
 void showMessageLater(QWidget *window, QMessageBox::Icon icon, const QString &text);
 // For an ending that may have no one left to read a message.
 void printOnStandardError(const QString &text);

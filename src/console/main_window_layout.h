@@ -12,14 +12,13 @@
 // tables through design::buildForm().
 namespace layout {
 
-using design::SystemColor;
+using K = design::ControlKind;
+using S = design::SystemColor;
 
 inline constexpr design::FormWindow MainWindow = {
-    "Orvane", "Zelvor Electronics Pvt. Ltd.", 9675, 5850, SystemColor::InactiveBorder,
+    "Orvane", "Zelvor Electronics Pvt. Ltd.", 9675, 5850, S::InactiveBorder,
 };
 
-using K = design::ControlKind;
-using S = SystemColor;
 inline constexpr design::ControlFont Dialog = design::ownFont(design::FontRole::Dialog);
 inline constexpr design::ControlFont Reading = design::ownFont(design::FontRole::ReadingBox);
 inline constexpr design::ControlFont Entry = design::ownFont(design::FontRole::EntryBox);

@@ -2,10 +2,9 @@
 #include "console/orvane.h"
 
 #include "app/module1.h"
-#include "console/main_window_form.h"
-#include "console/main_window_layout.h"
 #include "console/port_words.h"
 #include "console/run_words.h"
+#include "design/form.h"
 #include "link/port_map.h"
 #include "records/session_identity.h"
 
@@ -21,17 +20,6 @@ namespace {
 // for a sheet still being made.
 constexpr int SheetWaitMs = 5000;
 
-// The element index of a one-element control array.
-constexpr const char *IndexProperty = design::ControlArrayIndex;
-
-// What the technician reads on the button, without the design's padding blank
-// ("Save "), which a spreadsheet would trim anyway.
-QString actionName(const QPushButton *button)
-{
-    QString caption = button->text();
-    return caption.remove(u'&').trimmed();
-}
-
 } // namespace
 
 using console::CalibrationControl;
@@ -42,8 +30,6 @@ Orvane::Orvane(QWidget *parent) : QMainWindow(parent), MSComm1(this), aux(this),
     connectHandlers();
     Form_Load();
 }
-
-Orvane::~Orvane() = default;
 
 QPushButton *Orvane::button(CalibrationControl control) const
 {
@@ -59,7 +45,7 @@ void Orvane::connectHandlers()
 {
     auto onClick = [this](QPushButton *button, void (Orvane::*handler)(int)) {
         connect(button, &QPushButton::clicked, this, [this, button, handler] {
-            (this->*handler)(button->property(IndexProperty).toInt());
+            (this->*handler)(button->property(design::ControlArrayIndex).toInt());
         });
     };
     onClick(button(CalibrationControl::Feed_Zero), &Orvane::Feed_Zero_Click);
@@ -96,7 +82,13 @@ void Orvane::connectHandlers()
             [](qint16 port) { Module1::comm_port = port; });
 
     connect(&MSComm1, &DeviceLink::statusReceived, this, &Orvane::MSComm1_OnComm);
-    connect(&run, &ConfigurationRun::recordFailed, this, &Orvane::showRecordFailure);
+    // Once per run at most (the record stops at its first failure), after the
+    // action that met it has returned.
+    connect(&run, &ConfigurationRun::recordFailed, this, [this](const QString &message) {
+        showMessageLater(this, QMessageBox::Warning,
+                         message + QStringLiteral("\n\nThe configuration run goes on without a "
+                                                  "record."));
+    });
     // Whatever else ends the event loop (a session manager, say) still ends
     // the run in order: no output left fed, the port closed.
     connect(qApp, &QCoreApplication::aboutToQuit, this, [this] {
@@ -104,9 +96,7 @@ void Orvane::connectHandlers()
             printOnStandardError(note);
     });
     connect(&run, &ConfigurationRun::sheetMade, this, [this](const runsheet::Result &sheet) {
-        const QString failure = RunWords::sheetFailure(sheet);
-        if (!failure.isEmpty())
-            showMessageLater(this, QMessageBox::Warning, failure);
+        showMessageLater(this, QMessageBox::Warning, RunWords::sheetFailure(sheet));
     });
     connect(&run, &ConfigurationRun::portLost, this, &Orvane::MSComm1_OnFailure);
 }
@@ -152,12 +142,13 @@ void Orvane::moveFocusFrom(QWidget *disabled, const console::StateRow &row)
     setFocus(Qt::OtherFocusReason);
 }
 
+// Communication Settings and Start Config. while no run is open, Stop Config.
+// during a run.
 void Orvane::applyRunMenus(bool runOpen)
 {
-    const console::RunMenuFlags flags = console::runMenuFlags(runOpen);
-    mnuSetting_com_setting->setEnabled(flags.comSetting);
-    mnuOperation_start_capture->setEnabled(flags.startConfig);
-    mnuOperation_stop_capture->setEnabled(flags.stopConfig);
+    mnuSetting_com_setting->setEnabled(!runOpen);
+    mnuOperation_start_capture->setEnabled(!runOpen);
+    mnuOperation_stop_capture->setEnabled(runOpen);
 }
 
 bool Orvane::deviceCheck(CalibrationControl action)
@@ -165,7 +156,9 @@ bool Orvane::deviceCheck(CalibrationControl action)
     if (Module1::device_found != 0)
         return true;
     aux.showCommunicationError();
-    run.refused(actionName(button(action)));
+    // What the technician reads on the button, without the design's padding
+    // blank ("Save "), which a spreadsheet would trim anyway.
+    run.refused(button(action)->text().remove(u'&').trimmed());
     return false;
 }
 
@@ -173,23 +166,6 @@ void Orvane::showPortError(const QString &what, const PortError &error, const QS
 {
     showMessageLater(this, QMessageBox::Critical,
                      PortWords::message(Module1::comm_port, what, error, note));
-}
-
-void Orvane::showRecordFailure(const QString &message)
-{
-    showMessageLater(this, QMessageBox::Warning,
-                     message + QStringLiteral("\n\nThe configuration run goes on without a "
-                                              "record."));
-}
-
-void Orvane::setPortMap(const PortMap &ports)
-{
-    MSComm1.port().setPortMap(ports);
-}
-
-void Orvane::setRunRecordFolder(const QString &folder)
-{
-    run.setRecordFolder(folder);
 }
 
 void Orvane::recordWhoRuns()
@@ -209,45 +185,22 @@ QStringList Orvane::endingNotes(ConfigurationRun::Ending how)
            RunWords::sheetsLeft(run.finishSheets(QDeadlineTimer(SheetWaitMs)), SheetWaitMs / 1000);
 }
 
-void Orvane::clearReadings()
-{
-    for (QLineEdit *box : readings)
-        box->clear();
-}
-
-void Orvane::endInOrder()
-{
-    endProgram(ConfigurationRun::Ending::Signal);
-}
-
-void Orvane::endSession()
-{
-    endProgram(ConfigurationRun::Ending::SessionEnded);
-}
-
 void Orvane::endProgram(ConfigurationRun::Ending how)
 {
     const QStringList notes = endingNotes(how);
-    if (notes.isEmpty()) {
-        QCoreApplication::exit(0);
-        return;
-    }
     for (const QString &note : notes)
         printOnStandardError(note);
     // An ending the operator did not choose here leaves no time for a message.
-    if (how != ConfigurationRun::Ending::Exit && how != ConfigurationRun::Ending::WindowClosed) {
+    if (notes.isEmpty() ||
+        (how != ConfigurationRun::Ending::Exit && how != ConfigurationRun::Ending::WindowClosed)) {
         QCoreApplication::exit(0);
         return;
     }
     // The operator asked to leave and is there to read it: the port and the
     // record are done with, and the program ends when the message is closed.
-    auto *box = new QMessageBox(QMessageBox::Critical, windowTitle(),
-                                notes.join(QStringLiteral("\n\n")), QMessageBox::Ok);
-    box->setTextFormat(Qt::PlainText);
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->setWindowModality(Qt::ApplicationModal);
+    QMessageBox *box =
+        showMessage(this, QMessageBox::Critical, notes.join(QStringLiteral("\n\n")), nullptr);
     connect(box, &QMessageBox::finished, qApp, [] { QCoreApplication::exit(0); });
-    box->show();
 }
 
 void Orvane::closeEvent(QCloseEvent *event)
@@ -278,16 +231,14 @@ void Orvane::Form_Load()
 void Orvane::MSComm1_OnComm(const protocol::StatusFields &fields)
 {
     Module1::device_found = 1;
+    const QString texts[protocol::FieldCount] = {fields.zero, fields.span, fields.lowRange,
+                                                 fields.highRange};
     // An instrument repeats the same readings most of the time; a box whose
     // text stays is not laid out and painted again for nothing.
-    auto show = [](QLineEdit *box, const QString &text) {
-        if (box->text() != text)
-            box->setText(text);
-    };
-    show(readings[0], fields.zero);
-    show(readings[1], fields.span);
-    show(readings[2], fields.lowRange);
-    show(readings[3], fields.highRange);
+    for (int i = 0; i < protocol::FieldCount; ++i) {
+        if (readings[i]->text() != texts[i])
+            readings[i]->setText(texts[i]);
+    }
 }
 
 // The port failed during a run (adapter pulled, line gone); the run has ended
@@ -334,7 +285,8 @@ void Orvane::mnuOperation_start_capture_Click()
     // Nothing from an earlier run stands for the instrument on this one: the
     // device check waits for its first frame, the boxes for its readings.
     Module1::device_found = 0;
-    clearReadings();
+    for (QLineEdit *box : readings)
+        box->clear();
     applyRunMenus(true);
     applyState(console::ConsoleState::Ready);
 }
@@ -343,9 +295,7 @@ void Orvane::mnuOperation_start_capture_Click()
 // once that frame has left; the reading boxes keep the last readings.
 void Orvane::mnuOperation_stop_capture_Click()
 {
-    const QString unsent = stopRun(ConfigurationRun::Ending::Stop);
-    if (!unsent.isEmpty())
-        showMessageLater(this, QMessageBox::Critical, unsent);
+    showMessageLater(this, QMessageBox::Critical, stopRun(ConfigurationRun::Ending::Stop));
 }
 
 QString Orvane::stopRun(ConfigurationRun::Ending how)
@@ -398,34 +348,28 @@ void Orvane::High_range_cmd_Click(int)
     applyState(console::ConsoleState::HighRangeEntry);
 }
 
-// An empty value would blank the instrument's range: nothing is written, and
-// the box stays open with the focus in it.
-bool Orvane::valueTyped(CalibrationControl entry)
+// "#6", the text as typed, "$": three writes. An empty value would blank the
+// instrument's range: nothing is written, and the box stays open with the focus
+// in it.
+void Orvane::enterValue(CalibrationControl entry, protocol::ValueTarget target)
 {
     QLineEdit *box = entryBox(entry);
-    if (!box->text().isEmpty())
-        return true;
-    box->setFocus(Qt::OtherFocusReason);
-    return false;
+    if (box->text().isEmpty()) {
+        box->setFocus(Qt::OtherFocusReason);
+        return;
+    }
+    run.sendValue(target, box->text());
+    applyState(console::ConsoleState::Ready);
 }
 
-// "#6", the text as typed, "$": three writes.
 void Orvane::Enter_L_Click()
 {
-    if (!valueTyped(CalibrationControl::Low_range_text))
-        return;
-    run.sendValue(protocol::ValueTarget::LowRange,
-                  entryBox(CalibrationControl::Low_range_text)->text());
-    applyState(console::ConsoleState::Ready);
+    enterValue(CalibrationControl::Low_range_text, protocol::ValueTarget::LowRange);
 }
 
 void Orvane::Enter_H_Click()
 {
-    if (!valueTyped(CalibrationControl::High_range_text))
-        return;
-    run.sendValue(protocol::ValueTarget::HighRange,
-                  entryBox(CalibrationControl::High_range_text)->text());
-    applyState(console::ConsoleState::Ready);
+    enterValue(CalibrationControl::High_range_text, protocol::ValueTarget::HighRange);
 }
 
 // Writes "#8$" and changes no control.

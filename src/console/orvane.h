@@ -9,14 +9,9 @@
 
 #include <QMainWindow>
 
-#include <array>
-#include <memory>
 #include <optional>
 
-class QAction;
-class QLabel;
 class QLineEdit;
-class QMenu;
 class QPushButton;
 
 // The console's main window: the reading boxes, the
@@ -39,7 +34,6 @@ class Orvane : public QMainWindow, private MainWindowForm
     Q_OBJECT
 public:
     explicit Orvane(QWidget *parent = nullptr);
-    ~Orvane() override;
 
     // The state that the calibration controls' Enabled flags make up.
     std::optional<console::ConsoleState> consoleState() const;
@@ -48,17 +42,17 @@ public:
     // stopped, the port closed and its lock released, the event loop left
     // with status 0. For the ending signals (logout, kill, service managers):
     // the run's record ends with "signal".
-    void endInOrder();
+    void endInOrder() { endProgram(ConfigurationRun::Ending::Signal); }
     // The desktop session ends (Windows: log off, shut down): as endInOrder().
-    void endSession();
+    void endSession() { endProgram(ConfigurationRun::Ending::SessionEnded); }
 
     // Where "Com 1" to "Com 8" lead from the next Start Config. on.
-    void setPortMap(const PortMap &ports);
+    void setPortMap(const PortMap &ports) { MSComm1.port().setPortMap(ports); }
 
     // Where the records of the runs started from now on go, instead of the
     // application's data folder as it is at each Start Config.; an empty
     // folder keeps no records.
-    void setRunRecordFolder(const QString &folder);
+    void setRunRecordFolder(const QString &folder) { run.setRecordFolder(folder); }
 
     // Each record from the next run on names this program and its version,
     // the computer and the account, for the calibration sheet.
@@ -89,18 +83,13 @@ private:
     // assistive technology does not wait for the operator to close it.
     void showPortError(const QString &what, const PortError &error,
                        const QString &note = QString());
-    // False, with the focus put in the box, while `entry` is empty.
-    bool valueTyped(console::CalibrationControl entry);
-    // The four reading boxes emptied, as at start-up.
-    void clearReadings();
+    // Enter L and Enter H: the value in `entry` sent, unless it is empty.
+    void enterValue(console::CalibrationControl entry, protocol::ValueTarget target);
     // What Stop Config. does, the run ending as `how`; what the technician
     // must be told of frames that never left.
     QString stopRun(ConfigurationRun::Ending how);
     // The run stopped if one is open, then the event loop left with status 0.
     void endProgram(ConfigurationRun::Ending how);
-    // Once per run at most (the record stops at its first failure), after the
-    // action that met it has returned.
-    void showRecordFailure(const QString &message);
     // The run stopped if one is open, and the sheets being made given a few
     // seconds: what the technician must still be told before the program ends.
     QStringList endingNotes(ConfigurationRun::Ending how);

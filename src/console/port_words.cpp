@@ -83,23 +83,21 @@ QString PortWords::trouble(const PortError &error)
                   "%2. Remove it (%3 runs \"rm %4\"), then choose Start Config. again.")
             .arg(error.lockFile, error.lockOwner, who, shellWord(error.lockFile));
     }
-    case PortTrouble::SettingsFile:
-        if (error.target.settings.expected == SettingsFileProblem::Expected::NoStrayFile)
-            return tr("A settings file that the console does not read is there, so Com %1 is not "
-                      "opened through a fallback: %2. Move what it sets into that file and "
-                      "remove it, then start the console again.")
-                .arg(error.target.portNumber)
-                .arg(settingsProblem(error.target.settings));
-        if (wholeFile(error.target.settings))
-            return tr("The settings file is not read, so Com %1 is not opened through a "
-                      "fallback: %2. Mend the file, then start the console again.")
-                .arg(error.target.portNumber)
-                .arg(settingsProblem(error.target.settings));
-        return tr("The settings file has a line the console does not understand, so Com %1 is "
-                  "not opened through a fallback: %2. Mend the file, then start the console "
-                  "again.")
-            .arg(error.target.portNumber)
-            .arg(settingsProblem(error.target.settings));
+    case PortTrouble::SettingsFile: {
+        const SettingsFileProblem &problem = error.target.settings;
+        const QString text =
+            problem.expected == SettingsFileProblem::Expected::NoStrayFile
+                ? tr("A settings file that the console does not read is there, so Com %1 is not "
+                     "opened through a fallback: %2. Move what it sets into that file and "
+                     "remove it, then start the console again.")
+            : wholeFile(problem)
+                ? tr("The settings file is not read, so Com %1 is not opened through a "
+                     "fallback: %2. Mend the file, then start the console again.")
+                : tr("The settings file has a line the console does not understand, so Com %1 is "
+                     "not opened through a fallback: %2. Mend the file, then start the console "
+                     "again.");
+        return text.arg(error.target.portNumber).arg(settingsProblem(problem));
+    }
     case PortTrouble::Other:
         break;
     }
@@ -126,24 +124,23 @@ QString PortWords::missing(const PortTarget &target)
 {
     if (target.missing.isEmpty())
         return {};
-    QString from;
-    switch (target.origin) {
-    case PortOrigin::Simulated:
-        from = tr(", the simulated instrument's line,");
-        break;
-    case PortOrigin::CommandLine:
-        from = tr(", given for Com %1 on the command line,").arg(target.portNumber);
-        break;
-    case PortOrigin::SettingsFile:
-        from = tr(", set for Com %1 in %2, line %3,")
-                   .arg(target.portNumber)
-                   .arg(QDir::toNativeSeparators(target.settingsFile))
-                   .arg(target.settingsLine);
-        break;
-    case PortOrigin::Alias:
-    case PortOrigin::Standard:
-        break;
-    }
+    const QString from = [&target] {
+        switch (target.origin) {
+        case PortOrigin::Simulated:
+            return tr(", the simulated instrument's line,");
+        case PortOrigin::CommandLine:
+            return tr(", given for Com %1 on the command line,").arg(target.portNumber);
+        case PortOrigin::SettingsFile:
+            return tr(", set for Com %1 in %2, line %3,")
+                .arg(target.portNumber)
+                .arg(QDir::toNativeSeparators(target.settingsFile))
+                .arg(target.settingsLine);
+        case PortOrigin::Alias:
+        case PortOrigin::Standard:
+            break;
+        }
+        return QString();
+    }();
     if (target.missing == target.path)
         return tr("%1%2 is not present").arg(target.path, from);
     return tr("%1%2 leads to %3, which is not present").arg(target.path, from, target.missing);
@@ -152,34 +149,24 @@ QString PortWords::missing(const PortTarget &target)
 QString PortWords::description(const PortDescription &description)
 {
     const PortTarget &at = description.target;
-    QString origin;
-    switch (at.origin) {
-    case PortOrigin::Simulated:
-        origin = tr("simulated instrument: --simulate on the command line");
-        break;
-    case PortOrigin::CommandLine:
-        origin = tr("--port on the command line");
-        break;
-    case PortOrigin::SettingsFile:
-        origin =
-            tr("com%1 in %2").arg(at.portNumber).arg(QDir::toNativeSeparators(at.settingsFile));
-        break;
-    case PortOrigin::Alias:
-        origin = tr("an alias made on this computer");
-        break;
-    case PortOrigin::Standard:
-        origin = tr("the standard name; no other is set");
-        break;
-    }
+    const QString origin = [&at] {
+        switch (at.origin) {
+        case PortOrigin::Simulated:
+            return tr("simulated instrument: --simulate on the command line");
+        case PortOrigin::CommandLine:
+            return tr("--port on the command line");
+        case PortOrigin::SettingsFile:
+            return tr("com%1 in %2")
+                .arg(at.portNumber)
+                .arg(QDir::toNativeSeparators(at.settingsFile));
+        case PortOrigin::Alias:
+            return tr("an alias made on this computer");
+        case PortOrigin::Standard:
+            return tr("the standard name; no other is set");
+        }
+        return QString();
+    }();
     QStringList lines{tr("Com %1 opens %2 (%3).").arg(at.portNumber).arg(at.path, origin)};
-    if (!at.settings.isEmpty()) {
-        lines += tr("Not opened: %1.").arg(settingsProblem(at.settings));
-        return lines.join(QLatin1Char('\n'));
-    }
-    if (description.kind == PortDescription::Kind::Missing) {
-        lines += tr("Nothing is there: %1.").arg(missing(at));
-        return lines.join(QLatin1Char('\n'));
-    }
     if (!description.device.isEmpty())
         lines += tr("It leads to %1.").arg(description.device);
     QStringList known = description.details;
@@ -189,6 +176,8 @@ QString PortWords::description(const PortDescription &description)
                                                                                : tr("Serial port");
     switch (description.kind) {
     case PortDescription::Kind::Missing:
+        lines += at.settings.isEmpty() ? tr("Nothing is there: %1.").arg(missing(at))
+                                       : tr("Not opened: %1.").arg(settingsProblem(at.settings));
         break;
     case PortDescription::Kind::Absent:
 #ifdef Q_OS_WIN
@@ -222,7 +211,16 @@ QString PortWords::settingsProblem(const SettingsFileProblem &problem)
     using Expected = SettingsFileProblem::Expected;
     using Kind = regularfile::Kind;
     const QString file = QDir::toNativeSeparators(problem.file);
-    QString expected;
+    // A line of the file that is not understood.
+    const auto onLine = [&](const QString &expected) {
+        QString text = tr("%1, line %2: expected %3, found \"%4\"")
+                           .arg(file)
+                           .arg(problem.line)
+                           .arg(expected, shownLine(problem.text));
+        if (problem.others > 0)
+            text += tr(" (and %n more line(s) not understood)", nullptr, problem.others);
+        return text;
+    };
     switch (problem.expected) {
     case Expected::None:
         return {};
@@ -249,58 +247,41 @@ QString PortWords::settingsProblem(const SettingsFileProblem &problem)
         return tr("%1 is not read; the console reads %2 beside it")
             .arg(file, QFileInfo(problem.text).fileName());
     case Expected::PortsGroup:
-        expected = tr("[ports], the only group");
-        break;
+        return onLine(tr("[ports], the only group"));
     case Expected::UnderPorts:
-        expected = tr("the line under [ports]");
-        break;
+        return onLine(tr("the line under [ports]"));
     case Expected::PortKey:
-        expected = tr("com1 to com8 = a path");
-        break;
+        return onLine(tr("com1 to com8 = a path"));
     case Expected::ClosingQuote:
-        expected = tr("a closing quote");
-        break;
+        return onLine(tr("a closing quote"));
     case Expected::NoContinuation:
-        expected = tr("no backslash at the end, which joins the next line");
-        break;
+        return onLine(tr("no backslash at the end, which joins the next line"));
     case Expected::Escape:
-        expected = tr("a backslash only before \\, \", ' or xHH");
-        break;
+        return onLine(tr("a backslash only before \\, \", ' or xHH"));
     case Expected::WholeQuote:
-        expected = tr("quotes only around the whole path");
-        break;
+        return onLine(tr("quotes only around the whole path"));
     case Expected::EndAfterQuote:
-        expected = tr("nothing after the closing quote");
-        break;
+        return onLine(tr("nothing after the closing quote"));
     case Expected::Once:
-        expected = tr("each port once");
-        break;
+        return onLine(tr("each port once"));
     case Expected::ShorterLine:
-        expected = tr("a line of a path's length");
-        break;
+        return onLine(tr("a line of a path's length"));
     }
-    QString text = tr("%1, line %2: expected %3, found \"%4\"")
-                       .arg(file)
-                       .arg(problem.line)
-                       .arg(expected, shownLine(problem.text));
-    if (problem.others > 0)
-        text += tr(" (and %n more line(s) not understood)", nullptr, problem.others);
-    return text;
+    return {};
 }
 
 QString PortWords::settingsWarning(const SettingsFileProblem &problem)
 {
-    if (problem.expected == SettingsFileProblem::Expected::NoStrayFile)
-        return tr("%1. Move what it sets into that file and remove it; until then no port is "
-                  "opened through a fallback.")
-            .arg(settingsProblem(problem));
-    if (wholeFile(problem))
-        return tr("the settings file is not read: %1. Until it is mended, no port is opened "
-                  "through a fallback.")
-            .arg(settingsProblem(problem));
-    return tr("the settings file has a line it does not understand: %1. The ports it does not "
-              "set are not opened until it is mended.")
-        .arg(settingsProblem(problem));
+    const QString text =
+        problem.expected == SettingsFileProblem::Expected::NoStrayFile
+            ? tr("%1. Move what it sets into that file and remove it; until then no port is "
+                 "opened through a fallback.")
+        : wholeFile(problem)
+            ? tr("the settings file is not read: %1. Until it is mended, no port is opened "
+                 "through a fallback.")
+            : tr("the settings file has a line it does not understand: %1. The ports it does not "
+                 "set are not opened until it is mended.");
+    return text.arg(settingsProblem(problem));
 }
 
 QString PortWords::message(int comPort, const QString &what, const PortError &error,

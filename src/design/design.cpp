@@ -70,28 +70,29 @@ QStringList msSansSerifFamilies()
     };
 }
 
-QFont fontFor(FontRole role)
+namespace {
+
+// Upright and not underlined, whatever the font of the widget it is set on.
+QFont plainFont(const QStringList &families, QFont::StyleHint hint, qreal pointSize,
+                QFont::Weight weight)
 {
     QFont font;
-    font.setFamilies(msSansSerifFamilies());
-    font.setStyleHint(QFont::SansSerif);
+    font.setFamilies(families);
+    font.setStyleHint(hint);
+    font.setPointSizeF(pointSize);
+    font.setWeight(weight);
     font.setItalic(false);
     font.setUnderline(false);
-    switch (role) {
-    case FontRole::Dialog:
-        font.setPointSize(DialogFontPointSize);
-        font.setWeight(QFont::Normal);
-        break;
-    case FontRole::ReadingBox:
-        font.setPointSize(BoxFontPointSize);
-        font.setWeight(QFont::Bold);
-        break;
-    case FontRole::EntryBox:
-        font.setPointSize(BoxFontPointSize);
-        font.setWeight(QFont::Normal);
-        break;
-    }
     return font;
+}
+
+} // namespace
+
+QFont fontFor(FontRole role)
+{
+    return plainFont(msSansSerifFamilies(), QFont::SansSerif,
+                     role == FontRole::Dialog ? DialogFontPointSize : BoxFontPointSize,
+                     role == FontRole::ReadingBox ? QFont::Bold : QFont::Normal);
 }
 
 QFont namedFont(const char *family, qreal pointSize)
@@ -102,14 +103,7 @@ QFont namedFont(const char *family, qreal pointSize)
     if (name == QLatin1String("Times New Roman"))
         families << QStringLiteral("Liberation Serif") << QStringLiteral("Tinos")
                  << QStringLiteral("Nimbus Roman");
-    QFont result;
-    result.setFamilies(families);
-    result.setStyleHint(QFont::Serif);
-    result.setPointSizeF(pointSize);
-    result.setWeight(QFont::Normal);
-    result.setItalic(false);
-    result.setUnderline(false);
-    return result;
+    return plainFont(families, QFont::Serif, pointSize, QFont::Normal);
 }
 
 } // namespace design

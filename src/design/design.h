@@ -45,11 +45,11 @@ namespace design {
 
 inline constexpr int TwipsPerPixel = 15;
 
-// Rounds to the nearest logical pixel (every designed value is a multiple of 15).
+// Rounds to the nearest logical pixel (every designed value is a multiple of 15,
+// none negative).
 constexpr int twipsToPixels(int twips)
 {
-    return twips >= 0 ? (twips + TwipsPerPixel / 2) / TwipsPerPixel
-                      : -((-twips + TwipsPerPixel / 2) / TwipsPerPixel);
+    return (twips + TwipsPerPixel / 2) / TwipsPerPixel;
 }
 
 struct TwipsRect

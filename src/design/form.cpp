@@ -51,27 +51,10 @@ QWidget *createControl(QWidget *client, const FormControl &row)
             button->setProperty(ControlArrayIndex, row.index);
         return button;
     }
-    case ControlKind::DropDownList: {
-        auto *combo = new QComboBox(client);
-        combo->setEditable(false);
-        return combo;
-    }
+    case ControlKind::DropDownList:
+        return new QComboBox(client); // not editable: a list to pick from
     }
     return nullptr;
-}
-
-void applyFont(QWidget *control, const ControlFont &font)
-{
-    switch (font.source) {
-    case ControlFont::Window:
-        break;
-    case ControlFont::Role:
-        control->setFont(fontFor(font.role));
-        break;
-    case ControlFont::Named:
-        control->setFont(namedFont(font.family, font.pointSize));
-        break;
-    }
 }
 
 } // namespace
@@ -84,7 +67,10 @@ void buildForm(QWidget *client, const FormControl *controls, std::size_t count)
         QWidget *control = createControl(client, row);
         control->setObjectName(QString::fromLatin1(row.name));
         control->setGeometry(twipsToPixels(row.rect));
-        applyFont(control, row.font);
+        if (row.font.source == ControlFont::Role)
+            control->setFont(fontFor(row.font.role));
+        else if (row.font.source == ControlFont::Named)
+            control->setFont(namedFont(row.font.family, row.font.pointSize));
         if (row.accessibleName)
             control->setAccessibleName(QString::fromUtf8(row.accessibleName));
         if (row.kind == ControlKind::Label)

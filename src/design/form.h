@@ -6,7 +6,6 @@
 #include <QSize>
 
 #include <cstddef>
-#include <iterator>
 
 class QWidget;
 
@@ -78,19 +77,9 @@ inline constexpr const char *ControlArrayIndex = "controlArrayIndex";
 // tab order.
 void buildForm(QWidget *client, const FormControl *controls, std::size_t count);
 
-template <typename Table> void buildForm(QWidget *client, const Table &controls)
-{
-    buildForm(client, std::data(controls), std::size(controls));
-}
-
 // The text boxes' designed colours, again after every palette change. A
 // designed text colour that is not legible on its background gives way to the
 // palette's normal text colour.
 void applyColors(QWidget *client, const FormControl *controls, std::size_t count);
-
-template <typename Table> void applyColors(QWidget *client, const Table &controls)
-{
-    applyColors(client, std::data(controls), std::size(controls));
-}
 
 } // namespace design

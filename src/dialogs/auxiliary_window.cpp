@@ -1,25 +1,26 @@
 // SPDX-License-Identifier: MIT
 #include "dialogs/auxiliary_window.h"
 
-#include "design/design.h"
-
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QPushButton>
 #include <QScreen>
 
-AuxiliaryWindow::AuxiliaryWindow(QWidget *mainWindow, const QString &title, QSize clientSize)
+AuxiliaryWindow::AuxiliaryWindow(QWidget *mainWindow, const design::FormWindow &window,
+                                 const design::FormControl *controls, std::size_t count)
     : QDialog(nullptr, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
                            Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                            Qt::WindowCloseButtonHint),
       main_window(mainWindow)
 {
-    setWindowTitle(title);
-    setFixedSize(clientSize);
+    setObjectName(QString::fromLatin1(window.objectName));
+    setWindowTitle(QString::fromLatin1(window.title));
+    setFixedSize(design::clientSize(window));
     setFont(design::fontFor(design::FontRole::Dialog));
     // Closing one of these never ends the program: the main window stays.
     setAttribute(Qt::WA_QuitOnClose, false);
+    design::buildForm(this, controls, count);
 }
 
 void AuxiliaryWindow::showWindow()
@@ -29,11 +30,14 @@ void AuxiliaryWindow::showWindow()
         activateWindow();
         return;
     }
-    lockMainWindow();
+    // The main window as a whole: its controls keep their own enabled flags.
+    if (main_window)
+        main_window->setEnabled(false);
     load();
     if (QPushButton *ok = okButton())
         ok->setFocus();
-    setGeometry(placement());
+    setGeometry(screen_offset ? QRect(screenGeometry().topLeft() + *screen_offset, size())
+                              : centredOnScreen());
     show();
     activateWindow();
 }
@@ -69,18 +73,14 @@ QRect AuxiliaryWindow::centredOnScreen() const
     return QRect(frameRect.topLeft() + QPoint(frame.left(), frame.top()), size());
 }
 
-QRect AuxiliaryWindow::atScreenOffset(QPoint offset) const
-{
-    return QRect(screenGeometry().topLeft() + offset, size());
-}
-
 void AuxiliaryWindow::closeEvent(QCloseEvent *event)
 {
     // Every way of closing ends here (buttons, close box, Alt+F4): the window
     // goes first, then the main window takes input again.
     event->accept();
     hide();
-    unlockMainWindow();
+    if (main_window)
+        main_window->setEnabled(true);
 }
 
 void AuxiliaryWindow::keyPressEvent(QKeyEvent *event)
@@ -103,17 +103,4 @@ void AuxiliaryWindow::keyPressEvent(QKeyEvent *event)
     default:
         QDialog::keyPressEvent(event);
     }
-}
-
-void AuxiliaryWindow::lockMainWindow()
-{
-    // The main window as a whole: its controls keep their own enabled flags.
-    if (main_window)
-        main_window->setEnabled(false);
-}
-
-void AuxiliaryWindow::unlockMainWindow()
-{
-    if (main_window)
-        main_window->setEnabled(true);
 }

@@ -1,10 +1,13 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "design/form.h"
+
 #include <QDialog>
 #include <QPointer>
 #include <QRect>
-#include <QSize>
+
+#include <optional>
 
 class QCloseEvent;
 class QKeyEvent;
@@ -18,8 +21,9 @@ class AuxiliaryWindow : public QDialog
 {
     Q_OBJECT
 public:
-    // clientSize in pixels; the window's controls are built by the subclass.
-    AuxiliaryWindow(QWidget *mainWindow, const QString &title, QSize clientSize);
+    // The window and its controls as designed.
+    AuxiliaryWindow(QWidget *mainWindow, const design::FormWindow &window,
+                    const design::FormControl *controls, std::size_t count);
 
     // Loads and shows the window, and returns at once. While it is already on
     // screen it is only brought to the front.
@@ -28,12 +32,6 @@ public:
 protected:
     // After the lock: what the window sets up at each showing.
     virtual void load() {}
-    // Where the client area goes at each showing.
-    virtual QRect placement() const = 0;
-    // The client area centred on the screen, frame included as far as it is known.
-    QRect centredOnScreen() const;
-    // The screen's top-left corner plus offset.
-    QRect atScreenOffset(QPoint offset) const;
 
     // Each window has one, and opens with the focus on it.
     QPushButton *okButton() const;
@@ -41,10 +39,14 @@ protected:
     void closeEvent(QCloseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
 
+    // Where the client area goes at each showing, from the screen's top-left
+    // corner; none: centred on the screen.
+    std::optional<QPoint> screen_offset;
+
 private:
-    void lockMainWindow();
-    void unlockMainWindow();
     QRect screenGeometry() const;
+    // The client area centred on the screen, frame included as far as it is known.
+    QRect centredOnScreen() const;
 
     QPointer<QWidget> main_window;
 };

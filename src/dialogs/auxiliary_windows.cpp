@@ -13,9 +13,7 @@ void AuxiliaryWindows::showComSetting(qint16 currentPort, const QStringList &des
         com_setting = std::make_unique<ComSetting>(main_window);
         connect(com_setting.get(), &ComSetting::portChosen, this, &AuxiliaryWindows::portChosen);
     }
-    com_setting->setCurrentPort(currentPort);
-    com_setting->setPortDescriptions(descriptions);
-    com_setting->showWindow();
+    com_setting->showFor(currentPort, descriptions);
 }
 
 void AuxiliaryWindows::showCommunicationError()

@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "dialogs/com_setting.h"
 
-#include "design/form.h"
-
 #include <QComboBox>
 #include <QPushButton>
 
@@ -28,19 +26,13 @@ constexpr design::FormControl Controls[] = {
 } // namespace
 
 ComSetting::ComSetting(QWidget *mainWindow)
-    : AuxiliaryWindow(mainWindow, QString::fromLatin1(Window.title), design::clientSize(Window))
+    : AuxiliaryWindow(mainWindow, Window, Controls, std::size(Controls)),
+      port_combo(findChild<QComboBox *>(QStringLiteral("port_combo")))
 {
-    setObjectName(QString::fromLatin1(Window.objectName));
-    design::buildForm(this, Controls);
-    port_combo = findChild<QComboBox *>(QStringLiteral("port_combo"));
-    auto *cancel = findChild<QPushButton *>(QStringLiteral("CancelButton"));
+    screen_offset = QPoint(design::twipsToPixels(2760), design::twipsToPixels(3750));
     connect(okButton(), &QPushButton::clicked, this, &ComSetting::okButtonClicked);
-    connect(cancel, &QPushButton::clicked, this, &ComSetting::cancelButtonClicked);
-}
-
-void ComSetting::setPortDescriptions(const QStringList &descriptions)
-{
-    port_descriptions = descriptions;
+    connect(findChild<QPushButton *>(QStringLiteral("CancelButton")), &QPushButton::clicked, this,
+            &QWidget::close);
 }
 
 void ComSetting::load()
@@ -60,20 +52,10 @@ void ComSetting::load()
     port_combo->setCurrentIndex(port >= 1 && port <= PortCount ? port - 1 : -1);
 }
 
-QRect ComSetting::placement() const
-{
-    return atScreenOffset(QPoint(design::twipsToPixels(2760), design::twipsToPixels(3750)));
-}
-
 void ComSetting::okButtonClicked()
 {
     const int position = port_combo->currentIndex();
     if (position >= 0)
         emit portChosen(static_cast<qint16>(position + 1));
-    close();
-}
-
-void ComSetting::cancelButtonClicked()
-{
     close();
 }

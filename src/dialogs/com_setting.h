@@ -16,11 +16,15 @@ class ComSetting : public AuxiliaryWindow
 public:
     explicit ComSetting(QWidget *mainWindow);
 
-    // Selected at the next opening; none is selected outside 1..8.
-    void setCurrentPort(qint16 port) { current_port = port; }
-    // Tooltip and accessible description of each entry, "Com 1" first; the
-    // entries themselves stay "Com 1" to "Com 8".
-    void setPortDescriptions(const QStringList &descriptions);
+    // Shows the window with `port` selected (none outside 1..8); `descriptions`
+    // are the tooltip and accessible description of each entry, "Com 1" first;
+    // the entries themselves stay "Com 1" to "Com 8".
+    void showFor(qint16 port, const QStringList &descriptions)
+    {
+        current_port = port;
+        port_descriptions = descriptions;
+        showWindow();
+    }
 
 signals:
     // OK pressed with an entry selected; Cancel and the close box say nothing.
@@ -28,11 +32,9 @@ signals:
 
 protected:
     void load() override;
-    QRect placement() const override;
 
 private:
     void okButtonClicked();
-    void cancelButtonClicked();
 
     QComboBox *port_combo;
     qint16 current_port = 1;

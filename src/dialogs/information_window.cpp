@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "dialogs/information_window.h"
 
-#include "design/form.h"
-
 #include <QPushButton>
 
 namespace {
@@ -52,11 +50,8 @@ const InformationDesign &designOf(InformationWindow::Kind kind)
 } // namespace
 
 InformationWindow::InformationWindow(Kind kind, QWidget *mainWindow)
-    : AuxiliaryWindow(mainWindow, QString::fromLatin1(designOf(kind).window.title),
-                      design::clientSize(designOf(kind).window))
+    : AuxiliaryWindow(mainWindow, designOf(kind).window, designOf(kind).controls,
+                      designOf(kind).controlCount)
 {
-    const InformationDesign &shown = designOf(kind);
-    setObjectName(QString::fromLatin1(shown.window.objectName));
-    design::buildForm(this, shown.controls, shown.controlCount);
     connect(okButton(), &QPushButton::clicked, this, &QWidget::close);
 }

@@ -16,7 +16,4 @@ public:
     };
 
     InformationWindow(Kind kind, QWidget *mainWindow);
-
-protected:
-    QRect placement() const override { return centredOnScreen(); }
 };

@@ -3,8 +3,7 @@
 
 #include "ending/emergency_stop.h"
 
-#include <algorithm>
-#include <iterator>
+#include <utility>
 
 namespace {
 
@@ -25,9 +24,20 @@ constexpr Feed Feeds[] = {
 
 const Feed *feedOf(Output output)
 {
-    const auto it = std::find_if(std::begin(Feeds), std::end(Feeds),
-                                 [output](const Feed &f) { return f.output == output; });
-    return it == std::end(Feeds) ? nullptr : it;
+    for (const Feed &feed : Feeds) {
+        if (feed.output == output)
+            return &feed;
+    }
+    return nullptr;
+}
+
+// The record's own word for an ending, in the order of ConfigurationRun::Ending;
+// a lost port's trouble follows its word.
+QString recordedAs(ConfigurationRun::Ending how, const QString &portTrouble)
+{
+    static constexpr const char *Words[] = {"stop",   "exit",          "window closed",
+                                            "signal", "session ended", "port lost: "};
+    return QString::fromLatin1(Words[static_cast<int>(how)]) + portTrouble;
 }
 
 } // namespace
@@ -62,13 +72,6 @@ ConfigurationRun::ConfigurationRun(DeviceLink &link, QObject *parent)
         Qt::QueuedConnection);
 }
 
-ConfigurationRun::~ConfigurationRun() = default;
-
-void ConfigurationRun::setIdentity(const RunRecord::Identity &who)
-{
-    record.setIdentity(who);
-}
-
 bool ConfigurationRun::start(int comPort)
 {
     if (!link.open(qint16(comPort)))
@@ -100,16 +103,6 @@ void ConfigurationRun::send(Command command)
     }
 }
 
-void ConfigurationRun::sendValue(protocol::ValueTarget target, const QString &text)
-{
-    link.sendValue(target, text);
-}
-
-void ConfigurationRun::refused(const QString &action)
-{
-    record.refused(action);
-}
-
 ConfigurationRun::Ended ConfigurationRun::end(Ending how)
 {
     if (!open)
@@ -136,14 +129,13 @@ ConfigurationRun::Ended ConfigurationRun::close(Ending how, const QString &portT
     ended.unsent = std::exchange(unsent, {});
     ended.mayStillFeed = leftFed;
     // The last stop frame that never left says which output may still be fed.
-    for (auto it = ended.unsent.crbegin(); it != ended.unsent.crend(); ++it) {
-        const auto feed = std::find_if(std::begin(Feeds), std::end(Feeds), [it](const Feed &f) {
-            return protocol::commandFrame(f.stop) == *it;
-        });
-        if (feed != std::end(Feeds)) {
-            ended.mayStillFeed = feed->output;
-            ended.stopFrameUnsent = true;
-            break;
+    for (auto it = ended.unsent.crbegin(); it != ended.unsent.crend() && !ended.stopFrameUnsent;
+         ++it) {
+        for (const Feed &feed : Feeds) {
+            if (protocol::commandFrame(feed.stop) == *it) {
+                ended.mayStillFeed = feed.output;
+                ended.stopFrameUnsent = true;
+            }
         }
     }
     return ended;
@@ -161,23 +153,4 @@ QByteArray ConfigurationRun::stopFrame(Output output)
 {
     const Feed *feed = feedOf(output);
     return feed ? protocol::commandFrame(feed->stop) : QByteArray();
-}
-
-QString ConfigurationRun::recordedAs(Ending how, const QString &portTrouble)
-{
-    switch (how) {
-    case Ending::Stop:
-        return QStringLiteral("stop");
-    case Ending::Exit:
-        return QStringLiteral("exit");
-    case Ending::WindowClosed:
-        return QStringLiteral("window closed");
-    case Ending::Signal:
-        return QStringLiteral("signal");
-    case Ending::SessionEnded:
-        return QStringLiteral("session ended");
-    case Ending::PortLost:
-        return QStringLiteral("port lost: ") + portTrouble;
-    }
-    return {};
 }

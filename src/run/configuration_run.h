@@ -35,12 +35,11 @@ public:
     };
 
     explicit ConfigurationRun(DeviceLink &link, QObject *parent = nullptr);
-    ~ConfigurationRun() override;
 
     // Where the records of the runs started from now on go; unset: the
     // application's data folder as it is at each start; empty: no record.
     void setRecordFolder(const std::optional<QString> &folder) { record_folder = folder; }
-    void setIdentity(const RunRecord::Identity &who);
+    void setIdentity(const RunRecord::Identity &who) { record.setIdentity(who); }
 
     // Opens "Com N", begins its record and sends "#1$". False, with the link's
     // lastError(), when the port cannot be opened.
@@ -49,9 +48,12 @@ public:
     Output fed() const { return feeding; }
 
     void send(protocol::Command command);
-    void sendValue(protocol::ValueTarget target, const QString &text);
+    void sendValue(protocol::ValueTarget target, const QString &text)
+    {
+        link.sendValue(target, text);
+    }
     // An action refused while no instrument had answered.
-    void refused(const QString &action);
+    void refused(const QString &action) { record.refused(action); }
 
     // A feed still running gets its stop frame first; the port closes once
     // that has left (or about a second has passed), the record ends, and the
@@ -61,8 +63,6 @@ public:
     // For the program's end: the sheets still being made, given until `deadline`.
     SheetMaker::Outcome finishSheets(QDeadlineTimer deadline) { return sheets.finish(deadline); }
 
-    // The record's own word for an ending ("stop", "window closed", ...).
-    static QString recordedAs(Ending how, const QString &portTrouble = QString());
     // The stop frame of an output.
     static QByteArray stopFrame(Output output);
 
