@@ -2,12 +2,15 @@
 // A console feeding its zero output on COM1 with its guards installed as the
 // program installs them, recording into the folder its second argument names,
 // that then ends as its first argument says without any closing step of its
-// own. last_stop_on_wine.sh reads the line and the record afterwards.
+// own, once the file its third argument names exists. last_stop_on_wine.sh
+// makes that file when the instrument has read the feed's frame, and reads the
+// line and the record afterwards.
 #include "link/port_map.h"
 #include "run/configuration_run.h"
 #include "startup/process_guards.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QEventLoop>
 #include <QTimer>
 
@@ -48,11 +51,28 @@ int main(int argc, char *argv[])
         if (f == protocol::commandFrame(protocol::Command::FeedZero))
             feeding.quit();
     });
-    QTimer::singleShot(10000, &feeding, [&feeding] { feeding.exit(1); });
+    QTimer givingUp;
+    QObject::connect(&givingUp, &QTimer::timeout, &feeding, [&feeding] { feeding.exit(1); });
+    givingUp.start(10000);
     run.send(protocol::Command::FeedZero);
     if (feeding.exec() != 0)
         return 91;
-    std::printf("feeding, now ending: %s\n", qPrintable(how));
+    std::printf("feeding\n");
+    std::fflush(stdout);
+    // The stop purges what the driver still holds, and on a pseudo-terminal
+    // that is also what the instrument has not read yet: a frame the record
+    // calls sent could go unseen, so the ending waits until it has been read.
+    const QString go = app.arguments().value(3);
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &feeding, [&] {
+        if (QFileInfo::exists(go))
+            feeding.quit();
+    });
+    poll.start(10);
+    givingUp.start(10000);
+    if (feeding.exec() != 0)
+        return 93;
+    std::printf("now ending: %s\n", qPrintable(how));
     std::fflush(stdout);
 
     if (how == "access-violation")

@@ -3,7 +3,7 @@
 # Endings the Windows console does not choose, on Wine. For each row the test
 # program feeds the zero output on COM1, which leads to a pseudo-terminal where
 # the Linux instrument simulator plays the instrument, then ends as the row
-# says. The line must get the stop frame after the feed's, the record must end
+# says once the instrument has read the feed's frame. The line must get the stop frame after the feed's, the record must end
 # with "sent,#3$" and "end,<why>" stamped as its other lines are, and the
 # process must end within seconds (not in Wine's debugger) with the row's
 # exit code, which cmd tells in full where Wine gives Linux only its low byte.
@@ -57,13 +57,18 @@ for row in "${rows[@]}"; do
     launched=$(date +%s%N)
     {
         sh "$here/../../tools/windows/wine-run.sh" "$prefix" "$dlldirs" cmd /v:on /c \
-            "$(windows_path "$program") $how $(windows_path "$run/records") & echo exit=!errorlevel!" \
+            "$(windows_path "$program") $how $(windows_path "$run/records") $(windows_path "$run/go") & echo exit=!errorlevel!" \
             >"$run/out" 2>"$run/err" || true
         touch "$run/ended"
     } &
     if ! wait_for 300 grep -qs '^feeding' "$run/out"; then
         problems+=("it never fed: $(cat "$run/out" "$run/err")")
         wait_for 300 test -e "$run/ended" || true
+    elif wait_for 100 grep -qsF '#1$#2$' "$run/rx"; then
+        touch "$run/go"
+    else
+        problems+=("the instrument never read the feed's frame: '$(cat "$run/rx" 2>/dev/null)'")
+        touch "$run/go"
     fi
     # About a second for the stop frame to leave; Wine's debugger would hold it 20 s.
     wait_for 50 test -e "$run/ended" || problems+=("still running 5 s after it crashed")
