@@ -10,8 +10,8 @@
 #include "startup/process_guards.h"
 
 #include <QCoreApplication>
-#include <QFileInfo>
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QTimer>
 
 #include <cstdio>
