@@ -22,7 +22,7 @@ constexpr std::size_t MaxPath = 4096;
 std::atomic<qintptr> lineHandle{-1};
 char lockPath[MaxPath];
 std::atomic<int> frameLength{0};
-char frameBytes[MaxFrame + 1]; // and a NUL, for the record
+char frameBytes[MaxFrame];
 std::atomic<qintptr> recordFile{-1};
 std::atomic<int> recordOffset{0};
 std::atomic<bool> ran{false};
@@ -151,7 +151,6 @@ void setStopFrame(QByteArrayView frame)
     // An empty view may hold no pointer at all, which memcpy must not be given.
     if (size > 0)
         std::memcpy(frameBytes, frame.data(), std::size_t(size));
-    frameBytes[size] = '\0';
     frameLength.store(size);
 }
 
@@ -183,10 +182,15 @@ void runNow(const char *reason)
     const int offset = recordOffset.load();
     const int frame = frameLength.exchange(0);
     if (line != -1 && frame > 0) {
-        const bool left = platform::sendAndDrain(line, frameBytes, std::size_t(frame));
+        // Sent and recorded from one copy: the run may set another frame, or
+        // none, from its own thread while this one drains.
+        char sent[MaxFrame + 1];
+        std::memcpy(sent, frameBytes, std::size_t(frame));
+        sent[frame] = '\0';
+        const bool left = platform::sendAndDrain(line, sent, std::size_t(frame));
         if (record != -1)
             recordLine(record, offset, (left ? recordformat::Sent : recordformat::Unsent).data(),
-                       frameBytes);
+                       sent);
     }
     if (record != -1) {
         recordLine(record, offset, recordformat::End.data(), reason);

@@ -244,7 +244,8 @@ PortDescription PortMap::describe(int portNumber) const
         return description;
     }
     portdevices::describe(at.path, description);
-    // The system lists no port for a line this program plays itself.
+    // Asked like any other for the device its path leads to; whatever the
+    // system lists there, the line is one this program plays itself.
     if (at.origin == PortOrigin::Simulated)
         description.kind = PortDescription::Kind::Simulated;
     return description;

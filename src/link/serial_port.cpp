@@ -72,7 +72,8 @@ void SerialPort::close()
         return;
     // Only a closed line knows what it dropped: a write may still be under way.
     line->close();
-    letGo();
+    settleLedger();
+    line.reset();
     emit left(written);
 }
 
@@ -80,18 +81,19 @@ void SerialPort::onLineFailed(const PortError &error)
 {
     last_error = error;
     last_error.portName = opened_path;
+    settleLedger();
     // Not destroyed here: the line is still inside its own signal.
-    letGo().release()->deleteLater();
+    line.release()->deleteLater();
     emit left(written);
     emit failed(last_error);
 }
 
-std::unique_ptr<SerialLine> SerialPort::letGo()
+// What the line dropped as it closed never leaves.
+void SerialPort::settleLedger()
 {
     left_check.stop();
     written -= line->queued();
     reported_left = written;
-    return std::move(line);
 }
 
 void SerialPort::write(QByteArrayView bytes)

@@ -61,8 +61,8 @@ signals:
 private:
     void checkLeft();
     void onLineFailed(const PortError &error);
-    // The line has closed: what left in the end is counted, and the line handed back.
-    std::unique_ptr<SerialLine> letGo();
+    // The line has closed: what left in the end is counted.
+    void settleLedger();
 
     std::unique_ptr<SerialLine> line;
     qint16 port_number = 1;

@@ -3,6 +3,7 @@
 
 #include "ending/emergency_stop.h"
 
+#include <iterator>
 #include <utility>
 
 namespace {
@@ -37,6 +38,8 @@ QString recordedAs(ConfigurationRun::Ending how, const QString &portTrouble)
 {
     static constexpr const char *Words[] = {"stop",   "exit",          "window closed",
                                             "signal", "session ended", "port lost: "};
+    static_assert(std::size(Words) == std::size_t(ConfigurationRun::Ending::PortLost) + 1,
+                  "a word for every ending");
     return QString::fromLatin1(Words[static_cast<int>(how)]) + portTrouble;
 }
 

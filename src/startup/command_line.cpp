@@ -111,14 +111,15 @@ CommandLine readCommandLine(int argc, char *argv[])
                        "beside it with the same name, then exit; needs no desktop."),
         QStringLiteral("RECORD.csv"));
     parser.addOptions({port, simulate, sheet});
-    for (const char *names : {QtOptionsWithValue, QtFlags}) {
+    const auto addQtOptions = [&parser](const char *names, const QString &valueName) {
         for (const QString &name : QString::fromLatin1(names).split(u' ')) {
-            QCommandLineOption option(name, QString(),
-                                      names == QtFlags ? QString() : QStringLiteral("value"));
+            QCommandLineOption option(name, QString(), valueName);
             option.setFlags(QCommandLineOption::HiddenFromHelp);
             parser.addOption(option);
         }
-    }
+    };
+    addQtOptions(QtOptionsWithValue, QStringLiteral("value"));
+    addQtOptions(QtFlags, QString());
 
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
