@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "console/console_state.h"
 
+#include <iterator>
+
 namespace console {
 
 namespace {
@@ -49,9 +51,10 @@ std::optional<ConsoleState> stateOf(const EnabledFlags &enabled)
 
 QString stateName(ConsoleState state)
 {
-    static constexpr const char *Names[ConsoleStateCount] = {
+    static constexpr const char *Names[] = {
         "Idle", "Ready", "Feeding zero", "Feeding span", "Low-range entry", "High-range entry",
     };
+    static_assert(std::size(Names) == ConsoleStateCount, "a name for every state");
     return QString::fromLatin1(Names[static_cast<int>(state)]);
 }
 

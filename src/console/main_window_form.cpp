@@ -170,14 +170,14 @@ MainWindowForm buildMainWindowForm(QMainWindow *window)
         QAction *action = menu->addAction(QString::fromUtf8(item.itemCaption));
         action->setObjectName(QLatin1String(item.itemName));
     }
-    const auto item = [window](const char *name) {
+    const auto menuAction = [window](const char *name) {
         return window->menuBar()->findChild<QAction *>(QLatin1String(name));
     };
-    form.mnuFile_Exit = item("mnuFile_Exit");
-    form.mnuSetting_com_setting = item("mnuSetting_com_setting");
-    form.mnuOperation_start_capture = item("mnuOperation_start_capture");
-    form.mnuOperation_stop_capture = item("mnuOperation_stop_capture");
-    form.About_Menu = item("About_Menu");
+    form.mnuFile_Exit = menuAction("mnuFile_Exit");
+    form.mnuSetting_com_setting = menuAction("mnuSetting_com_setting");
+    form.mnuOperation_start_capture = menuAction("mnuOperation_start_capture");
+    form.mnuOperation_stop_capture = menuAction("mnuOperation_stop_capture");
+    form.About_Menu = menuAction("About_Menu");
 
     // The frame follows the client area plus the menu bar, and cannot be resized.
     window->layout()->setSizeConstraint(QLayout::SetFixedSize);

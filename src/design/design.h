@@ -45,11 +45,10 @@ namespace design {
 
 inline constexpr int TwipsPerPixel = 15;
 
-// Rounds to the nearest logical pixel (every designed value is a multiple of 15,
-// none negative).
+// Rounds to the nearest logical pixel; every designed value is a multiple of 15.
 constexpr int twipsToPixels(int twips)
 {
-    return (twips + TwipsPerPixel / 2) / TwipsPerPixel;
+    return (twips + (twips < 0 ? -TwipsPerPixel : TwipsPerPixel) / 2) / TwipsPerPixel;
 }
 
 struct TwipsRect

@@ -246,7 +246,8 @@ public:
             l.lastAt.append(at);
             return;
         }
-        // The first past those shown is kept whole, for a run that has only it more.
+        // Listed whole up to one past those shown: that one also stands for
+        // the rest of a longer run, and is whole for a run that has only it more.
         const QByteArray bytes = at.toByteArray();
         push({bytes, text(), flagged, 1, bytes});
     }

@@ -482,12 +482,13 @@ QString notAFile(regularfile::Kind kind)
 {
     using K = regularfile::Kind;
     const std::pair<K, const char *> words[] = {
-        {K::Folder, "it is a folder, not a file"},
-        {K::Fifo, "it is a FIFO (named pipe), not a file"},
-        {K::CharacterDevice, "it is a character device, not a file"},
-        {K::BlockDevice, "it is a block device, not a file"},
-        {K::Socket, "it is a socket, not a file"},
-        {K::Link, "it is a symbolic link, and nothing is written through one"}};
+        {K::Folder, QT_TRANSLATE_NOOP("RunSheet", "it is a folder, not a file")},
+        {K::Fifo, QT_TRANSLATE_NOOP("RunSheet", "it is a FIFO (named pipe), not a file")},
+        {K::CharacterDevice, QT_TRANSLATE_NOOP("RunSheet", "it is a character device, not a file")},
+        {K::BlockDevice, QT_TRANSLATE_NOOP("RunSheet", "it is a block device, not a file")},
+        {K::Socket, QT_TRANSLATE_NOOP("RunSheet", "it is a socket, not a file")},
+        {K::Link, QT_TRANSLATE_NOOP("RunSheet",
+                                    "it is a symbolic link, and nothing is written through one")}};
     for (const auto &[k, text] : words) {
         if (k == kind)
             return tr(text);
