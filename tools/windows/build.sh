@@ -32,7 +32,24 @@ if [ ! -e build-windows/wine/system.reg ]; then
         wineboot -i
     WINEPREFIX="$PWD/build-windows/wine" wineserver -w
 fi
-ctest --test-dir build-windows --output-on-failure -j"$jobs"
+# Wine's server, services and desktop process keep the standard error of the
+# program that started them, and ctest waits for a test's output to close: a
+# test that started them could wait until every other test had ended, and time
+# out. Started here instead, with a log, and kept up by an idle prompt that
+# reads a FIFO until the tests are done.
+export WINEPREFIX="$PWD/build-windows/wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+keep=build-windows/wine-keep
+rm -f "$keep"
+mkfifo "$keep"
+wineserver -p 2>>build-windows/wine.log
+wine cmd <"$keep" >>build-windows/wine.log 2>&1 &
+exec 9>"$keep"
+status=0
+ctest --test-dir build-windows --output-on-failure -j"$jobs" || status=$?
+exec 9>&-
+wineserver -k || true
+unset WINEPREFIX WINEDEBUG WINEDLLOVERRIDES
+[ "$status" -eq 0 ] || exit "$status"
 
 (cd build-windows && cpack -C Release)
 ls -l build-windows/zelvor-console-*-win64.exe build-windows/zelvor-console-*-win64.zip
