@@ -40,6 +40,8 @@ int feedThenEnd(const QString &how, const QString &port, const QString &folder)
         throw std::runtime_error("line noise");
     if (how == "fatal")
         qFatal("checksum mismatch");
+    if (how == "fatal, quoted")
+        qFatal("checksum \"A7\", not \"A5\"");
     std::abort();
 }
 
@@ -66,6 +68,10 @@ void TestProcessGuards::shouldStopFeedAndEndRecord_data()
                                         << "uncaught exception: line noise" << true;
     QTest::newRow("fatal Qt message") << "fatal"
                                       << "fatal error: checksum mismatch" << true;
+    // The reason goes into its field quoted as the record's own writer quotes.
+    QTest::newRow("fatal Qt message with a comma and quotes")
+        << "fatal, quoted"
+        << "fatal error: checksum \"A7\", not \"A5\"" << true;
     QTest::newRow("abort()") << "abort"
                              << "signal SIGABRT" << true;
 }
